@@ -1,0 +1,27 @@
+# Thin wrapper around CMake: `make run` and `make test` set up a fresh machine.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build run test bench clean
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "make run: no display here (DISPLAY and WAYLAND_DISPLAY are unset); start Pagrion from a desktop session."; \
+	  exit 1; \
+	fi
+	@$(BUILD_DIR)/bin/pagrion
+
+test: build
+	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	@rm -rf $(BUILD_DIR)

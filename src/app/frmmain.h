@@ -1,0 +1,110 @@
+#pragma once
+
+#include <functional>
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include "core/grid.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QToolBar;
+
+namespace pagrion {
+
+class Browser;
+class PageLoader;
+
+// The main window: the page address and open button, the analysis class,
+// table names and row filter, the analysis box, the batch settings and the
+// status line. Controls are public and carry their names as objectName, so
+// the other windows and the tests reach them the way the program does.
+class FrmMain final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FrmMain)
+
+public:
+    explicit FrmMain(Browser &browser, QWidget *parent = nullptr);
+    ~FrmMain() override;
+
+    // Start-up: fills the lists, restores the newest site and analyses it.
+    void Form_Load();
+
+    // Workflow commands.
+    void command1_Click(); // 登陆: open the page in Text1
+    void Combo1_Click();   // class choice: analyse the loaded page
+    void command7_Click(); // 终止运行
+
+    void DoFalse();
+    void DoTrue();
+
+    bool PageLoaded() const;
+    PageLoader &pageLoader() const { return *m_loader; }
+
+    // How the program ends when the user exits; tests replace it.
+    void setQuitFunction(std::function<void()> quit) { m_quit = std::move(quit); }
+
+    bool IsStopped = false;
+    QString WorkflowText;
+
+    // The page's cells, the page's records and the page list of a batch run.
+    Grid MSFlexGrid1;
+    Grid MSFlexGrid2;
+    QStringList List1;
+
+    QToolBar *ActiveBar21;
+    QWidget *Picture1;
+    QGroupBox *Frame1, *Frame2, *Frame3, *Frame4, *Frame5, *Frame6;
+    QComboBox *Text1;
+    QPushButton *command1;
+    QLabel *Label1, *Label5;
+    QLineEdit *Text4, *Text3;
+    QPlainTextEdit *Text2;
+    QPushButton *command3, *command5;
+    QProgressBar *ProgressBar1;
+    QComboBox *Combo1;
+    QLineEdit *Text6;
+    QRadioButton *Option4, *Option5, *Option6, *Option7;
+    QLabel *Label2, *Label3;
+    QLineEdit *TxtFrom, *TxtTo;
+    QCheckBox *Check1, *Check2, *Check3;
+    QPushButton *command6, *command7;
+    QLabel *Label4;
+    QProgressBar *ProgressBar2;
+    QWidget *Picture2;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QList<QWidget *> workflowControls() const;
+    QList<QWidget *> panels() const;
+    void createControls();
+    void layoutControls();
+    void connectControls();
+    void onToolbar(const QString &caption);
+    void Text1_Click();
+    void showInformation(const QString &text);
+    bool connectedOrTold();
+
+    Browser &m_browser;
+    PageLoader *m_loader;
+    bool m_opening = false;
+    std::function<void()> m_quit;
+};
+
+// The operating-procedure text shown on a right click: a heading and nine
+// steps, separated by CR LF, without a line break at the end.
+QString workflowText();
+
+} // namespace pagrion

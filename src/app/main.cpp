@@ -1,0 +1,38 @@
+#include <cstdio>
+
+#include <QApplication>
+
+#include "app/frmmain.h"
+#include "platform/connectioncheck.h"
+#include "platform/current.h"
+#include "platform/desktopshell.h"
+#include "platform/qtdialogs.h"
+#include "platform/staticbrowser.h"
+
+using namespace pagrion;
+
+int main(int argc, char *argv[])
+{
+    // Without a display Qt would abort with a long platform-plugin message.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs("pagrion: no display available (DISPLAY and WAYLAND_DISPLAY are unset).\n", stderr);
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Pagrion"));
+
+    QtDialogs dialogs;
+    DesktopShell shell;
+    SystemConnectionCheck connection;
+    Current<Dialogs>::set(&dialogs);
+    Current<Shell>::set(&shell);
+    Current<ConnectionCheck>::set(&connection);
+
+    StaticBrowser browser;
+    FrmMain window(browser);
+    window.Form_Load();
+    window.show();
+    return app.exec();
+}

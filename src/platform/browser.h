@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QString>
+
+#include "platform/document.h"
+
+namespace pagrion {
+
+// The embedded browser every page is loaded through.
+//
+// Navigate starts a load and returns at once; the events of that load are
+// delivered later, from the event loop, never inside Navigate. When a load
+// ends (successfully, with an error page, or at the time limit) Busy() turns
+// false and DownloadComplete is emitted. A page that cannot be loaded is shown
+// as the engine's own error document, so callers always find a document.
+class Browser : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Browser)
+
+public:
+    static constexpr int DefaultTimeLimitMs = 30'000;
+
+    using QObject::QObject;
+    ~Browser() override = default;
+
+    virtual void Navigate(const QString &address) = 0;
+    virtual bool Busy() const = 0;
+    // The document last loaded; an empty document before the first load.
+    virtual std::shared_ptr<const Document> document() const = 0;
+
+    // How long one load may take before it ends as failed.
+    int timeLimitMs() const { return m_timeLimitMs; }
+    void setTimeLimitMs(int limit) { m_timeLimitMs = limit; }
+
+Q_SIGNALS:
+    void DownloadComplete();
+    // A page asks for a new window; a receiver sets *cancel to true to refuse it.
+    void NewWindow2(bool *cancel);
+    // Busy() changed; lets waiters sleep on the event loop instead of polling.
+    void BusyChanged(bool busy);
+
+private:
+    int m_timeLimitMs = DefaultTimeLimitMs;
+};
+
+} // namespace pagrion

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace pagrion {
+
+// One HTML table as the analysis sees it: its own rows (not those of tables
+// nested in its cells), each row's cells, each cell's innerText.
+struct HtmlTable
+{
+    QList<QStringList> rows;
+};
+
+// Raised by a document whose engine could not answer a read (for example a
+// script engine that did not reply in time). The static engine never raises it.
+class DocumentError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The loaded page as the program reads it. Every read returns a whole
+// collection at once, so an engine that reads its DOM asynchronously can
+// answer each read with one round trip.
+class Document
+{
+public:
+    virtual ~Document() = default;
+
+    // Every table element in document order, nested tables included.
+    virtual QList<HtmlTable> tables() const = 0;
+    // The innerText of every element with this tag name, in document order.
+    virtual QStringList elementTexts(const QString &tagName) const = 0;
+    // The href of every link (a and area elements with an href), absolute.
+    virtual QStringList links() const = 0;
+    // The location of every frame (frame and iframe elements), absolute.
+    virtual QStringList frames() const = 0;
+    // The body's innerText; nullopt when the document has no body.
+    virtual std::optional<QString> bodyText() const = 0;
+};
+
+} // namespace pagrion

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/dialogs.h"
+
+namespace pagrion {
+
+// Dialogs shown with Qt's standard boxes, owned by the active window.
+class QtDialogs final : public Dialogs
+{
+public:
+    void information(const QString &title, const QString &text) override;
+    bool question(const QString &title, const QString &text) override;
+    std::optional<QString> input(const QString &title, const QString &prompt,
+                                 const QString &initialText) override;
+    QString saveFile(const QString &title, const QString &folder, const QString &filter) override;
+};
+
+// Turns "Caption|*.a|Caption|*.b" into Qt's "Caption (*.a);;Caption (*.b)".
+QString qtFileFilter(const QString &filter);
+
+} // namespace pagrion
