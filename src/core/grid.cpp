@@ -18,7 +18,10 @@ void Grid::setRows(int rows)
 
 void Grid::setCols(int cols)
 {
-    m_cols = std::max(cols, 0);
+    cols = std::max(cols, 0);
+    if (cols == m_cols)
+        return;
+    m_cols = cols;
     for (auto &row : m_cells)
         row.resize(m_cols);
 }

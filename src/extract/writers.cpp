@@ -1,0 +1,67 @@
+#include "extract/writers.h"
+
+#include "extract/rowtext.h"
+
+namespace pagrion {
+
+namespace {
+
+void ensureRow(Grid &grid, int row)
+{
+    if (grid.rows() <= row)
+        grid.setRows(row + 1);
+}
+
+void keepBlankLastRow(Grid &grid)
+{
+    if (!GetGridLastRowNull(grid))
+        grid.setRows(grid.rows() + 1);
+}
+
+} // namespace
+
+void writeRowText(Grid &grid, const QString &rowText, EmptyPiece emptyPiece)
+{
+    const QList<QStringList> rows = readRowText(rowText);
+    qsizetype widest = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QStringList &cells = rows[i];
+        widest = std::max(widest, cells.size());
+        grid.setCols(int(widest));
+        const int target = int(i) + 1;
+        if (!cells.isEmpty())
+            ensureRow(grid, target);
+        for (qsizetype j = 0; j < cells.size(); ++j)
+            grid.setText(target, int(j), cells[j]);
+        if (cells.isEmpty() && emptyPiece == EmptyPiece::KeepRow)
+            grid.setRows(grid.rows() + 1);
+        keepBlankLastRow(grid);
+    }
+}
+
+bool writeRowTextTransposed(Grid &grid, const QString &rowText)
+{
+    const QList<QStringList> rows = readRowText(rowText);
+    if (rows.isEmpty())
+        return false;
+    grid.setCols(int(rows.size()));
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const QStringList &cells = rows[i];
+        for (qsizetype j = 0; j < cells.size(); ++j) {
+            ensureRow(grid, int(j) + 1);
+            grid.setText(int(j) + 1, int(i), cells[j]);
+            keepBlankLastRow(grid);
+        }
+    }
+    return true;
+}
+
+void writeColumnHeads(Grid &grid)
+{
+    if (grid.rows() == 0)
+        return;
+    for (int col = 0; col < grid.cols(); ++col)
+        grid.setText(0, col, u"第" + QString::number(col + 1) + u"列");
+}
+
+} // namespace pagrion
