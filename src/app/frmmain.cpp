@@ -234,6 +234,8 @@ void FrmMain::connectControls()
 {
     connect(ActiveBar21, &QToolBar::actionTriggered, this, [this](QAction *tool) { onToolbar(tool->text()); });
     connect(command1, &QPushButton::clicked, this, &FrmMain::command1_Click);
+    connect(command3, &QPushButton::clicked, this, &FrmMain::command3_Click);
+    connect(command5, &QPushButton::clicked, this, &FrmMain::command5_Click);
     connect(command7, &QPushButton::clicked, this, &FrmMain::command7_Click);
     connect(Text1, &QComboBox::activated, this, &FrmMain::Text1_Click);
     connect(Combo1, &QComboBox::activated, this, &FrmMain::Combo1_Click);
@@ -257,10 +259,8 @@ void FrmMain::Form_Load()
     ProgressBar1->hide();
     ProgressBar2->hide();
     command7->hide();
-    if (Text1->count() > 0) {
-        Text1->setCurrentIndex(0);
-        Text1_Click();
-    }
+    LoadClassName();
+    ReadAllSearch();
     if (Combo1->count() > 0) {
         Combo1->setCurrentIndex(0);
         Combo1_Click();
@@ -310,8 +310,9 @@ void FrmMain::DoTrue()
 
 void FrmMain::Text1_Click()
 {
-    if (Text1->currentText().isEmpty())
+    if (m_opening || Text1->currentText().isEmpty())
         return;
+    ReadSearch();
     command1_Click();
 }
 
@@ -334,18 +335,6 @@ void FrmMain::command1_Click()
     DoTrue();
     m_opening = false;
     Combo1_Click();
-}
-
-void FrmMain::Combo1_Click()
-{
-    if (Text1->currentText().isEmpty() || Combo1->currentText().isEmpty())
-        return;
-    Text2->clear();
-    Label4->setText(u"系统正在分析... ..."_s);
-    QCoreApplication::processEvents();
-    if (!connectedOrTold())
-        return;
-    Label4->setText(u"系统分析完毕"_s);
 }
 
 void FrmMain::command7_Click()

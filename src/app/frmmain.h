@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QMainWindow>
 #include <QStringList>
@@ -21,6 +22,8 @@ class QToolBar;
 namespace pagrion {
 
 class Browser;
+class Document;
+class FrmPreview;
 class PageLoader;
 
 // The main window: the page address and open button, the analysis class,
@@ -42,12 +45,37 @@ public:
     // Workflow commands.
     void command1_Click(); // 登陆: open the page in Text1
     void Combo1_Click();   // class choice: analyse the loaded page
+    void command3_Click(); // 提取信息
+    void command5_Click(); // 预览
     void command7_Click(); // 终止运行
 
     void DoFalse();
     void DoTrue();
 
+    // Analysis and extraction into Text2.
+    void GetTableMode();
+    void GetTable();
+    void GetClass(const QString &tagName);
+
+    // Row text of Text2 into the preview grid and the main grid.
+    void WriteTabel();
+    void ZHWriteTabel();
+    void GridWriteTabel();
+    void GridZHWriteTabel();
+    void WriteHead();
+
+    // Class list and saved site settings.
+    void LoadClassName();
+    QString GetClassName(const QString &str);
+    void SaveSearch();
+    void ReadSearch();
+    void ReadAllSearch();
+
     bool PageLoaded() const;
+    // The value of the class last chosen: "table" or a tag name.
+    const QString &classValue() const { return m_classValue; }
+    // The preview window, created on first use.
+    FrmPreview &preview();
     PageLoader &pageLoader() const { return *m_loader; }
 
     // How the program ends when the user exits; tests replace it.
@@ -96,10 +124,14 @@ private:
     void Text1_Click();
     void showInformation(const QString &text);
     bool connectedOrTold();
+    std::shared_ptr<const Document> currentDocument() const;
+    void setAnalysisText(const QString &text);
 
     Browser &m_browser;
     PageLoader *m_loader;
     bool m_opening = false;
+    QString m_classValue;
+    FrmPreview *m_preview = nullptr;
     std::function<void()> m_quit;
 };
 

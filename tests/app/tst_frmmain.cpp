@@ -14,6 +14,7 @@
 #include "app/frmmain.h"
 #include "app/pageloader.h"
 #include "support/fakes.h"
+#include "support/tempprogramfolder.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;
@@ -41,6 +42,7 @@ class TestFrmMain : public QObject
     Q_OBJECT
 
 private:
+    TempProgramFolder *folder = nullptr;
     FakeDialogs *dialogs = nullptr;
     FakeConnectionCheck *connection = nullptr;
     FakeShell *shell = nullptr;
@@ -51,6 +53,8 @@ private:
 private Q_SLOTS:
     void init()
     {
+        folder = new TempProgramFolder;
+        QVERIFY2(folder->isValid(), qPrintable(folder->error()));
         dialogs = new FakeDialogs;
         connection = new FakeConnectionCheck(true);
         shell = new FakeShell;
@@ -67,6 +71,7 @@ private Q_SLOTS:
         delete shell;
         delete connection;
         delete dialogs;
+        delete folder;
     }
 
     void controls_data()
@@ -209,6 +214,7 @@ private Q_SLOTS:
 
     void openWaitsForTheBrowserAndSwitchesStatus()
     {
+        window->Combo1->clear(); // no class: the open ends at its own status
         window->Text1->setEditText(u"http://example.test/page"_s);
         QStringList statusDuringLoad;
         bool disabledDuringLoad = false;

@@ -1,0 +1,242 @@
+// The main window's workflow: class choice, analysis, extraction, preview,
+// and the class list and site settings behind them.
+#include "app/frmmain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "extract/classlist.h"
+#include "extract/elementmode.h"
+#include "extract/tablemode.h"
+#include "extract/writers.h"
+#include "layout/frmpreview.h"
+#include "platform/browser.h"
+#include "platform/gridview.h"
+#include "platform/progressbinding.h"
+#include "store/sitesettings.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+std::shared_ptr<const Document> FrmMain::currentDocument() const
+{
+    return m_browser.document();
+}
+
+void FrmMain::setAnalysisText(const QString &text)
+{
+    Text2->setPlainText(text);
+}
+
+FrmPreview &FrmMain::preview()
+{
+    if (!m_preview)
+        m_preview = new FrmPreview(this);
+    return *m_preview;
+}
+
+void FrmMain::Combo1_Click()
+{
+    if (Text1->currentText().isEmpty() || Combo1->currentText().isEmpty())
+        return;
+    Text2->clear();
+    Label4->setText(u"系统正在分析... ..."_s);
+    QCoreApplication::processEvents();
+    if (!connectedOrTold())
+        return;
+    m_classValue = GetClassName(Combo1->currentText()).toLower();
+    if (m_classValue == TableClass) {
+        Text4->clear();
+        GetTableMode();
+    } else {
+        Text4->setText(u"TableName1"_s);
+        GetClass(m_classValue);
+    }
+    Label4->setText(u"系统分析完毕"_s);
+}
+
+void FrmMain::command3_Click()
+{
+    if (!connectedOrTold())
+        return;
+    SaveSearch();
+    Text2->clear();
+    if (Text4->text().isEmpty())
+        return;
+    if (m_classValue != TableClass)
+        GetClass(m_classValue);
+    else
+        GetTable();
+}
+
+void FrmMain::command5_Click()
+{
+    if (Text2->toPlainText().isEmpty())
+        return;
+    if (!connectedOrTold())
+        return;
+    GridView *grid = preview().MSFlexGrid1;
+    grid->grid().setCols(2);
+    grid->grid().setCols(1);
+    grid->grid().setRows(1);
+    grid->grid().setRows(2);
+    if (Check1->isChecked())
+        ZHWriteTabel();
+    else
+        WriteTabel();
+    WriteHead();
+    grid->resizeColumnsToContents();
+}
+
+void FrmMain::GetTableMode()
+{
+    if (!connectedOrTold())
+        return;
+    Text2->clear();
+    const auto document = currentDocument();
+    if (!document)
+        return;
+    ProgressBarProgress progress(ProgressBar1);
+    try {
+        setAnalysisText(tableAnalysisText(*document, &progress));
+    } catch (const DocumentError &) {
+        // A page the engine cannot read is analysed as far as it could be:
+        // here, not at all. The user sees the empty box.
+    }
+}
+
+void FrmMain::GetTable()
+{
+    if (!connectedOrTold())
+        return;
+    SaveSearch();
+    Text2->clear();
+    if (Text4->text().isEmpty())
+        return;
+    const auto document = currentDocument();
+    if (!document)
+        return;
+    try {
+        setAnalysisText(tableExtractionText(*document, Text4->text(), Text3->text()));
+    } catch (const DocumentError &error) {
+        showInformation(QString::fromUtf8(error.what()));
+    }
+}
+
+void FrmMain::GetClass(const QString &tagName)
+{
+    const auto document = currentDocument();
+    if (!document)
+        return;
+    ProgressBarProgress progress(ProgressBar1);
+    try {
+        const QString rows = elementListText(*document, tagName, Text3->text(), &progress);
+        if (!rows.isEmpty())
+            setAnalysisText(Text2->toPlainText() + rows);
+    } catch (const DocumentError &error) {
+        showInformation(QString::fromUtf8(error.what()));
+    }
+}
+
+void FrmMain::WriteTabel()
+{
+    GridView *grid = preview().MSFlexGrid1;
+    writeRowText(grid->grid(), Text2->toPlainText(), EmptyPiece::KeepRow);
+    grid->gridChanged();
+    preview().show();
+}
+
+void FrmMain::ZHWriteTabel()
+{
+    GridView *grid = preview().MSFlexGrid1;
+    grid->grid().setCols(1);
+    grid->grid().setCols(2);
+    grid->grid().setRows(1);
+    grid->grid().setRows(2);
+    const bool wroteRows = writeRowTextTransposed(grid->grid(), Text2->toPlainText());
+    grid->gridChanged();
+    if (wroteRows)
+        preview().show();
+}
+
+void FrmMain::GridWriteTabel()
+{
+    writeRowText(MSFlexGrid1, Text2->toPlainText(), EmptyPiece::NoRow);
+}
+
+void FrmMain::GridZHWriteTabel()
+{
+    writeRowTextTransposed(MSFlexGrid1, Text2->toPlainText());
+}
+
+void FrmMain::WriteHead()
+{
+    GridView *grid = preview().MSFlexGrid1;
+    writeColumnHeads(grid->grid());
+    grid->gridChanged();
+}
+
+void FrmMain::LoadClassName()
+{
+    const auto texts = loadClassTexts();
+    if (!texts) {
+        showInformation(texts.error());
+        return;
+    }
+    Combo1->addItems(texts.value());
+}
+
+QString FrmMain::GetClassName(const QString &str)
+{
+    const auto value = classValueOf(str);
+    if (!value) {
+        showInformation(value.error());
+        return {};
+    }
+    return value.value();
+}
+
+void FrmMain::SaveSearch()
+{
+    const Status saved = saveSiteSettings(
+        {Text1->currentText(), Text4->text(), Text3->text(), Check1->isChecked(), Combo1->currentText()});
+    if (!saved)
+        showInformation(saved.error());
+}
+
+void FrmMain::ReadSearch()
+{
+    const auto stored = readSiteSettings(Text1->currentText());
+    if (!stored) {
+        showInformation(stored.error());
+        return;
+    }
+    const SiteSettings settings = stored.value().value_or(SiteSettings{});
+    Text4->setText(settings.tableName);
+    Text3->setText(settings.tableRow);
+    Check1->setChecked(settings.rowchange);
+    Combo1->setCurrentIndex(Combo1->findText(settings.classname));
+}
+
+void FrmMain::ReadAllSearch()
+{
+    const auto addresses = readSiteAddresses();
+    if (!addresses) {
+        showInformation(addresses.error());
+        return;
+    }
+    Text1->addItems(addresses.value());
+    if (Text1->count() > 0) {
+        Text1->setCurrentIndex(0);
+        Text1_Click();
+    } else {
+        Text1->setCurrentIndex(-1);
+    }
+}
+
+} // namespace pagrion

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+
+#include <QString>
+#include <QUrl>
+
+#include "platform/document.h"
+
+namespace pagrion {
+
+// Parses a page as a browser's HTML parser would and answers every read from
+// the parsed tree. Links and frames resolve against baseUrl, the page's own
+// address, unless the page names another base with <base href>.
+//
+// Element text follows the rendering-based innerText of browsers, taking each
+// element's default display (plus a display or white-space given in its own
+// style attribute): blocks start new lines, paragraphs leave an empty line,
+// cells of a row are joined by tabs and rows by line feeds, white space
+// collapses outside preformatted text, and hidden content gives nothing.
+std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUrl &baseUrl = {});
+
+} // namespace pagrion

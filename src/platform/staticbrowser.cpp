@@ -1,0 +1,227 @@
+#include "platform/staticbrowser.h"
+
+#include <QMimeDatabase>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include "platform/htmldocument.h"
+#include "platform/textdecoding.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+constexpr int MaximumRedirects = 20;
+
+QString failurePage()
+{
+    return u"<html><head><title>无法找到网页</title></head><body>"
+           u"<h1>无法找到网页</h1>"
+           u"<p>您要查看的网页当前不可用：地址可能有误，网站可能暂时无法访问，或者网络没有联接。</p>"
+           u"</body></html>"_s;
+}
+
+QString httpStatusText(int status, const QString &reasonPhrase)
+{
+    switch (status) {
+    case 400: return u"错误的请求"_s;
+    case 401: return u"未经授权"_s;
+    case 403: return u"禁止访问"_s;
+    case 404: return u"无法找到文件"_s;
+    case 405: return u"不允许此方法"_s;
+    case 410: return u"文件已不存在"_s;
+    case 500: return u"内部服务器错误"_s;
+    case 501: return u"未实现"_s;
+    case 502: return u"网关错误"_s;
+    case 503: return u"服务不可用"_s;
+    case 504: return u"网关超时"_s;
+    default: return reasonPhrase.toHtmlEscaped();
+    }
+}
+
+// What the user would see when a server reports an error without a page of
+// its own: the 404 page names the usual causes, every page names the status.
+QString httpErrorPage(int status, const QString &reasonPhrase)
+{
+    const QString statusLine = u"HTTP %1 - %2"_s.arg(status).arg(httpStatusText(status, reasonPhrase));
+    if (status == 404) {
+        return u"<html><head><title>无法找到网页</title></head><body>"
+               u"<h1>无法找到网页</h1>"
+               u"<p>您正在搜索的网页可能已经删除、更名或暂时不可用。</p>"
+               u"<p>请检查其拼写是否正确，或者单击后退按钮，尝试其他链接。</p>"
+               u"<p>"_s
+            + statusLine + u"</p></body></html>"_s;
+    }
+    return u"<html><head><title>无法显示网页</title></head><body>"
+           u"<h1>无法显示网页</h1>"
+           u"<p>服务器没有送回这个网页的内容。请单击后退按钮，尝试其他链接。</p>"
+           u"<p>"_s
+        + statusLine + u"</p></body></html>"_s;
+}
+
+QByteArray mimeType(const QByteArray &contentType, const QByteArray &body, const QUrl &url)
+{
+    QByteArray mime = contentType.split(';').constFirst().trimmed().toLower();
+    if (mime.isEmpty() && url.isLocalFile())
+        mime = QMimeDatabase().mimeTypeForFileNameAndData(url.fileName(), body).name().toLatin1();
+    // A server that names no type almost always sends a page.
+    return mime.isEmpty() ? QByteArrayLiteral("text/html") : mime;
+}
+
+std::shared_ptr<const Document> documentFor(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
+{
+    const QByteArray mime = mimeType(contentType, body, url);
+    if (mime == "text/html" || mime.contains("xml"))
+        return parseHtmlDocument(decodePage(body, contentType), url);
+    if (mime.startsWith("text/") || mime == "application/json" || mime.contains("javascript")
+        || mime.contains("ecmascript")) {
+        // The line feed after <pre> is swallowed by the parser, so a text's
+        // own first line feed survives.
+        return parseHtmlDocument(u"<pre>\n"_s + decodePage(body, contentType).toHtmlEscaped() + u"</pre>"_s, url);
+    }
+    // Images, archives and the like are shown by viewers, not as a page: a
+    // document without a body.
+    return parseHtmlDocument(u"<frameset></frameset>"_s, url);
+}
+
+} // namespace
+
+StaticBrowser::StaticBrowser(QObject *parent)
+    : Browser(parent), m_network(new QNetworkAccessManager(this)), m_document(parseHtmlDocument(QString()))
+{
+    m_network->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+    m_timeLimit.setSingleShot(true);
+    connect(&m_timeLimit, &QTimer::timeout, this, [this] {
+        abortPending();
+        fail(m_pendingUrl);
+    });
+}
+
+StaticBrowser::~StaticBrowser()
+{
+    abortPending();
+}
+
+void StaticBrowser::Navigate(const QString &address)
+{
+    abortPending();
+    ++m_generation;
+    if (!m_busy) {
+        m_busy = true;
+        QMetaObject::invokeMethod(this, &StaticBrowser::reportBusy, Qt::QueuedConnection);
+    }
+    m_pendingUrl = QUrl::fromUserInput(address);
+    start(m_pendingUrl);
+}
+
+void StaticBrowser::start(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    const quint64 generation = m_generation;
+    // Loads that need no network still end from the event loop, never
+    // inside Navigate.
+    if (url.isValid() && scheme == u"about" && url.path() == u"blank") {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, url] {
+                if (generation == m_generation)
+                    finish(parseHtmlDocument(QString(), url), url);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (!url.isValid() || (scheme != u"http" && scheme != u"https" && scheme != u"file")) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, url] {
+                if (generation == m_generation)
+                    fail(url);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+
+    QNetworkRequest request(url);
+    request.setMaximumRedirectsAllowed(MaximumRedirects);
+    request.setHeader(QNetworkRequest::UserAgentHeader,
+                      u"Mozilla/5.0 (Windows NT 10.0; Win64; x64) Pagrion/1.0"_s);
+    request.setRawHeader("Accept", "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
+    request.setRawHeader("Accept-Language", "zh-CN,zh;q=0.9,en;q=0.5");
+    QNetworkReply *reply = m_network->get(request);
+    m_reply = reply;
+    // Browsers follow every redirect the server asks for, https to http included.
+    connect(reply, &QNetworkReply::redirected, this, [reply] { Q_EMIT reply->redirectAllowed(); });
+    connect(reply, &QNetworkReply::finished, this, &StaticBrowser::onReplyFinished);
+    if (timeLimitMs() > 0)
+        m_timeLimit.start(timeLimitMs());
+}
+
+void StaticBrowser::onReplyFinished()
+{
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    m_timeLimit.stop();
+    if (!reply)
+        return;
+    reply->deleteLater();
+
+    const QUrl url = reply->url();
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const int statusCode = status.isValid() ? status.toInt() : 0;
+    // A redirect that could not be followed is a page that cannot be reached.
+    const bool serverAnswered = statusCode > 0 && (statusCode < 300 || statusCode >= 400);
+    if (!serverAnswered && reply->error() != QNetworkReply::NoError) {
+        fail(url);
+        return;
+    }
+
+    const QByteArray body = reply->readAll();
+    if (statusCode >= 400 && body.trimmed().isEmpty()) {
+        const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        finish(parseHtmlDocument(httpErrorPage(statusCode, reason), url), url);
+        return;
+    }
+    finish(documentFor(body, reply->rawHeader("Content-Type"), url), url);
+}
+
+void StaticBrowser::abortPending()
+{
+    m_timeLimit.stop();
+    if (!m_reply)
+        return;
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+}
+
+void StaticBrowser::fail(const QUrl &url)
+{
+    finish(parseHtmlDocument(failurePage(), url), url);
+}
+
+void StaticBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url)
+{
+    m_document = std::move(document);
+    m_url = url;
+    m_busy = false;
+    if (m_reportedBusy) {
+        m_reportedBusy = false;
+        Q_EMIT BusyChanged(false);
+    }
+    Q_EMIT DownloadComplete();
+}
+
+void StaticBrowser::reportBusy()
+{
+    if (m_busy != m_reportedBusy) {
+        m_reportedBusy = m_busy;
+        Q_EMIT BusyChanged(m_busy);
+    }
+}
+
+} // namespace pagrion

@@ -1,0 +1,130 @@
+#include "store/database.h"
+
+#include <atomic>
+#include <optional>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+QString uniqueConnectionName()
+{
+    static std::atomic<quint64> counter{0};
+    return u"pagrion-db-"_s + QString::number(++counter);
+}
+
+Error engineError(const QSqlError &error)
+{
+    return Error{error.text()};
+}
+
+} // namespace
+
+Database::Database() : m_name(uniqueConnectionName())
+{
+}
+
+Database::~Database()
+{
+    close();
+}
+
+Status Database::open(const QString &file)
+{
+    // SQLite silently creates a missing file, so look before opening.
+    if (!QFileInfo(file).isFile())
+        return Error{u"找不到数据库文件：%1"_s.arg(QDir::toNativeSeparators(file))};
+    return connect(file);
+}
+
+Status Database::create(const QString &file)
+{
+    if (QFileInfo::exists(file))
+        return Error{u"数据库文件已经存在：%1"_s.arg(QDir::toNativeSeparators(file))};
+    return connect(file);
+}
+
+Status Database::connect(const QString &file)
+{
+    close();
+    m_db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
+    m_db.setDatabaseName(file);
+    if (!m_db.open()) {
+        const Error error = engineError(m_db.lastError());
+        close();
+        return error;
+    }
+    m_file = file;
+    // Opening does not read the file; a file that is not a database (or is
+    // locked) shows up only at the first statement, so make that happen here.
+    std::optional<Error> probeError;
+    if (auto probe = run(u"select count(*) from sqlite_master"_s); !probe)
+        probeError = Error{probe.error()};
+    if (probeError) {
+        close();
+        return *probeError;
+    }
+    return success();
+}
+
+void Database::close()
+{
+    if (!m_db.isValid())
+        return;
+    m_db.close();
+    m_db = QSqlDatabase();
+    m_file.clear();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+Result<QSqlQuery> Database::run(const QString &statement, const QVariantList &values)
+{
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        return engineError(query.lastError());
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return engineError(query.lastError());
+    return query;
+}
+
+Result<QList<QSqlRecord>> Database::selectAll(const QString &statement, const QVariantList &values)
+{
+    auto executed = run(statement, values);
+    if (!executed)
+        return Error{executed.error()};
+    QSqlQuery query = std::move(executed).value();
+    QList<QSqlRecord> rows;
+    while (query.next())
+        rows.append(query.record());
+    if (query.lastError().isValid())
+        return engineError(query.lastError());
+    return rows;
+}
+
+Status Database::inTransaction(const std::function<Status()> &work)
+{
+    if (!m_db.transaction())
+        return engineError(m_db.lastError());
+    Status done = work();
+    if (!done) {
+        m_db.rollback();
+        return done;
+    }
+    if (!m_db.commit()) {
+        const Error error = engineError(m_db.lastError());
+        m_db.rollback();
+        return error;
+    }
+    return success();
+}
+
+} // namespace pagrion

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+#include "core/result.h"
+
+namespace pagrion {
+
+// The one named setting: the head length the field list uses.
+inline QString headLengthSetting()
+{
+    return QStringLiteral("PubLenfiled");
+}
+
+// Reads a setting from VarTable of the configuration database: nullopt when
+// no row has that name; a row with a null value gives a null QString. With
+// several rows of one name the first the engine delivers wins.
+Result<std::optional<QString>> readNamedSetting(const QString &name);
+
+// Makes PubLenfiled the only VarTable row, holding value. Runs as one
+// transaction, so a failure leaves VarTable as it was and never empty.
+Status savePubLenfiled(const QString &value);
+
+} // namespace pagrion

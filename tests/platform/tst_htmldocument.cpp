@@ -1,0 +1,186 @@
+#include <QTest>
+
+#include "platform/htmldocument.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+
+using Tables = QList<QList<QStringList>>;
+
+namespace {
+
+Tables rowsOf(const QList<HtmlTable> &tables)
+{
+    Tables rows;
+    for (const HtmlTable &table : tables)
+        rows.append(table.rows);
+    return rows;
+}
+
+} // namespace
+
+class TestHtmlDocument : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void bodyText_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("inline elements run on") << u"<span>a</span><b>b</b> <i>c</i>"_s << u"ab c"_s;
+        QTest::newRow("blocks on their own lines") << u"x<div>a</div><div>b</div>y"_s << u"x\na\nb\ny"_s;
+        QTest::newRow("nested block edges give one break")
+            << u"<div><div><h1>a</h1></div></div><section><div>b</div></section>"_s << u"a\nb"_s;
+        QTest::newRow("paragraph leaves an empty line") << u"<div>a</div><p>b</p><div>c</div>"_s << u"a\n\nb\n\nc"_s;
+        QTest::newRow("no breaks at start or end") << u"<p><div>a</div></p>"_s << u"a"_s;
+        QTest::newRow("br is a line feed, even twice") << u"a<br>b<br><br>c"_s << u"a\nb\n\nc"_s;
+        QTest::newRow("br adds to a block break") << u"<div>a<br></div><div>b</div>"_s << u"a\n\nb"_s;
+        QTest::newRow("spaces around br vanish") << u"a <br> b"_s << u"a\nb"_s;
+        QTest::newRow("white space collapses") << u"  a \n\t  b\r\n "_s << u"a b"_s;
+        QTest::newRow("one space across element edges") << u"a <b> b </b> <i> c</i>"_s << u"a b c"_s;
+        QTest::newRow("blocks trim their lines") << u"<div> a </div>\n <div>\n b\n</div>"_s << u"a\nb"_s;
+        QTest::newRow("pre keeps white space") << u"<pre>  a\n   b  </pre>"_s << u"  a\n   b  "_s;
+        QTest::newRow("pre drops its first line feed") << u"<pre>\nx\n</pre>"_s << u"x\n"_s;
+        QTest::newRow("inline white-space pre") << u"<span style=\"white-space: pre\">a  b</span>"_s << u"a  b"_s;
+        QTest::newRow("hidden content gives nothing")
+            << u"a<script>s()</script><style>p{}</style><span hidden>h</span>"
+               u"<div style=\"color:red; DISPLAY : none !important\">d</div><template>t</template>"
+               u"<noscript>n</noscript><input type=hidden value=v>b"_s
+            << u"ab"_s;
+        QTest::newRow("inline display block") << u"<span style=\"display:block\">a</span>b"_s << u"a\nb"_s;
+        QTest::newRow("list items") << u"<ul><li>a</li><li>b</li></ul>c"_s << u"a\nb\nc"_s;
+        QTest::newRow("cells by tabs, rows by line feeds")
+            << u"<table><tr><td>a</td><td> b </td></tr>\n<tr><th>c</th><td>d</td></tr></table>"_s
+            << u"a\tb\nc\td"_s;
+        QTest::newRow("empty cells keep their tabs")
+            << u"<table><tr><td>a</td><td></td><td>b</td></tr></table>"_s << u"a\t\tb"_s;
+        QTest::newRow("hidden cell takes no tab")
+            << u"<table><tr><td>a</td><td>b</td><td hidden>c</td></tr></table>"_s << u"a\tb"_s;
+        QTest::newRow("table is a block") << u"x<table><tr><td>a</td></tr></table>y"_s << u"x\na\ny"_s;
+        QTest::newRow("nested table inside a cell")
+            << u"<table><tr><td>a<table><tr><td>x</td><td>y</td></tr><tr><td>z</td></tr></table></td>"
+               u"<td>b</td></tr></table>"_s
+            << u"a\nx\ty\nz\n\tb"_s;
+        QTest::newRow("no-break space is text") << u"a&nbsp;&nbsp;b"_s << u"a\u00a0\u00a0b"_s;
+        QTest::newRow("images and controls give no text")
+            << u"a<img alt=\"x\"><iframe>fallback</iframe><textarea>t</textarea>b"_s << u"ab"_s;
+        QTest::newRow("empty body") << QString() << QString();
+    }
+    void bodyText()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, expected);
+        const auto document = parseHtmlDocument(u"<html><head><title>T</title></head><body>"_s + body);
+        QCOMPARE(document->bodyText(), std::optional<QString>(expected));
+    }
+
+    void framesetHasNoBody()
+    {
+        const auto document = parseHtmlDocument(u"<html><frameset><frame src=\"a.htm\"></frameset></html>"_s);
+        QCOMPARE(document->bodyText(), std::nullopt);
+    }
+
+    void tables_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<Tables>("expected");
+
+        QTest::newRow("no table") << u"<p>x</p>"_s << Tables{};
+        QTest::newRow("rows and cells")
+            << u"<table><tr><td> a  b </td><th>c<br>d</th></tr><tr><td></td></tr><tr></tr></table>"_s
+            << Tables{{{u"a b"_s, u"c\nd"_s}, {QString()}, {}}};
+        QTest::newRow("nested table: own rows, listed after the outer")
+            << u"<table><tr><td>a<table><tr><td>x</td><td>y</td></tr></table></td><td>b</td></tr>"
+               u"<tr><td>c</td></tr></table><table><tr><td>last</td></tr></table>"_s
+            << Tables{{{u"a\nx\ty"_s, u"b"_s}, {u"c"_s}}, {{u"x"_s, u"y"_s}}, {{u"last"_s}}};
+        QTest::newRow("header rows first, footer rows last")
+            << u"<table><tfoot><tr><td>f</td></tr></tfoot><tbody><tr><td>b1</td></tr></tbody>"
+               u"<thead><tr><th>h</th></tr></thead><tbody><tr><td>b2</td></tr></tbody></table>"_s
+            << Tables{{{u"h"_s}, {u"b1"_s}, {u"b2"_s}, {u"f"_s}}};
+        QTest::newRow("stray markup is moved out of the table")
+            << u"<table><tr><td>a</td>junk<td>b</td></tr></table>"_s << Tables{{{u"a"_s, u"b"_s}}};
+        QTest::newRow("hidden table reads its raw text")
+            << u"<div style=\"display:none\"><table><tr><td> a  b </td></tr></table></div>"_s
+            << Tables{{{u" a  b "_s}}};
+    }
+    void tables()
+    {
+        QFETCH(QString, html);
+        QFETCH(Tables, expected);
+        QCOMPARE(rowsOf(parseHtmlDocument(html)->tables()), expected);
+    }
+
+    void elementTexts_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("tag name in any case") << u"<P>x</P><p>y</p>"_s << u"P"_s << QStringList{u"x"_s, u"y"_s};
+        QTest::newRow("outer before inner")
+            << u"<div>a<div>b</div></div>"_s << u"div"_s << QStringList{u"a\nb"_s, u"b"_s};
+        QTest::newRow("unknown tag") << u"<my-tag>a</my-tag><MY-TAG> b</MY-TAG>"_s << u"My-Tag"_s
+                                     << QStringList{u"a"_s, u"b"_s};
+        QTest::newRow("span edges trimmed") << u"x <span> s  t </span> y"_s << u"span"_s << QStringList{u"s t"_s};
+        QTest::newRow("script gives its source") << u"<script> var a = 1;\n</script>"_s << u"script"_s
+                                                 << QStringList{u" var a = 1;\n"_s};
+        QTest::newRow("inside a hidden block: raw text")
+            << u"<div hidden><span> a  b </span></div>"_s << u"span"_s << QStringList{u" a  b "_s};
+        QTest::newRow("textarea read on its own") << u"<textarea>\n l1\n l2</textarea>"_s << u"textarea"_s
+                                                  << QStringList{u" l1\n l2"_s};
+        QTest::newRow("template content is not in the page")
+            << u"<template><p>x</p></template><p>y</p>"_s << u"p"_s << QStringList{u"y"_s};
+        QTest::newRow("no such element") << u"<p>x</p>"_s << u"li"_s << QStringList{};
+        QTest::newRow("empty tag name") << u"<p>x</p>"_s << QString() << QStringList{};
+    }
+    void elementTexts()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, tag);
+        QFETCH(QStringList, expected);
+        QCOMPARE(parseHtmlDocument(html)->elementTexts(tag), expected);
+    }
+
+    void links_data()
+    {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("relative, rooted and absolute")
+            << u"<a href=\"b.html\">1</a><a href=\"/x?q=1#f\">2</a><a href=\"http://other.test/\">3</a>"_s
+            << QStringList{u"http://h.test/dir/b.html"_s, u"http://h.test/x?q=1#f"_s, u"http://other.test/"_s};
+        QTest::newRow("a and area with href only")
+            << u"<a name=\"top\">t</a><map><area href=\"m.htm\"></map><a href=\"\">self</a>"_s
+            << QStringList{u"http://h.test/dir/m.htm"_s, u"http://h.test/dir/a.html"_s};
+        QTest::newRow("base href rules")
+            << u"<head><base href=\"/other/\"></head><a href=\"p.htm\">p</a>"_s
+            << QStringList{u"http://h.test/other/p.htm"_s};
+        QTest::newRow("as a browser reads an address")
+            << u"<a href=\"  ..\\up\\p.htm\n\">1</a><a href=\"/中文 页.htm\">2</a><a href=\"javascript:void(0)\">3</a>"_s
+            << QStringList{u"http://h.test/up/p.htm"_s, u"http://h.test/%E4%B8%AD%E6%96%87%20%E9%A1%B5.htm"_s,
+                           u"javascript:void(0)"_s};
+    }
+    void links()
+    {
+        QFETCH(QString, html);
+        QFETCH(QStringList, expected);
+        QCOMPARE(parseHtmlDocument(html, QUrl(u"http://h.test/dir/a.html"_s))->links(), expected);
+    }
+
+    void frames()
+    {
+        const QUrl page(u"http://h.test/dir/a.html"_s);
+        QCOMPARE(parseHtmlDocument(u"<p>x</p>"_s, page)->frames(), QStringList{});
+        QCOMPARE(parseHtmlDocument(u"<iframe src=\"f.htm\"></iframe><div hidden><iframe></iframe></div>"_s, page)
+                     ->frames(),
+                 (QStringList{u"http://h.test/dir/f.htm"_s, u"about:blank"_s}));
+        QCOMPARE(parseHtmlDocument(u"<frameset><frame src=\"/l.htm\"><frame src=\"r.htm\"></frameset>"_s, page)
+                     ->frames(),
+                 (QStringList{u"http://h.test/l.htm"_s, u"http://h.test/dir/r.htm"_s}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHtmlDocument)
+#include "tst_htmldocument.moc"

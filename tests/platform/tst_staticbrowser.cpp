@@ -1,0 +1,262 @@
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStringEncoder>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/staticbrowser.h"
+#include "support/testhttpserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+
+namespace {
+
+constexpr int LoadDeadlineMs = 10'000;
+const QString NoBody = u"<no body>"_s;
+const QString Unreachable = u"无法找到网页"_s;
+
+QByteArray gbk(const QString &text)
+{
+    return QStringEncoder("GB18030").encode(text);
+}
+
+// Navigates and waits for the load to end.
+bool load(StaticBrowser &browser, const QString &address)
+{
+    QSignalSpy completed(&browser, &Browser::DownloadComplete);
+    browser.Navigate(address);
+    return completed.wait(LoadDeadlineMs) && !browser.Busy();
+}
+
+QString bodyOf(const StaticBrowser &browser)
+{
+    return browser.document()->bodyText().value_or(NoBody);
+}
+
+} // namespace
+
+class TestStaticBrowser : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_server.isListening()); }
+
+    void documentBeforeFirstLoad()
+    {
+        StaticBrowser browser;
+        QVERIFY(!browser.Busy());
+        QVERIFY(browser.document()->tables().isEmpty());
+        QCOMPARE(browser.document()->bodyText(), std::optional<QString>(QString()));
+    }
+
+    void charsets_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+
+        const QString page = u"<p>中文内容</p>"_s;
+        QTest::newRow("UTF-8 in the header") << QByteArray("text/html; charset=utf-8") << page.toUtf8();
+        QTest::newRow("GBK in the header") << QByteArray("text/html; charset=GBK") << gbk(page);
+        QTest::newRow("GBK in meta only")
+            << QByteArray("text/html")
+            << gbk(u"<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">"
+                   u"</head><body>"_s
+                   + page);
+        QTest::newRow("GBK undeclared") << QByteArray("text/html") << gbk(page);
+    }
+    void charsets()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        m_server.setPage(u"/charset"_s, body, contentType);
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(u"/charset"_s)));
+        QCOMPARE(bodyOf(browser), u"中文内容"_s);
+    }
+
+    void contentKinds_data()
+    {
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("no type is a page") << QByteArray() << QByteArray("<b>x</b>  y") << u"x y"_s;
+        QTest::newRow("plain text shown as it is")
+            << QByteArray("text/plain; charset=utf-8") << QByteArray("\n a  <b>\n") << u"\n a  <b>\n"_s;
+        QTest::newRow("image has no body") << QByteArray("image/png") << QByteArray("\x89PNG\r\n") << NoBody;
+    }
+    void contentKinds()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, expected);
+        TestHttpServer::Route route;
+        if (!contentType.isEmpty())
+            route.headers.append({QByteArray("Content-Type"), contentType});
+        route.body = body;
+        m_server.setRoute(u"/kind"_s, route);
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(u"/kind"_s)));
+        QCOMPARE(bodyOf(browser), expected);
+    }
+
+    void redirectShowsTheTarget()
+    {
+        m_server.setRedirect(u"/old"_s, u"/new/page.htm"_s);
+        m_server.setPage(u"/new/page.htm"_s, "<a href=\"next.htm\">next</a>");
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(u"/old"_s)));
+        QCOMPARE(browser.url(), QUrl(m_server.url(u"/new/page.htm"_s)));
+        QCOMPARE(browser.document()->links(), QStringList{m_server.url(u"/new/next.htm"_s)});
+    }
+
+    void serverErrors_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("engineErrorPage");
+
+        QTest::newRow("404 without content") << 404 << QByteArray() << u"HTTP 404 - 无法找到文件"_s << true;
+        QTest::newRow("500 without content") << 500 << QByteArray(" \r\n") << u"HTTP 500 - 内部服务器错误"_s << true;
+        QTest::newRow("404 with its own page") << 404 << QByteArray("<p>gone away</p>") << u"gone away"_s << false;
+        QTest::newRow("500 with its own page") << 500 << QByteArray("<p>broken</p>") << u"broken"_s << false;
+    }
+    void serverErrors()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, shown);
+        QFETCH(bool, engineErrorPage);
+        TestHttpServer::Route route;
+        route.status = status;
+        route.headers.append({QByteArray("Content-Type"), QByteArray("text/html")});
+        route.body = body;
+        m_server.setRoute(u"/error"_s, route);
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(u"/error"_s)));
+        QVERIFY2(bodyOf(browser).contains(shown), qPrintable(bodyOf(browser)));
+        QCOMPARE(bodyOf(browser).contains(u"无法"_s), engineErrorPage);
+    }
+
+    void unreachable_data()
+    {
+        QTest::addColumn<QString>("address");
+
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        QTest::newRow("refused connection") << u"http://127.0.0.1:%1/"_s.arg(port);
+        QTest::newRow("missing file") << QUrl::fromLocalFile(m_folder.filePath(u"none.htm"_s)).toString();
+        QTest::newRow("unsupported scheme") << u"gopher://127.0.0.1/"_s;
+        QTest::newRow("empty address") << QString();
+    }
+    void unreachable()
+    {
+        QFETCH(QString, address);
+        StaticBrowser browser;
+        QVERIFY(load(browser, address));
+        QVERIFY2(bodyOf(browser).contains(Unreachable), qPrintable(bodyOf(browser)));
+        QVERIFY(browser.document()->tables().isEmpty());
+    }
+
+    void addressAsTyped()
+    {
+        m_server.setPage(u"/typed"_s, "<p>typed</p>");
+        QFile file(m_folder.filePath(u"local.htm"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(gbk(u"<meta charset=gbk><p>本地网页</p>"_s));
+        file.close();
+
+        StaticBrowser browser;
+        QVERIFY(load(browser, u" 127.0.0.1:%1/typed "_s.arg(m_server.port())));
+        QCOMPARE(bodyOf(browser), u"typed"_s);
+        QVERIFY(load(browser, file.fileName()));
+        QCOMPARE(bodyOf(browser), u"本地网页"_s);
+        QVERIFY(load(browser, QUrl::fromLocalFile(file.fileName()).toString()));
+        QCOMPARE(bodyOf(browser), u"本地网页"_s);
+    }
+
+    void eventsComeAfterNavigateReturns_data()
+    {
+        QTest::addColumn<QString>("address");
+        m_server.setPage(u"/events"_s, "<p>x</p>");
+        QTest::newRow("page") << m_server.url(u"/events"_s);
+        QTest::newRow("failure found at once") << u"gopher://x/"_s;
+        QTest::newRow("blank page") << u"about:blank"_s;
+    }
+    void eventsComeAfterNavigateReturns()
+    {
+        QFETCH(QString, address);
+        StaticBrowser browser;
+        QStringList events;
+        connect(&browser, &Browser::BusyChanged, this, [&](bool busy) { events << (busy ? u"busy"_s : u"idle"_s); });
+        connect(&browser, &Browser::DownloadComplete, this,
+                [&] { events << (browser.Busy() ? u"complete while busy"_s : u"complete"_s); });
+        connect(&browser, &Browser::NewWindow2, this, [&](bool *) { events << u"new window"_s; });
+
+        browser.Navigate(address);
+        QVERIFY(browser.Busy());
+        QCOMPARE(events, QStringList{});
+        QTRY_COMPARE_WITH_TIMEOUT(events, (QStringList{u"busy"_s, u"idle"_s, u"complete"_s}), LoadDeadlineMs);
+    }
+
+    void timeLimitEndsASlowLoad()
+    {
+        m_server.setPage(u"/slow"_s, "<p>late</p>", "text/html", 2000);
+        StaticBrowser browser;
+        browser.setTimeLimitMs(300);
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(load(browser, m_server.url(u"/slow"_s)));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(bodyOf(browser).contains(Unreachable));
+    }
+
+    void secondNavigateDropsTheFirst()
+    {
+        m_server.setPage(u"/first"_s, "<p>first</p>", "text/html", 800);
+        m_server.setPage(u"/second"_s, "<p>second</p>");
+        m_server.setPage(u"/third"_s, "<p>third</p>", "text/html", 1500);
+        StaticBrowser browser;
+        QSignalSpy completed(&browser, &Browser::DownloadComplete);
+
+        browser.Navigate(m_server.url(u"/first"_s));
+        browser.Navigate(m_server.url(u"/second"_s));
+        QVERIFY(completed.wait(LoadDeadlineMs));
+        QCOMPARE(completed.count(), 1);
+        QCOMPARE(bodyOf(browser), u"second"_s);
+
+        // The third load outlasts the first one's answer, so a completion
+        // left over from the dropped load would arrive during this wait.
+        browser.Navigate(m_server.url(u"/third"_s));
+        QVERIFY(completed.wait(LoadDeadlineMs));
+        QCOMPARE(completed.count(), 2);
+        QCOMPARE(bodyOf(browser), u"third"_s);
+    }
+
+    void manyPagesInARow()
+    {
+        StaticBrowser browser;
+        for (int page = 1; page <= 200; ++page) {
+            const QString path = u"/list?page=%1"_s.arg(page);
+            m_server.setPage(path, "<table><tr><td>" + QByteArray::number(page) + "</td></tr></table>");
+            QVERIFY(load(browser, m_server.url(path)));
+            QCOMPARE(browser.document()->tables().value(0).rows, (QList<QStringList>{{QString::number(page)}}));
+        }
+        QCOMPARE(m_server.requestCount(u"/list"_s), 200);
+    }
+
+private:
+    TestHttpServer m_server;
+    QTemporaryDir m_folder;
+};
+
+QTEST_GUILESS_MAIN(TestStaticBrowser)
+#include "tst_staticbrowser.moc"
