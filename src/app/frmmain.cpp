@@ -17,13 +17,18 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "about/frmabout.h"
+#include "about/frmnews.h"
 #include "app/pageloader.h"
+#include "chrome/skinnedframe.h"
 #include "platform/browser.h"
 #include "platform/connectioncheck.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
+#include "platform/rowtextedit.h"
 #include "platform/shell.h"
 #include "store/programfolder.h"
+#include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;
 
@@ -35,13 +40,6 @@ const QString Caption = u"Pagrion"_s;
 const QString PanelTip = u"单击右键显示操作流程信息"_s;
 const QString BatchAddressHint = u"输入网站URL[注意：选用参数调用必需含(*)通配符]"_s;
 const QString NoConnection = u"网络没有联接无法搜集信息！"_s;
-
-template <typename Control>
-Control *named(Control *control, const QString &name)
-{
-    control->setObjectName(name);
-    return control;
-}
 
 } // namespace
 
@@ -73,6 +71,8 @@ FrmMain::FrmMain(Browser &browser, QWidget *parent)
     createControls();
     layoutControls();
     connectControls();
+    SkinnedFrame::install(this);
+    linkToVendor(Label1);
 
     // A page may never open a window of its own over the main window.
     connect(&m_browser, &Browser::NewWindow2, this, [](bool *cancel) { *cancel = true; });
@@ -108,7 +108,7 @@ void FrmMain::createControls()
     Text3 = named(new QLineEdit(Frame6), u"Text3"_s);
     Text3->setToolTip(u"该设置为可选格式为如  TableName1-10|TabelName2-3|TabelName2-5"_s);
 
-    Text2 = named(new QPlainTextEdit(Frame2), u"Text2"_s);
+    Text2 = named(new RowTextEdit(Frame2), u"Text2"_s);
     Text2->setToolTip(u"显示该网页中的所有表信息，选择合适的表名称填写到下面的表名称栏中，作为批量提取参数。<rows>为一行结束的标示。"_s);
     command3 = named(new QPushButton(u"提取信息"_s, Frame2), u"command3"_s);
     command5 = named(new QPushButton(u"预览"_s, Frame2), u"command5"_s);
@@ -236,6 +236,7 @@ void FrmMain::connectControls()
     connect(command1, &QPushButton::clicked, this, &FrmMain::command1_Click);
     connect(command3, &QPushButton::clicked, this, &FrmMain::command3_Click);
     connect(command5, &QPushButton::clicked, this, &FrmMain::command5_Click);
+    connect(command6, &QPushButton::clicked, this, &FrmMain::command6_Click);
     connect(command7, &QPushButton::clicked, this, &FrmMain::command7_Click);
     connect(Text1, &QComboBox::activated, this, &FrmMain::Text1_Click);
     connect(Combo1, &QComboBox::activated, this, &FrmMain::Combo1_Click);
@@ -353,8 +354,16 @@ void FrmMain::onToolbar(const QString &caption)
         m_quit();
     } else if (caption == u"系统帮助") {
         Current<Shell>::get().open(programFolder().helpFilePath());
+    } else if (caption == u"关于我们") {
+        if (!m_about)
+            m_about = new FrmAbout(this);
+        showToolWindow(m_about);
+    } else if (caption == u"版本检测") {
+        if (!m_news)
+            m_news = new FrmNews(this);
+        showToolWindow(m_news);
     }
-    // 系统设置, 网页测试, 关于我们 and 版本检测 open windows still to come.
+    // 系统设置 and 网页测试 open windows still to come.
 }
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)

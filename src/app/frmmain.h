@@ -4,8 +4,10 @@
 #include <memory>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
+#include "batch/batchrun.h"
 #include "core/grid.h"
 
 class QCheckBox;
@@ -22,7 +24,10 @@ class QToolBar;
 namespace pagrion {
 
 class Browser;
+class RowTextEdit;
 class Document;
+class FrmAbout;
+class FrmNews;
 class FrmPreview;
 class PageLoader;
 
@@ -47,6 +52,7 @@ public:
     void Combo1_Click();   // class choice: analyse the loaded page
     void command3_Click(); // 提取信息
     void command5_Click(); // 预览
+    void command6_Click(); // 批量采集
     void command7_Click(); // 终止运行
 
     void DoFalse();
@@ -57,12 +63,27 @@ public:
     void GetTable();
     void GetClass(const QString &tagName);
 
+    // Batch runs over an address pattern or the links of a start page.
+    void RunParameter();
+    void RunWebUrl();
+    BatchSettings batchSettings(BatchSettings::Mode mode) const;
+
     // Row text of Text2 into the preview grid and the main grid.
     void WriteTabel();
     void ZHWriteTabel();
     void GridWriteTabel();
     void GridZHWriteTabel();
     void WriteHead();
+
+    // One page's records: the main grid from Text2, the record grid from the
+    // stored layout or field list, the record grid into datalist.
+    void SaveToGrid();
+    bool GetDataInfor();
+    bool GetDataInforForFiled();
+    // The head length of the field list, from the stored setting.
+    std::optional<int> headLength() const;
+    void SaveData();
+    void DelData();
 
     // Class list and saved site settings.
     void LoadClassName();
@@ -74,6 +95,8 @@ public:
     bool PageLoaded() const;
     // The value of the class last chosen: "table" or a tag name.
     const QString &classValue() const { return m_classValue; }
+    // An information box titled with the window's caption.
+    void showInformation(const QString &text);
     // The preview window, created on first use.
     FrmPreview &preview();
     PageLoader &pageLoader() const { return *m_loader; }
@@ -96,7 +119,7 @@ public:
     QPushButton *command1;
     QLabel *Label1, *Label5;
     QLineEdit *Text4, *Text3;
-    QPlainTextEdit *Text2;
+    RowTextEdit *Text2;
     QPushButton *command3, *command5;
     QProgressBar *ProgressBar1;
     QComboBox *Combo1;
@@ -122,7 +145,8 @@ private:
     void connectControls();
     void onToolbar(const QString &caption);
     void Text1_Click();
-    void showInformation(const QString &text);
+    void runBatch(BatchSettings::Mode mode);
+    bool applyDefinition(RecordSource source);
     bool connectedOrTold();
     std::shared_ptr<const Document> currentDocument() const;
     void setAnalysisText(const QString &text);
@@ -132,6 +156,8 @@ private:
     bool m_opening = false;
     QString m_classValue;
     FrmPreview *m_preview = nullptr;
+    QPointer<FrmAbout> m_about;
+    QPointer<FrmNews> m_news;
     std::function<void()> m_quit;
 };
 

@@ -7,16 +7,22 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 
+#include "batch/pagerecords.h"
+#include "core/textrules.h"
 #include "extract/classlist.h"
 #include "extract/elementmode.h"
 #include "extract/tablemode.h"
 #include "extract/writers.h"
+#include "layout/columnfitting.h"
 #include "layout/frmpreview.h"
 #include "platform/browser.h"
 #include "platform/gridview.h"
 #include "platform/progressbinding.h"
+#include "platform/rowtextedit.h"
+#include "store/getvarvalue.h"
+#include "store/namedsetting.h"
+#include "store/resultstore.h"
 #include "store/sitesettings.h"
 
 using namespace Qt::StringLiterals;
@@ -30,7 +36,7 @@ std::shared_ptr<const Document> FrmMain::currentDocument() const
 
 void FrmMain::setAnalysisText(const QString &text)
 {
-    Text2->setPlainText(text);
+    Text2->setText(text);
 }
 
 FrmPreview &FrmMain::preview()
@@ -76,7 +82,7 @@ void FrmMain::command3_Click()
 
 void FrmMain::command5_Click()
 {
-    if (Text2->toPlainText().isEmpty())
+    if (Text2->text().isEmpty())
         return;
     if (!connectedOrTold())
         return;
@@ -90,7 +96,7 @@ void FrmMain::command5_Click()
     else
         WriteTabel();
     WriteHead();
-    grid->resizeColumnsToContents();
+    fitColumns(*grid, preview());
 }
 
 void FrmMain::GetTableMode()
@@ -137,7 +143,7 @@ void FrmMain::GetClass(const QString &tagName)
     try {
         const QString rows = elementListText(*document, tagName, Text3->text(), &progress);
         if (!rows.isEmpty())
-            setAnalysisText(Text2->toPlainText() + rows);
+            setAnalysisText(Text2->text() + rows);
     } catch (const DocumentError &error) {
         showInformation(QString::fromUtf8(error.what()));
     }
@@ -146,7 +152,7 @@ void FrmMain::GetClass(const QString &tagName)
 void FrmMain::WriteTabel()
 {
     GridView *grid = preview().MSFlexGrid1;
-    writeRowText(grid->grid(), Text2->toPlainText(), EmptyPiece::KeepRow);
+    writeRowText(grid->grid(), Text2->text(), EmptyPiece::KeepRow);
     grid->gridChanged();
     preview().show();
 }
@@ -158,7 +164,7 @@ void FrmMain::ZHWriteTabel()
     grid->grid().setCols(2);
     grid->grid().setRows(1);
     grid->grid().setRows(2);
-    const bool wroteRows = writeRowTextTransposed(grid->grid(), Text2->toPlainText());
+    const bool wroteRows = writeRowTextTransposed(grid->grid(), Text2->text());
     grid->gridChanged();
     if (wroteRows)
         preview().show();
@@ -166,12 +172,12 @@ void FrmMain::ZHWriteTabel()
 
 void FrmMain::GridWriteTabel()
 {
-    writeRowText(MSFlexGrid1, Text2->toPlainText(), EmptyPiece::NoRow);
+    writeRowText(MSFlexGrid1, Text2->text(), EmptyPiece::NoRow);
 }
 
 void FrmMain::GridZHWriteTabel()
 {
-    writeRowTextTransposed(MSFlexGrid1, Text2->toPlainText());
+    writeRowTextTransposed(MSFlexGrid1, Text2->text());
 }
 
 void FrmMain::WriteHead()
@@ -179,6 +185,55 @@ void FrmMain::WriteHead()
     GridView *grid = preview().MSFlexGrid1;
     writeColumnHeads(grid->grid());
     grid->gridChanged();
+}
+
+void FrmMain::SaveToGrid()
+{
+    if (Check1->isChecked())
+        GridZHWriteTabel();
+    else
+        GridWriteTabel();
+}
+
+bool FrmMain::GetDataInfor()
+{
+    return applyDefinition(RecordSource::Layout);
+}
+
+bool FrmMain::GetDataInforForFiled()
+{
+    return applyDefinition(RecordSource::Fields);
+}
+
+bool FrmMain::applyDefinition(RecordSource source)
+{
+    const Status applied = applyStoredDefinition(source, MSFlexGrid1, MSFlexGrid2, [this] { return headLength(); });
+    if (!applied) {
+        showInformation(applied.error());
+        return false;
+    }
+    return true;
+}
+
+std::optional<int> FrmMain::headLength() const
+{
+    // GetVarValue ends the program itself when the setting is missing. A
+    // length beyond 32 bits reads as negative, which the field list refuses.
+    return roundToInt32(readNumber(GetVarValue(headLengthSetting()))).value_or(-1);
+}
+
+void FrmMain::SaveData()
+{
+    if (const auto stored = appendRecords(MSFlexGrid2, {Check3->isChecked()}); !stored)
+        showInformation(stored.error());
+}
+
+void FrmMain::DelData()
+{
+    if (!Check2->isChecked())
+        return;
+    if (const Status cleared = clearRecords(); !cleared)
+        showInformation(cleared.error());
 }
 
 void FrmMain::LoadClassName()

@@ -1,0 +1,64 @@
+#include "layout/columnfitting.h"
+
+#include <algorithm>
+#include <limits>
+
+#include <QFontMetrics>
+#include <QWidget>
+
+#include "platform/current.h"
+#include "platform/dialogs.h"
+#include "platform/gridview.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+// Rows and columns are counted in 16 bits here; a larger grid cannot be fitted.
+constexpr int MaxIndex = std::numeric_limits<qint16>::max();
+
+int widestLine(const QFontMetrics &metrics, QString text)
+{
+    text.replace(u"\r\n"_s, u"\n"_s).replace(u'\r', u'\n');
+    int widest = 0;
+    for (const QString &line : text.split(u'\n'))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest;
+}
+
+void tellCannotFit()
+{
+    Current<Dialogs>::get().information(u"提示"_s, u"由于您没有安装打印机系统无法自动调整宽度！"_s);
+}
+
+} // namespace
+
+void fitColumns(GridView &grid, const QWidget &window)
+{
+    QFont font = grid.font();
+    font.setPointSize(10);
+    grid.setFont(font);
+    const Grid &cells = grid.grid();
+    for (int c = 0; c < cells.cols(); ++c)
+        grid.setColAlignment(c, Qt::AlignLeft | Qt::AlignVCenter);
+
+    if (cells.rows() - 1 > MaxIndex) {
+        tellCannotFit();
+        return;
+    }
+    const QFontMetrics metrics(window.font());
+    for (int c = 0; c < cells.cols(); ++c) {
+        if (c > MaxIndex) {
+            tellCannotFit();
+            return;
+        }
+        int widest = 0;
+        for (int r = 0; r < cells.rows(); ++r)
+            widest = std::max(widest, widestLine(metrics, cells.text(r, c)));
+        grid.setColWidth(c, widest * TwipsPerPixel + 300);
+    }
+}
+
+} // namespace pagrion

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <optional>
+
+#include <QList>
+#include <QString>
+
+#include "core/grid.h"
+#include "core/result.h"
+
+// Layouts and field lists: the two ways a page's extracted grid becomes
+// records. A layout row names, per record column, the source cells whose
+// texts are joined; a field list gives each field the row whose head holds
+// the field's name.
+namespace pagrion {
+
+// One stored layout row: column c is nullopt when the column is null.
+using LayoutRow = QList<std::optional<QString>>;
+using Layout = QList<LayoutRow>;
+
+struct Field
+{
+    QString id;        // the field's position from 1, as stored (read leniently)
+    QString filedname; // searched for in the head of each source row
+
+    bool operator==(const Field &) const = default;
+};
+
+// The stored definitions, in stored order.
+Result<Layout> readLayout();
+Result<QList<Field>> readFields();
+
+// Saving one definition empties the other; both deletions and the inserts
+// run as one transaction, so a failure leaves the old definitions in place.
+// A layout wider than the table widens it first.
+Status saveLayout(const Layout &layout);
+Status saveFields(const QList<Field> &fields);
+
+// Writes layout row k into target row k + 1. Stops at the first bad cell
+// (a piece without a comma, an empty piece, a reference outside the source
+// grid or a part outside the 16-bit range) with an error that says which;
+// what was written before stays.
+Status applyLayout(const Layout &layout, const Grid &source, Grid &target);
+
+// Writes one record into row 1 of the record grid, which gets one column per
+// field plus one. Fails on a field position outside the record grid or a
+// negative head length.
+Status applyFields(const QList<Field> &fields, int headLength, const Grid &source, Grid &record);
+
+} // namespace pagrion

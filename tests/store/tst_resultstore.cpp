@@ -1,0 +1,109 @@
+#include <QSqlRecord>
+#include <QTest>
+
+#include "store/database.h"
+#include "store/resultstore.h"
+#include "support/resultcheck.h"
+#include "support/tempprogramfolder.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+
+namespace {
+
+using Rows = QList<QStringList>;
+
+// A record grid: the header, the given rows, the blank last row.
+Grid recordGrid(const Rows &rows, int cols)
+{
+    Grid grid(int(rows.size()) + 2, cols);
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < rows.at(r).size(); ++c)
+            grid.setText(r + 1, c, rows.at(r).at(c));
+    return grid;
+}
+
+// datalist's first columns after the key, row by row; NULL reads "<null>".
+Rows storedRows(int cols)
+{
+    Database db;
+    if (!db.open(programFolder().resultDatabasePath()))
+        return {{u"<no database>"_s}};
+    const auto rows = db.selectAll(u"select * from datalist order by id"_s);
+    Rows texts;
+    for (const QSqlRecord &row : rows.value()) {
+        texts.append(QStringList());
+        for (int c = 1; c <= cols; ++c)
+            texts.last() << (row.value(c).isNull() ? u"<null>"_s : row.value(c).toString());
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestResultStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        folder = std::make_unique<TempProgramFolder>();
+        QVERIFY2(folder->isValid(), qPrintable(folder->error()));
+    }
+    void cleanup() { folder.reset(); }
+
+    void rowsAreTrimmedIntoTheColumnsAfterTheKey_data()
+    {
+        QTest::addColumn<bool>("skipEmptyFirstField");
+        QTest::addColumn<Rows>("expected"); // 3 grid columns, then the first column the grid does not reach
+        const QStringList first{u"a"_s, u"\r\nb"_s, u""_s, u"<null>"_s};
+        const QStringList blankFirst{u""_s, u"c"_s, u""_s, u"<null>"_s};
+        const QStringList lineBreakFirst{u"\r\n"_s, u""_s, u""_s, u"<null>"_s};
+        QTest::newRow("all rows") << false << Rows{first, blankFirst, lineBreakFirst};
+        QTest::newRow("blank first cells left out") << true << Rows{first, lineBreakFirst};
+    }
+
+    void rowsAreTrimmedIntoTheColumnsAfterTheKey()
+    {
+        QFETCH(bool, skipEmptyFirstField);
+        QFETCH(Rows, expected);
+        const Grid grid = recordGrid({{u"  a  "_s, u"\r\nb"_s}, {u"   "_s, u" c"_s}, {u"\r\n"_s}}, 3);
+        const auto stored = appendRecords(grid, {skipEmptyFirstField});
+        PAGRION_VERIFY_OK(stored);
+        QCOMPARE(stored.value(), expected.size());
+        QCOMPARE(storedRows(4), expected);
+    }
+
+    void failingRowKeepsTheRowsBeforeIt()
+    {
+        {
+            Database db;
+            PAGRION_VERIFY_OK(db.open(folder->folder().resultDatabasePath()));
+            PAGRION_VERIFY_OK(db.run(u"create trigger refuse before insert on datalist when new.c1 = 'bad' "
+                                     "begin select raise(abort, 'value refused'); end"_s));
+        }
+        const auto stored = appendRecords(recordGrid({{u"one"_s}, {u"bad"_s}, {u"three"_s}}, 1), {});
+        QVERIFY(!stored.ok());
+        QVERIFY2(stored.error().contains(u"value refused"_s), qPrintable(stored.error()));
+        QCOMPARE(storedRows(1), Rows{{u"one"_s}});
+    }
+
+    void widerGridWidensTheTable()
+    {
+        Grid grid = recordGrid({{u"first"_s}}, 300);
+        grid.setText(1, 299, u"last"_s);
+        PAGRION_VERIFY_OK(appendRecords(grid, {}));
+        const Rows rows = storedRows(300);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.at(0).first(), u"first"_s);
+        QCOMPARE(rows.at(0).last(), u"last"_s);
+    }
+
+private:
+    std::unique_ptr<TempProgramFolder> folder;
+};
+
+QTEST_GUILESS_MAIN(TestResultStore)
+#include "tst_resultstore.moc"
