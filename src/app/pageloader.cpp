@@ -19,6 +19,7 @@ void PageLoader::navigate(const QString &address)
 {
     m_browser.Navigate(address);
     m_pageLoaded = false;
+    m_interrupted = false;
 }
 
 void PageLoader::onDownloadComplete()
@@ -52,11 +53,12 @@ PageLoader::WaitEnd PageLoader::wait(const std::function<bool()> &done)
 {
     if (done())
         return WaitEnd::Loaded;
+    if (m_interrupted)
+        return WaitEnd::Interrupted;
 
     QEventLoop loop;
     QEventLoop *outer = m_loop;
     m_loop = &loop;
-    m_interrupted = false;
     bool timedOut = false;
 
     const auto checkDone = connect(this, &PageLoader::progress, &loop, [&] {

@@ -39,7 +39,8 @@ public:
     // Runs events while the browser is busy, with the same exits.
     WaitEnd waitWhileBusy();
 
-    // Ends the wait under way, if any (the stop button's way in).
+    // Ends the wait under way and any wait that follows before the next
+    // navigation (the stop button's way in: a stopped load is not waited for).
     void interrupt();
 
     // Time a wait allows beyond the browser's own load time limit.

@@ -64,4 +64,18 @@ void writeColumnHeads(Grid &grid)
         grid.setText(0, col, u"第" + QString::number(col + 1) + u"列");
 }
 
+void writeBatchPageGrid(Grid &grid, const QString &rowText, bool swap)
+{
+    // Going down to one row and column first blanks every cell the previous
+    // page wrote (row 0, the header, is never written).
+    grid.setRows(1);
+    grid.setRows(100);
+    grid.setCols(1);
+    grid.setCols(100);
+    if (swap)
+        writeRowTextTransposed(grid, rowText);
+    else
+        writeRowText(grid, rowText, EmptyPiece::NoRow);
+}
+
 } // namespace pagrion

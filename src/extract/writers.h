@@ -27,4 +27,8 @@ bool writeRowTextTransposed(Grid &grid, const QString &rowText);
 // Header row 0: "第1列", "第2列", ... for every column.
 void writeColumnHeads(Grid &grid);
 
+// The main grid as a batch run fills it for one page: reset to 100 blank rows
+// and columns, then written straight or, with swap, transposed.
+void writeBatchPageGrid(Grid &grid, const QString &rowText, bool swap);
+
 } // namespace pagrion

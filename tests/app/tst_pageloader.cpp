@@ -59,6 +59,12 @@ private Q_SLOTS:
         QTimer::singleShot(10, &loader, [&] { loader.interrupt(); });
         QCOMPARE(loader.waitUntilLoaded(), PageLoader::WaitEnd::Interrupted);
         QVERIFY(!loader.PageLoaded());
+        // The busy wait that follows a stopped load does not wait either,
+        // until the next navigation.
+        QCOMPARE(loader.waitWhileBusy(), PageLoader::WaitEnd::Interrupted);
+        loader.navigate(u"http://b.test/"_s);
+        QTimer::singleShot(10, &browser, [&] { browser.finishLoad(); });
+        QCOMPARE(loader.waitUntilLoaded(), PageLoader::WaitEnd::Loaded);
     }
 
     void silentBrowserTimesOut()

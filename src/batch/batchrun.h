@@ -1,0 +1,112 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+#include "batch/pagerecords.h"
+#include "core/grid.h"
+
+namespace pagrion {
+
+class PageLoader;
+class Progress;
+
+// Everything a batch run reads, taken from the window's controls or from the
+// command line's options.
+struct BatchSettings
+{
+    enum class Mode { Parameter, Links };
+
+    Mode mode = Mode::Parameter;
+    QString address;        // pattern with "(*)", or the start page
+    QString from;           // range as typed (parameter runs)
+    QString to;
+    QString tableNames;     // table-name list
+    QString rowFilter;      // row filter list
+    QString classValue;     // "table" or a tag name
+    bool swap = false;      // rows and columns swapped
+    RecordSource records = RecordSource::Layout;
+    bool overwrite = false;         // empty the result table first
+    bool skipEmptyFirstField = false;
+};
+
+struct BatchStats
+{
+    int pages = 0;   // pages opened from the page list
+    int skipped = 0; // of those, error pages and pages that did not load
+    int records = 0; // records stored
+};
+
+// What a run tells and asks its surroundings: the window binds these to its
+// controls, the command line to the terminal.
+class BatchHost
+{
+public:
+    virtual ~BatchHost() = default;
+
+    virtual void message(const QString &text) = 0;
+    // After the message of a failed store or emptying of the result table:
+    // true to go on with the next page (the window's way), false to end.
+    virtual bool continueAfterStoreFailure();
+    virtual void status(const QString &text) = 0;
+    virtual Progress &progress() = 0;
+    // The run has started or ended (the stop button shows meanwhile).
+    virtual void runActive(bool active) = 0;
+    // The working controls are disabled while a page is handled.
+    virtual void setBusy(bool busy) = 0;
+    virtual bool stopRequested() = 0;
+    // Lets the surroundings breathe while a long list is built.
+    virtual void processEvents() = 0;
+    // The head length of the field list; nullopt when the setting is missing.
+    virtual std::optional<int> headLength() = 0;
+
+    virtual void pageStarted(int index, const QString &address);
+    virtual void pageExtracted(const QString &rowText);
+    virtual void pageFinished(const BatchStats &stats);
+};
+
+// One batch run over the browser of a page loader. The grids and the page
+// list are the caller's, so a window can show them.
+class BatchRun final
+{
+public:
+    enum class End {
+        Refused,          // a check failed; nothing was started
+        Finished,
+        Stopped,          // the user asked to stop
+        DefinitionFailed, // the layout or field list could not be applied
+        PageFailed,       // the browser could not read a page
+        StoreFailed,      // the results or the settings could not be read or written
+    };
+    struct Outcome
+    {
+        End end = End::Refused;
+        BatchStats stats;
+    };
+
+    BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &recordGrid, QStringList &pageList);
+
+    Outcome run(const BatchSettings &settings);
+
+private:
+    Outcome runParameter(const BatchSettings &settings);
+    Outcome runLinks(const BatchSettings &settings);
+    bool buildLinkPages(const QStringList &links);
+    // Visits the page list; Finished, or why the run ended early.
+    End visitPages(const BatchSettings &settings);
+    // Finished for a page done or skipped, otherwise why the run ends.
+    End visitPage(const BatchSettings &settings, int index);
+    // False when the run must end because the results could not be emptied.
+    bool clearResultsIfAsked(const BatchSettings &settings);
+
+    PageLoader &m_loader;
+    BatchHost &m_host;
+    Grid &m_mainGrid;
+    Grid &m_recordGrid;
+    QStringList &m_pageList;
+    BatchStats m_stats;
+};
+
+} // namespace pagrion

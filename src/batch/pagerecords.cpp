@@ -1,0 +1,42 @@
+#include "batch/pagerecords.h"
+
+#include "layout/layouts.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+void prepareRecordGrid(RecordSource source, Grid &recordGrid)
+{
+    recordGrid.setRows(1);
+    recordGrid.setRows(2);
+    recordGrid.setCols(1);
+    recordGrid.setCols(source == RecordSource::Layout ? 2 : 50);
+}
+
+Status applyStoredDefinition(RecordSource source, const Grid &mainGrid, Grid &recordGrid,
+                             const std::function<std::optional<int>()> &headLength)
+{
+    if (source == RecordSource::Layout) {
+        auto layout = readLayout();
+        if (!layout)
+            return Error{layout.error()};
+        if (layout.value().isEmpty())
+            return Error{u"无排版信息系统不能识别！"_s};
+        return applyLayout(layout.value(), mainGrid, recordGrid);
+    }
+
+    auto fields = readFields();
+    if (!fields)
+        return Error{fields.error()};
+    // The head length is read before the field count is looked at, so a
+    // missing setting is noticed even with an empty field list.
+    const std::optional<int> length = headLength();
+    if (!length)
+        return Error{u"系统遇到严重问题请与供应商联系！"_s};
+    if (fields.value().isEmpty())
+        return Error{u"无字段信息系统不能识别！"_s};
+    return applyFields(fields.value(), *length, mainGrid, recordGrid);
+}
+
+} // namespace pagrion

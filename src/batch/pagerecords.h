@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+
+#include "core/grid.h"
+#include "core/result.h"
+
+namespace pagrion {
+
+// Which stored definition turns a page's cells into records.
+enum class RecordSource { Layout, Fields };
+
+// Empties the record grid before a page: a header row and the blank row, two
+// columns for a layout, fifty for a field list.
+void prepareRecordGrid(RecordSource source, Grid &recordGrid);
+
+// Fills the record grid from the main grid with the stored layout or field
+// list. Fails with the message the user is shown: no definition stored, or
+// the definition's own failure. The head length is asked for only when the
+// field list is used; nullopt means the setting is missing.
+Status applyStoredDefinition(RecordSource source, const Grid &mainGrid, Grid &recordGrid,
+                             const std::function<std::optional<int>()> &headLength);
+
+} // namespace pagrion

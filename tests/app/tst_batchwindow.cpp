@@ -1,0 +1,139 @@
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/frmmain.h"
+#include "layout/layouts.h"
+#include "platform/staticbrowser.h"
+#include "store/database.h"
+#include "support/fakes.h"
+#include "support/resultcheck.h"
+#include "support/tempprogramfolder.h"
+#include "support/testhttpserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+
+// The batch command in the window: its controls bound to a run.
+class TestBatchWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    TempProgramFolder *folder = nullptr;
+    FakeDialogs *dialogs = nullptr;
+    FakeConnectionCheck *connection = nullptr;
+    FakeShell *shell = nullptr;
+    TestHttpServer *server = nullptr;
+    StaticBrowser *browser = nullptr;
+    FrmMain *window = nullptr;
+
+    int storedCount() const
+    {
+        Database db;
+        if (!db.open(folder->folder().resultDatabasePath()))
+            return -1;
+        return int(db.selectAll(u"select id from datalist"_s).value().size());
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        folder = new TempProgramFolder;
+        QVERIFY(folder->isValid());
+        dialogs = new FakeDialogs;
+        connection = new FakeConnectionCheck(true);
+        shell = new FakeShell;
+        server = new TestHttpServer;
+        for (int i = 1; i <= 100; ++i)
+            server->setPage(u"/p%1.html"_s.arg(i),
+                            u"<table><tr><td>第%1页</td></tr></table>"_s.arg(i).toUtf8());
+        browser = new StaticBrowser;
+        browser->setTimeLimitMs(5000);
+        window = new FrmMain(*browser);
+        window->setQuitFunction([] {});
+        window->Form_Load();
+        PAGRION_VERIFY_OK(saveLayout({{u"1,0"_s}}));
+        window->Text1->setEditText(server->url(u"/p1.html"_s));
+        window->Text6->setText(server->url(u"/p(*).html"_s));
+        window->TxtFrom->setText(u"1"_s);
+        window->TxtTo->setText(u"100"_s);
+        window->Combo1->setCurrentIndex(0);
+        window->command1_Click(); // open and analyse: the class value becomes "table"
+        window->Text4->setText(u"TableName0"_s);
+    }
+    void cleanup()
+    {
+        delete window;
+        delete browser;
+        delete server;
+        delete shell;
+        delete connection;
+        delete dialogs;
+        delete folder;
+    }
+
+    void parameterRunFillsTheResultsAndOffersThem()
+    {
+        bool stopShownDuringRun = false;
+        QTimer::singleShot(0, window, [&] { stopShownDuringRun = window->command7->isVisible(); });
+        window->show();
+        dialogs->questionAnswers = {true};
+        window->command6_Click();
+
+        QVERIFY(stopShownDuringRun);
+        QCOMPARE(storedCount(), 100);
+        QCOMPARE(window->List1.size(), 100);
+        QCOMPARE(window->Label4->text(), u"采集完成"_s);
+        QVERIFY(!window->command7->isVisible());
+        QVERIFY(!window->ProgressBar2->isVisible());
+        QVERIFY(window->command1->isEnabled());
+        QVERIFY(window->IsStopped);
+        QCOMPARE(dialogs->calls.last().text, u"采集完成是否查看采集结果！"_s);
+        QCOMPARE(shell->opened, QStringList{folder->folder().resultDatabasePath()});
+    }
+
+    void stopButtonEndsTheRun()
+    {
+        window->show();
+        server->setPage(u"/p3.html"_s, "<table><tr><td>slow</td></tr></table>", "text/html", 3000);
+        connect(server, &TestHttpServer::requestReceived, window, [this](const QString &target) {
+            if (target == u"/p3.html")
+                QTimer::singleShot(20, window, [this] { QTest::mouseClick(window->command7, Qt::LeftButton); });
+        });
+        window->command6_Click(); // Cancel: nothing opened
+        QCOMPARE(storedCount(), 2);
+        QCOMPARE(window->Label4->text(), u"中断采集"_s);
+        QVERIFY(shell->opened.isEmpty());
+        QVERIFY(window->command6->isEnabled());
+    }
+
+    void linkRunWithOption5()
+    {
+        server->setPage(u"/links.html"_s, "<a href='p7.html'>7</a><a href='mailto:x@y.test'>m</a><a href='p9.html'>9</a>");
+        window->Option5->setChecked(true);
+        window->Text6->setText(server->url(u"/links.html"_s));
+        window->Check2->setChecked(true);
+        window->command6_Click();
+        QCOMPARE(storedCount(), 2);
+        QCOMPARE(window->Label4->text(), u"搜索完成"_s);
+    }
+
+    void emptyBatchAddressDoesNothing()
+    {
+        window->Text6->clear();
+        window->command6_Click();
+        QVERIFY(dialogs->calls.isEmpty());
+        QCOMPARE(storedCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestBatchWindow)
+#include "tst_batchwindow.moc"

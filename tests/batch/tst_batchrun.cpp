@@ -1,0 +1,276 @@
+#include <QSqlRecord>
+#include <QTest>
+#include <QTimer>
+
+#include "app/pageloader.h"
+#include "batch/batchrun.h"
+#include "core/progress.h"
+#include "layout/layouts.h"
+#include "platform/staticbrowser.h"
+#include "store/database.h"
+#include "support/resultcheck.h"
+#include "support/tempprogramfolder.h"
+#include "support/testhttpserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+
+namespace {
+
+class NoProgress final : public Progress
+{
+public:
+    void start(int maximum) override { this->maximum = maximum; }
+    void setValue(int value) override { this->value = value; }
+    void finish() override {}
+    int maximum = 0;
+    int value = 0;
+};
+
+// Records what a run tells; stops the run when asked to at a given page.
+class RecordingHost final : public BatchHost
+{
+public:
+    explicit RecordingHost(PageLoader &loader) : m_loader(loader) {}
+
+    void message(const QString &text) override { messages << text; }
+    void status(const QString &text) override { statuses << text; }
+    Progress &progress() override { return m_progress; }
+    void runActive(bool active) override { activity << active; }
+    void setBusy(bool busy) override { this->busy = busy; }
+    bool stopRequested() override { return stopped; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    std::optional<int> headLength() override { return head; }
+    void pageStarted(int index, const QString &address) override
+    {
+        started << address;
+        if (index == stopAtPage) {
+            // The user presses stop while this page is still loading.
+            QTimer::singleShot(50, &m_loader, [this] {
+                stopped = true;
+                m_loader.interrupt();
+            });
+        }
+    }
+
+    QStringList messages, statuses, started;
+    QList<bool> activity;
+    bool busy = false;
+    bool stopped = false;
+    int stopAtPage = -1;
+    std::optional<int> head = 10;
+
+private:
+    PageLoader &m_loader;
+    NoProgress m_progress;
+};
+
+QByteArray tablePage(const QString &a, const QString &b)
+{
+    return (u"<html><body><table><tr><td>名称</td><td>价格</td></tr><tr><td>"_s + a + u"</td><td>"_s + b
+            + u"</td></tr></table></body></html>"_s)
+        .toUtf8();
+}
+
+QList<QStringList> storedRecords(const TempProgramFolder &folder, int columns)
+{
+    Database db;
+    if (!db.open(folder.folder().resultDatabasePath()))
+        return {};
+    const auto rows = db.selectAll(u"select * from datalist order by id"_s);
+    QList<QStringList> records;
+    for (const QSqlRecord &row : rows.value()) {
+        QStringList values;
+        for (int c = 1; c <= columns; ++c)
+            values << row.value(c).toString();
+        records << values;
+    }
+    return records;
+}
+
+} // namespace
+
+class TestBatchRun : public QObject
+{
+    Q_OBJECT
+
+private:
+    TempProgramFolder *folder = nullptr;
+    TestHttpServer *server = nullptr;
+    StaticBrowser *browser = nullptr;
+    PageLoader *loader = nullptr;
+    RecordingHost *host = nullptr;
+    Grid mainGrid, recordGrid;
+    QStringList pageList;
+
+    BatchSettings parameterSettings(int from, int to)
+    {
+        BatchSettings settings;
+        settings.address = server->url(u"/item(*).html"_s);
+        settings.from = QString::number(from);
+        settings.to = QString::number(to);
+        settings.tableNames = u"TableName0"_s;
+        settings.classValue = u"table"_s;
+        return settings;
+    }
+
+    BatchRun::Outcome run(const BatchSettings &settings)
+    {
+        BatchRun batch(*loader, *host, mainGrid, recordGrid, pageList);
+        return batch.run(settings);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        folder = new TempProgramFolder;
+        QVERIFY(folder->isValid());
+        server = new TestHttpServer;
+        browser = new StaticBrowser;
+        browser->setTimeLimitMs(3000);
+        loader = new PageLoader(*browser);
+        host = new RecordingHost(*loader);
+        // The second row of the page's table makes one record: name and price.
+        PAGRION_VERIFY_OK(saveLayout({{u"2,0"_s, u"2,1"_s}}));
+        for (int i = 1; i <= 3; ++i)
+            server->setPage(u"/item%1.html"_s.arg(i), tablePage(u"物品%1"_s.arg(i), QString::number(i * 10)));
+    }
+    void cleanup()
+    {
+        delete host;
+        delete loader;
+        delete browser;
+        delete server;
+        delete folder;
+    }
+
+    void parameterRunStoresEveryPageAndSkipsErrorPages()
+    {
+        server->setPage(u"/item2.html"_s, "<html><body><p>对不起，无法找到网页</p><table><tr><td>x</td></tr></table></body></html>");
+        const auto outcome = run(parameterSettings(1, 4)); // 4 is not served: 404 without a body
+        QCOMPARE(outcome.end, BatchRun::End::Finished);
+        QCOMPARE(outcome.stats.pages, 4);
+        QCOMPARE(outcome.stats.skipped, 2);
+        QCOMPARE(outcome.stats.records, 2);
+        QCOMPARE(storedRecords(*folder, 2),
+                 (QList<QStringList>{{u"\r\n物品1"_s, u"10"_s}, {u"\r\n物品3"_s, u"30"_s}}));
+        QCOMPARE(pageList.size(), 4);
+        QCOMPARE(host->statuses.last(), u"采集完成"_s);
+        QCOMPARE(host->activity, (QList<bool>{true, false}));
+        QVERIFY(!host->busy);
+        QVERIFY(host->messages.isEmpty());
+    }
+
+    void overwriteEmptiesTheResultsOnceBeforeTheFirstPage()
+    {
+        auto settings = parameterSettings(1, 1);
+        run(settings);
+        settings.overwrite = true;
+        settings.to = u"3"_s;
+        run(settings);
+        QCOMPARE(storedRecords(*folder, 2).size(), 3);
+    }
+
+    void checksRefuseBadInputBeforeAnythingStarts_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("tables");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no wildcard") << u"http://a.test/x"_s << u"1"_s << u"TableName0"_s
+                                     << u"系统不存在通配符无法搜集信息！"_s;
+        QTest::newRow("blank table names") << u"http://a.test/(*)"_s << u"1"_s << u"  "_s
+                                           << u"系统没有指定提取表单名称不能进行数据搜集！"_s;
+        QTest::newRow("end before start") << u"http://a.test/x"_s << u"9"_s << QString()
+                                          << u"结束值不能小于初始值！"_s;
+    }
+    void checksRefuseBadInputBeforeAnythingStarts()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, from);
+        QFETCH(QString, tables);
+        QFETCH(QString, message);
+        auto settings = parameterSettings(1, 2);
+        settings.address = address;
+        settings.from = from;
+        settings.tableNames = tables;
+        QCOMPARE(run(settings).end, BatchRun::End::Refused);
+        QCOMPARE(host->messages, QStringList{message});
+        QVERIFY(host->activity.isEmpty());
+        QCOMPARE(server->requests().size(), 0);
+    }
+
+    void stopEndsTheWaitAndKeepsEarlierPages()
+    {
+        server->setPage(u"/item2.html"_s, tablePage(u"慢"_s, u"0"_s), "text/html; charset=utf-8", 2000);
+        host->stopAtPage = 1;
+        const auto outcome = run(parameterSettings(1, 3));
+        QCOMPARE(outcome.end, BatchRun::End::Stopped);
+        QCOMPARE(host->statuses.last(), u"中断采集"_s);
+        QCOMPARE(host->started.size(), 2);
+        QCOMPARE(storedRecords(*folder, 2), (QList<QStringList>{{u"\r\n物品1"_s, u"10"_s}}));
+        QVERIFY(!host->busy);
+    }
+
+    void missingDefinitionEndsTheRunWithItsMessage()
+    {
+        PAGRION_VERIFY_OK(saveFields({})); // saving a field list empties the layout
+        const auto outcome = run(parameterSettings(1, 3));
+        QCOMPARE(outcome.end, BatchRun::End::DefinitionFailed);
+        QCOMPARE(host->messages, QStringList{u"无排版信息系统不能识别！"_s});
+        QVERIFY(storedRecords(*folder, 2).isEmpty());
+    }
+
+    void fieldListMakesOneRecordPerPage()
+    {
+        PAGRION_VERIFY_OK(saveFields({{u"1"_s, u"名称"_s}}));
+        auto settings = parameterSettings(1, 2);
+        settings.records = RecordSource::Fields;
+        run(settings);
+        QCOMPARE(storedRecords(*folder, 1), (QList<QStringList>{{u"名称"_s}, {u"名称"_s}}));
+    }
+
+    void linkRunVisitsFilteredLinksInOrder()
+    {
+        server->setPage(u"/start.html"_s,
+                        "<html><body><a href='item1.html'>1</a><a href='mailto:a@b.test'>m</a>"
+                        "<a href='item3.html'>3</a><a href='item1.html'>again</a></body></html>");
+        BatchSettings settings = parameterSettings(0, 0);
+        settings.mode = BatchSettings::Mode::Links;
+        settings.address = server->url(u"/start.html"_s);
+        const auto outcome = run(settings);
+        QCOMPARE(outcome.end, BatchRun::End::Finished);
+        QCOMPARE(pageList, (QStringList{server->url(u"/item1.html"_s), server->url(u"/item3.html"_s),
+                                        server->url(u"/item1.html"_s)}));
+        QCOMPARE(storedRecords(*folder, 1),
+                 (QList<QStringList>{{u"\r\n物品1"_s}, {u"\r\n物品3"_s}, {u"\r\n物品1"_s}}));
+        QCOMPARE(host->statuses.last(), u"搜索完成"_s);
+    }
+
+    void linkRunWithoutPages()
+    {
+        BatchSettings settings = parameterSettings(0, 0);
+        settings.mode = BatchSettings::Mode::Links;
+        settings.overwrite = true;
+        run(parameterSettings(1, 1)); // one record to be emptied
+
+        server->setPage(u"/none.html"_s, "<html><body>没有链接</body></html>");
+        settings.address = server->url(u"/none.html"_s);
+        run(settings);
+        QCOMPARE(host->messages, QStringList{u"该页面没有可搜索的信息。"_s});
+        QCOMPARE(storedRecords(*folder, 1).size(), 1); // untouched
+
+        server->setPage(u"/filtered.html"_s, "<html><body><a href='javascript:go()'>x</a></body></html>");
+        settings.address = server->url(u"/filtered.html"_s);
+        const auto outcome = run(settings);
+        QCOMPARE(outcome.end, BatchRun::End::Finished);
+        QVERIFY(pageList.isEmpty());
+        QCOMPARE(host->statuses.last(), u"搜索完成"_s);
+        QVERIFY(storedRecords(*folder, 1).isEmpty()); // emptied all the same
+        QVERIFY(!host->busy);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBatchRun)
+#include "tst_batchrun.moc"
