@@ -1,5 +1,6 @@
 # Thin wrapper around CMake: `make run` and `make test` set up a fresh machine.
 BUILD_DIR ?= build
+BENCH_DIR ?= build-bench
 JOBS ?= $(shell nproc)
 
 .PHONY: deps configure build run test bench clean
@@ -22,6 +23,13 @@ run: build
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Release figures of this machine: a batch run through pagrion-cli and the
+# table extraction alone. Printed only; nothing checks them.
+bench: deps
+	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-bench
+	@$(BENCH_DIR)/bench/pagrion-bench
 
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -1,0 +1,18 @@
+#include <cstdio>
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include "bench/batchbench.h"
+#include "bench/extractionbench.h"
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    std::printf("pagrion-bench: %d cores\n", QThread::idealThreadCount());
+    std::fflush(stdout);
+    const bool batch = pagrion::bench::runBatchBench();
+    std::fflush(stdout);
+    const bool extraction = pagrion::bench::runExtractionBench();
+    return batch && extraction ? 0 : 1;
+}

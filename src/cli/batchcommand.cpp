@@ -1,0 +1,129 @@
+#include "cli/batchcommand.h"
+
+#include "app/pageloader.h"
+#include "batch/batchrun.h"
+#include "cli/cliterminal.h"
+#include "cli/commandline.h"
+#include "cli/pageload.h"
+#include "cli/stopsignal.h"
+#include "cli/terminalbatchhost.h"
+#include "extract/classlist.h"
+#include "platform/browser.h"
+#include "store/database.h"
+#include "store/programfolder.h"
+#include "store/sitesettings.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion::cli {
+
+namespace {
+
+struct BatchOptions
+{
+    QCommandLineOption site{u"site"_s, u"按这个网址保存的采集设置（表名称、要去掉的行、行列转换、采集分析模式）提取每个网页。"_s,
+                            u"网址"_s};
+    QCommandLineOption pattern{u"pattern"_s, u"参数调用：含通配符 (*) 的地址，(*) 依次换成 --from 到 --to 的每个整数。"_s,
+                               u"地址模式"_s};
+    QCommandLineOption from{u"from"_s, u"参数的起始值。"_s, u"起始值"_s};
+    QCommandLineOption to{u"to"_s, u"参数的结束值。"_s, u"结束值"_s};
+    QCommandLineOption links{u"links"_s, u"网页URL：采集这个网页中所有连接指向的网页。"_s, u"起始网页"_s};
+    QCommandLineOption fields{u"fields"_s, u"用保存的字段生成记录（默认用保存的排版）。"_s};
+    QCommandLineOption overwrite{u"overwrite"_s, u"采集第一个网页之前清空结果数据库中已有的记录。"_s};
+    QCommandLineOption skipEmptyFirst{u"skip-empty-first"_s, u"不存第一个字段为空的记录。"_s};
+};
+
+// The run's settings as the window holds them after the user picked the
+// site's address: its saved lists, swap flag and class.
+BatchSettings siteSettings(const QString &site)
+{
+    const auto stored = readSiteSettings(site);
+    if (!stored)
+        fail(ExitCode::Database, stored.error());
+    if (!stored.value())
+        fail(ExitCode::Usage, u"没有保存过网址“%1”的采集设置。"_s.arg(site));
+    const SiteSettings &saved = *stored.value();
+
+    const Result<QString> classValue = classValueOf(saved.classname);
+    if (!classValue)
+        fail(ExitCode::Database, classValue.error());
+    if (classValue.value().isEmpty())
+        fail(ExitCode::Usage, u"网址“%1”保存的采集分析模式“%2”不存在。"_s.arg(site, saved.classname));
+
+    BatchSettings settings;
+    settings.tableNames = saved.tableName;
+    settings.rowFilter = saved.tableRow;
+    settings.swap = saved.rowchange;
+    settings.classValue = classValue.value().toLower();
+    return settings;
+}
+
+// The run would only tell a missing result database at its first page.
+void requireResultDatabase()
+{
+    Database db;
+    if (const Status opened = db.open(programFolder().resultDatabasePath()); !opened)
+        fail(ExitCode::Database, opened.error());
+}
+
+} // namespace
+
+int runBatch(const QStringList &arguments)
+{
+    CommandLine commandLine(
+        u"pagrion-cli batch --site 网址 (--pattern 地址模式 --from 起始值 --to 结束值 | --links 起始网页) [选项]"_s,
+        u"批量采集：按网址保存的采集设置提取每个网页，用保存的排版或字段生成记录，追加到结果数据库 data/data.mdb。"
+        u"按 Ctrl+C 停止：正在打开的网页不保存，已存入的记录保留。\n"
+        u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，130 被 Ctrl+C 停止。"_s);
+    QCommandLineParser &parser = commandLine.parser();
+    const BatchOptions options;
+    parser.addOptions({options.site, options.pattern, options.from, options.to, options.links, options.fields,
+                       options.overwrite, options.skipEmptyFirst});
+
+    commandLine.parse(arguments);
+    if (commandLine.helpRequested()) {
+        writeOutput(commandLine.helpText());
+        return int(ExitCode::Success);
+    }
+    if (!parser.positionalArguments().isEmpty())
+        fail(ExitCode::Usage, u"多余的参数：%1"_s.arg(parser.positionalArguments().join(u' ')));
+    if (!parser.isSet(options.site))
+        fail(ExitCode::Usage, u"请用 --site 指定使用哪个网址保存的采集设置。"_s);
+    const bool byPattern = parser.isSet(options.pattern);
+    if (byPattern == parser.isSet(options.links))
+        fail(ExitCode::Usage, u"请用 --pattern 或 --links 之一指定要采集的网页。"_s);
+    if (!byPattern && (parser.isSet(options.from) || parser.isSet(options.to)))
+        fail(ExitCode::Usage, u"--from 和 --to 只能和 --pattern 一起使用。"_s);
+
+    BatchSettings settings = siteSettings(parser.value(options.site));
+    settings.mode = byPattern ? BatchSettings::Mode::Parameter : BatchSettings::Mode::Links;
+    settings.address = parser.value(byPattern ? options.pattern : options.links);
+    // Missing values reach the run's own check, which names the problem.
+    settings.from = parser.value(options.from);
+    settings.to = parser.value(options.to);
+    settings.records = parser.isSet(options.fields) ? RecordSource::Fields : RecordSource::Layout;
+    settings.overwrite = parser.isSet(options.overwrite);
+    settings.skipEmptyFirstField = parser.isSet(options.skipEmptyFirst);
+    requireResultDatabase();
+
+    const std::unique_ptr<Browser> browser = createBrowser();
+    browser->setTimeLimitMs(commandLine.timeLimitMs());
+    PageLoader loader(*browser);
+    TerminalBatchHost host(loader);
+    StopSignal stopSignal;
+    QObject::connect(&stopSignal, &StopSignal::stopRequested, &loader, [&host] { host.stop(); });
+
+    Grid mainGrid;
+    Grid recordGrid;
+    QStringList pageList;
+    BatchRun run(loader, host, mainGrid, recordGrid, pageList);
+    const BatchRun::Outcome outcome = run.run(settings);
+    if (outcome.end != BatchRun::End::Refused) {
+        writeOutput(u"pages %1, skipped %2, records %3\n"_s.arg(outcome.stats.pages)
+                        .arg(outcome.stats.skipped)
+                        .arg(outcome.stats.records));
+    }
+    return int(host.exitCode(outcome.end));
+}
+
+} // namespace pagrion::cli

@@ -1,0 +1,123 @@
+#include "cli/commandline.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTranslator>
+
+#include "cli/cliterminal.h"
+#include "extract/classlist.h"
+#include "platform/browser.h"
+#include "store/programfolder.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion::cli {
+
+namespace {
+
+// Long enough for any real page, short enough that an int of milliseconds
+// cannot overflow.
+constexpr double MaximumTimeoutSeconds = 24 * 60 * 60;
+
+class ParserTexts final : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+
+    bool isEmpty() const override { return false; }
+
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        if (qstrcmp(context, "QCommandLineParser") != 0)
+            return {};
+        static const QList<std::pair<const char *, QString>> texts{
+            {"Usage: %1", u"用法：%1"_s},
+            {"Options:", u"选项："_s},
+            {"Arguments:", u"参数："_s},
+            {"Unknown option '%1'.", u"未知选项“%1”。"_s},
+            {"Unknown options: %1.", u"未知选项：%1。"_s},
+            {"Missing value after '%1'.", u"选项“%1”后缺少取值。"_s},
+            {"Unexpected value after '%1'.", u"选项“%1”不带取值。"_s},
+        };
+        for (const auto &[source, text] : texts) {
+            if (qstrcmp(source, sourceText) == 0)
+                return text;
+        }
+        return {};
+    }
+};
+
+} // namespace
+
+CommandLine::CommandLine(const QString &usage, const QString &description)
+    : m_usage(usage)
+    , m_data(u"data"_s, u"程序文件夹，读取其中 data 文件夹里的数据库（默认为本程序所在的文件夹）。"_s, u"文件夹"_s)
+    , m_timeout(u"timeout"_s, u"打开网页最多等待的秒数（默认 %1 秒）。"_s.arg(Browser::DefaultTimeLimitMs / 1000),
+                u"秒数"_s)
+    , m_help(QStringList{u"h"_s, u"help"_s}, u"显示这段帮助。"_s)
+{
+    m_parser.setApplicationDescription(description);
+}
+
+void CommandLine::parse(const QStringList &arguments)
+{
+    // Added last so the help lists the command's own options first.
+    m_parser.addOptions({m_data, m_timeout, m_help});
+    const bool parsed = m_parser.parse(arguments);
+    if (helpRequested())
+        return;
+    if (!parsed)
+        fail(ExitCode::Usage, m_parser.errorText());
+    timeLimitMs(); // a wrong --timeout is told before any work starts
+    if (m_parser.isSet(m_data)) {
+        const QString folder = m_parser.value(m_data);
+        if (!QFileInfo(folder).isDir())
+            fail(ExitCode::Usage, u"找不到程序文件夹：%1"_s.arg(QDir::toNativeSeparators(folder)));
+        setProgramFolder(folder);
+    }
+}
+
+QString CommandLine::helpText() const
+{
+    const QString text = m_parser.helpText();
+    return u"用法："_s + m_usage + text.mid(text.indexOf(u'\n'));
+}
+
+QString CommandLine::singleArgument(const QString &what) const
+{
+    const QStringList arguments = m_parser.positionalArguments();
+    if (arguments.isEmpty())
+        fail(ExitCode::Usage, u"缺少%1。"_s.arg(what));
+    if (arguments.size() > 1)
+        fail(ExitCode::Usage, u"多余的参数：%1"_s.arg(arguments.mid(1).join(u' ')));
+    return arguments.constFirst();
+}
+
+int CommandLine::timeLimitMs() const
+{
+    if (!m_parser.isSet(m_timeout))
+        return Browser::DefaultTimeLimitMs;
+    bool ok = false;
+    const double seconds = m_parser.value(m_timeout).toDouble(&ok);
+    if (!ok || !(seconds > 0) || seconds > MaximumTimeoutSeconds)
+        fail(ExitCode::Usage, u"--timeout 应为大于 0、不超过 %1 的秒数。"_s.arg(MaximumTimeoutSeconds));
+    return qMax(1, qRound(seconds * 1000));
+}
+
+QString classValueFor(const QString &classText)
+{
+    const Result<QString> value = classValueOf(classText);
+    if (!value)
+        fail(ExitCode::Database, value.error());
+    if (value.value().isEmpty())
+        fail(ExitCode::Usage, u"没有名为“%1”的采集分析模式。"_s.arg(classText));
+    return value.value().toLower();
+}
+
+void installCommandLineTexts(QCoreApplication &app)
+{
+    app.installTranslator(new ParserTexts(&app));
+}
+
+} // namespace pagrion::cli

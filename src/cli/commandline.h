@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+class QCoreApplication;
+
+namespace pagrion::cli {
+
+// The command line of one subcommand: its own options plus the ones every
+// subcommand takes (--data, --timeout, --help). Anything wrong with it ends
+// the command with a usage failure.
+class CommandLine final
+{
+public:
+    // usage: the help's first line after "用法：", for example
+    // "pagrion-cli analyse 地址 [选项]".
+    CommandLine(const QString &usage, const QString &description);
+
+    // For adding the subcommand's own options and arguments before parse().
+    QCommandLineParser &parser() { return m_parser; }
+    const QCommandLineParser &parser() const { return m_parser; }
+
+    // Parses the arguments (program name first, subcommand name removed) and
+    // applies --data. With --help nothing else is checked.
+    void parse(const QStringList &arguments);
+
+    bool helpRequested() const { return m_parser.isSet(m_help); }
+    QString helpText() const;
+
+    // The one positional argument; `what` names it in the message when it is
+    // missing.
+    QString singleArgument(const QString &what) const;
+
+    // The page-load time limit from --timeout, or the browser's default.
+    int timeLimitMs() const;
+
+private:
+    QString m_usage;
+    QCommandLineParser m_parser;
+    QCommandLineOption m_data;
+    QCommandLineOption m_timeout;
+    QCommandLineOption m_help;
+};
+
+// The value of the class whose text the user gave (lower case, as the class
+// choice keeps it). A class that does not exist is a usage failure, a
+// configuration database that cannot be read a database failure.
+QString classValueFor(const QString &classText);
+
+// Lets the parser's own messages and help headings speak Chinese.
+void installCommandLineTexts(QCoreApplication &app);
+
+} // namespace pagrion::cli

@@ -1,0 +1,41 @@
+#include "cli/exportcommand.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "cli/cliterminal.h"
+#include "cli/commandline.h"
+#include "store/export.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion::cli {
+
+int runExport(const QStringList &arguments)
+{
+    CommandLine commandLine(
+        u"pagrion-cli export 文件 [选项]"_s,
+        u"把结果数据库 data/data.mdb 的记录输出到文件：文件的完整路径（文件夹也算在内）中含有 xls 或 csv 时为电子表格，"
+        u"否则含有 txt 时为文本表格，否则含有 html 时为网页表格。\n"
+        u"退出状态：0 输出完成，2 命令行有误或路径中没有这些字样，4 数据库无法读取或文件无法写入。"_s);
+    commandLine.parser().addPositionalArgument(u"文件"_s, u"要输出的文件。"_s);
+
+    commandLine.parse(arguments);
+    if (commandLine.helpRequested()) {
+        writeOutput(commandLine.helpText());
+        return int(ExitCode::Success);
+    }
+    const QString file = QFileInfo(commandLine.singleArgument(u"输出文件"_s)).absoluteFilePath();
+    const std::optional<ExportFormat> format = exportFormatFor(file);
+    if (!format)
+        fail(ExitCode::Usage, unknownExportFormatMessage());
+    if (!QFileInfo(file).absoluteDir().exists())
+        fail(ExitCode::Usage, u"找不到文件夹：%1"_s.arg(QDir::toNativeSeparators(QFileInfo(file).absolutePath())));
+
+    if (const Status exported = exportDatalist(file, *format); !exported)
+        fail(ExitCode::Database, exported.error());
+    writeOutput(u"已按 %1 输出：%2\n"_s.arg(exportFormatName(*format), QDir::toNativeSeparators(file)));
+    return int(ExitCode::Success);
+}
+
+} // namespace pagrion::cli

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStringList>
+
+namespace pagrion::test {
+
+struct CliRun
+{
+    int exitCode = -1; // -1 when the program crashed or did not end in time
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the built pagrion-cli. Waits on the process's own signal so this
+// process's event loop keeps a test server answering meanwhile; whileRunning,
+// when given, is called once the program has started.
+inline CliRun runCli(const QStringList &arguments, const std::function<void(QProcess &)> &whileRunning = {})
+{
+    QProcess process;
+    QSignalSpy finished(&process, &QProcess::finished);
+    process.start(QStringLiteral(PAGRION_CLI), arguments);
+    CliRun run;
+    const bool started = process.waitForStarted();
+    if (started && whileRunning)
+        whileRunning(process);
+    if (!started || (finished.isEmpty() && !finished.wait(60'000))) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    if (process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+} // namespace pagrion::test

@@ -1,0 +1,171 @@
+#include <memory>
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "cli/clirun.h"
+#include "support/tempprogramfolder.h"
+#include "support/testhttpserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion::test;
+
+namespace {
+
+// Two tables, the second nested in a cell of the first; an empty cell; text
+// with a backslash; paragraphs, one with "|" in its text and one padded.
+const QByteArray Page = R"(<html><body>
+<table>
+ <tr><td>名称</td><td> 价格 </td></tr>
+ <tr><td>a</td><td></td><td>b</td></tr>
+ <tr><td>内<table><tr><td>x</td><td>y</td></tr><tr><td>z</td></tr></table></td><td>c\d</td></tr>
+</table>
+<p>第一段</p><p>甲|乙</p><p> 丙 </p>
+</body></html>)";
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    TestHttpServer m_server;
+    std::unique_ptr<TempProgramFolder> m_folder;
+    QTemporaryDir m_emptyFolder;
+
+    QString page() const { return m_server.url(u"/page"_s); }
+    QString data() const { return m_folder->folder().root(); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_server.isListening());
+        m_server.setPage(u"/page"_s, Page);
+        m_server.setPage(u"/slow"_s, Page, "text/html; charset=utf-8", 30'000);
+        m_folder = std::make_unique<TempProgramFolder>();
+        QVERIFY2(m_folder->isValid(), qPrintable(m_folder->error()));
+    }
+
+    void output_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("expected");
+
+        const QByteArray analysis = "\r\nTableName0\r\n"
+                                    "名称｜价格<rows>\r\n"
+                                    "a｜｜b<rows>\r\n"
+                                    "内\nx\ty\nz｜c\\d<rows>\r\n"
+                                    "\r\nTableName1\r\n"
+                                    "x｜y<rows>\r\n"
+                                    "z<rows>\r\n";
+        QTest::newRow("analysis lists the nested table again under its own name")
+            << QStringList{u"analyse"_s, page()} << analysis;
+        QTest::newRow("analysis by the table class")
+            << QStringList{u"analyse"_s, page(), u"--class"_s, u"表格"_s, u"--data"_s, data()} << analysis;
+        QTest::newRow("analysis by a tag class lists its elements")
+            << QStringList{u"analyse"_s, page(), u"--class"_s, u"段落"_s, u"--data"_s, data()}
+            << QByteArray("第一段<rows>\r\n甲|乙<rows>\r\n丙<rows>\r\n");
+
+        QTest::newRow("tables named loosely, filtered row, empty cell as two spaces")
+            << QStringList{u"extract"_s, page(), u"--tables"_s, u"TableName0| tablename1 "_s,
+                           u"--filter"_s, u"TableName0-0"_s}
+            << QByteArray("a|  |b<rows>\r\n内\nx\ty\nz|c\\d<rows>\r\nx|y<rows>\r\nz<rows>\r\n");
+        QTest::newRow("tag keeps \"|\" in the text and later indexes after a filtered row")
+            << QStringList{u"extract"_s, page(), u"--tag"_s, u"P"_s, u"--filter"_s, u"TableName1-0"_s}
+            << QByteArray("甲|乙<rows>\r\n丙<rows>\r\n");
+        QTest::newRow("class picks the mode")
+            << QStringList{u"extract"_s, page(), u"--class"_s, u"表格"_s, u"--tables"_s, u"TableName1"_s,
+                           u"--data"_s, data()}
+            << QByteArray("x|y<rows>\r\nz<rows>\r\n");
+        QTest::newRow("no table of that name prints nothing")
+            << QStringList{u"extract"_s, page(), u"--tables"_s, u"TableName9"_s} << QByteArray();
+
+        QTest::newRow("grid: batch rows down to the final CR LF, escaped cells")
+            << QStringList{u"extract"_s, page(), u"--tables"_s, u"TableName0"_s, u"--grid"_s}
+            << QByteArray("名称\t价格\t\n"
+                          "\\r\\na\t  \tb\n"
+                          "\\r\\n内\\nx\\ty\\nz\tc\\\\d\t\n"
+                          "\\r\\n\t\t\n");
+        QTest::newRow("grid swapped")
+            << QStringList{u"extract"_s, page(), u"--tables"_s, u"TableName0"_s, u"--grid"_s, u"--swap"_s}
+            << QByteArray("名称\t\\r\\na\t\\r\\n内\\nx\\ty\\nz\t\\r\\n\n"
+                          "价格\t  \tc\\\\d\t\n"
+                          "\tb\t\t\n");
+    }
+
+    void output()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, expected);
+        const CliRun run = runCli(arguments);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, expected);
+    }
+
+    void failure_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+
+        const QString x = u"extract"_s;
+        const QStringList tables{u"--tables"_s, u"TableName0"_s};
+        QTest::newRow("no command") << QStringList{} << 2;
+        QTest::newRow("unknown command") << QStringList{u"fetch"_s, page()} << 2;
+        QTest::newRow("two addresses") << QStringList{x, page(), page()} + tables << 2;
+        QTest::newRow("nothing to extract") << QStringList{x, page()} << 2;
+        QTest::newRow("tag and tables") << QStringList{x, page(), u"--tag"_s, u"p"_s} + tables << 2;
+        QTest::newRow("blank table names") << QStringList{x, page(), u"--tables"_s, u"  "_s} << 2;
+        QTest::newRow("table class without tables")
+            << QStringList{x, page(), u"--class"_s, u"表格"_s, u"--data"_s, data()} << 2;
+        QTest::newRow("unknown class") << QStringList{x, page(), u"--class"_s, u"无此模式"_s, u"--data"_s, data()} << 2;
+        QTest::newRow("unknown option") << QStringList{x, page(), u"--bogus"_s} + tables << 2;
+        QTest::newRow("option without value") << QStringList{x, page(), u"--tables"_s} << 2;
+        QTest::newRow("swap without grid") << QStringList{x, page(), u"--swap"_s} + tables << 2;
+        QTest::newRow("timeout not a positive number")
+            << QStringList{x, page(), u"--timeout"_s, u"0"_s} + tables << 2;
+        QTest::newRow("program folder missing")
+            << QStringList{x, page(), u"--data"_s, data() + u"/none"_s} + tables << 2;
+
+        QTest::newRow("server has no such page") << QStringList{x, m_server.url(u"/missing"_s)} + tables << 3;
+        QTest::newRow("page slower than the time limit")
+            << QStringList{x, m_server.url(u"/slow"_s), u"--timeout"_s, u"0.3"_s} + tables << 3;
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString refused = u"http://127.0.0.1:%1/"_s.arg(closed.serverPort());
+        closed.close();
+        QTest::newRow("connection refused") << QStringList{u"analyse"_s, refused} << 3;
+
+        QTest::newRow("no databases in the program folder")
+            << QStringList{u"analyse"_s, page(), u"--class"_s, u"表格"_s, u"--data"_s, m_emptyFolder.path()} << 4;
+    }
+
+    void failure()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        const CliRun run = runCli(arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.out, QByteArray());
+        // One plain line on standard error.
+        QVERIFY2(run.err.startsWith("pagrion-cli: ") && run.err.endsWith('\n') && run.err.count('\n') == 1,
+                 run.err.constData());
+    }
+
+    void helpGoesToStandardOutput()
+    {
+        // A command's --help wins over whatever else is wrong on its line.
+        const QList<QStringList> helpCalls{{u"--help"_s}, {u"extract"_s, u"--help"_s, u"--bogus"_s}};
+        for (const QStringList &arguments : helpCalls) {
+            const CliRun run = runCli(arguments);
+            QCOMPARE(run.exitCode, 0);
+            QVERIFY(run.out.startsWith("用法：pagrion-cli"));
+            QCOMPARE(run.err, QByteArray());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,235 @@
+#include <csignal>
+#include <memory>
+
+#include <QSqlRecord>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "cli/clirun.h"
+#include "layout/layouts.h"
+#include "store/database.h"
+#include "store/sitesettings.h"
+#include "support/resultcheck.h"
+#include "support/tempprogramfolder.h"
+#include "support/testhttpserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+
+namespace {
+
+const QString Site = u"http://shop.test/list"_s;
+
+QByteArray tablePage(int item)
+{
+    return u"<html><body><table><tr><td>名称</td><td>价格</td></tr><tr><td>物品%1</td><td>%2</td></tr>"
+           u"</table></body></html>"_s.arg(item)
+        .arg(item * 10)
+        .toUtf8();
+}
+
+// The name and price of each stored record, in the order stored.
+QList<QStringList> storedRecords(const TempProgramFolder &folder)
+{
+    Database db;
+    if (!db.open(folder.folder().resultDatabasePath()))
+        return {};
+    const auto rows = db.selectAll(u"select * from datalist order by id"_s);
+    QList<QStringList> records;
+    for (const QSqlRecord &row : rows.value())
+        records << QStringList{row.value(1).toString().trimmed(), row.value(2).toString()};
+    return records;
+}
+
+void runSql(const QString &file, const QString &statement)
+{
+    Database db;
+    QVERIFY(db.open(file));
+    QVERIFY(db.run(statement));
+}
+
+} // namespace
+
+class TestCliBatch : public QObject
+{
+    Q_OBJECT
+
+private:
+    TestHttpServer m_server;
+    std::unique_ptr<TempProgramFolder> m_folder;
+
+    QStringList batch(const QStringList &options) const
+    {
+        return QStringList{u"batch"_s, u"--site"_s, Site, u"--data"_s, m_folder->folder().root()} + options;
+    }
+    QStringList pattern(const QString &path, int from, int to) const
+    {
+        return {u"--pattern"_s, m_server.url(path), u"--from"_s, QString::number(from), u"--to"_s,
+                QString::number(to)};
+    }
+    QList<QStringList> records() const { return storedRecords(*m_folder); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_server.isListening());
+        for (int i = 1; i <= 3; ++i) {
+            m_server.setPage(u"/item%1.html"_s.arg(i), tablePage(i));
+            m_server.setPage(u"/store%1.html"_s.arg(i), tablePage(i));
+        }
+        m_server.setPage(u"/error2.html"_s, "<html><body><p>无法找到网页</p></body></html>");
+        m_server.setPage(u"/error1.html"_s, tablePage(1));
+        m_server.setPage(u"/error3.html"_s, tablePage(3));
+        m_server.setPage(u"/stop1.html"_s, tablePage(1));
+        // Slower than the test's own deadline: only the interrupt can end its wait.
+        m_server.setPage(u"/stop2.html"_s, tablePage(2), "text/html; charset=utf-8", 120'000);
+        m_server.setPage(u"/links.html"_s,
+                         "<html><body><a href='item1.html'>1</a><a href='item3.html'>3</a>"
+                         "<a href='item1.html'>1</a></body></html>");
+    }
+
+    void init()
+    {
+        m_folder = std::make_unique<TempProgramFolder>();
+        QVERIFY2(m_folder->isValid(), qPrintable(m_folder->error()));
+        PAGRION_VERIFY_OK(saveSiteSettings({Site, u"TableName0"_s, QString(), false, u"表格"_s}));
+        // The table's second row makes one record: name and price.
+        PAGRION_VERIFY_OK(saveLayout({{u"2,0"_s, u"2,1"_s}}));
+    }
+    void cleanup() { m_folder.reset(); }
+
+    void parameterRunStoresPagesAndSkipsErrorPages()
+    {
+        // Page 2 shows an error text, page 4 is not served.
+        const CliRun run = runCli(batch(pattern(u"/error(*).html"_s, 1, 4)));
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QByteArray("pages 4, skipped 2, records 2\n"));
+        QCOMPARE(records(), (QList<QStringList>{{u"物品1"_s, u"10"_s}, {u"物品3"_s, u"30"_s}}));
+        // Standard error is no terminal here: a line per page, then the end.
+        for (int i = 1; i <= 4; ++i)
+            QVERIFY2(run.err.contains(m_server.url(u"/error%1.html"_s.arg(i)).toUtf8()), run.err.constData());
+        QVERIFY(run.err.endsWith("pagrion-cli: 采集完成\n"));
+    }
+
+    void overwriteEmptiesEarlierRecordsOnce()
+    {
+        QCOMPARE(runCli(batch(pattern(u"/item(*).html"_s, 1, 1))).exitCode, 0);
+        QCOMPARE(runCli(batch(pattern(u"/item(*).html"_s, 2, 2))).exitCode, 0);
+        QCOMPARE(records().size(), 2);
+        const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 2, 3) << u"--overwrite"_s));
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(records(), (QList<QStringList>{{u"物品2"_s, u"20"_s}, {u"物品3"_s, u"30"_s}}));
+    }
+
+    void linkRunVisitsEveryLinkEvenTwice()
+    {
+        const CliRun run = runCli(batch({u"--links"_s, m_server.url(u"/links.html"_s)}));
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QByteArray("pages 3, skipped 0, records 3\n"));
+        QCOMPARE(records().size(), 3);
+    }
+
+    void fieldListNeedsItsHeadLength()
+    {
+        PAGRION_VERIFY_OK(saveFields({{u"1"_s, u"物品"_s}}));
+        QCOMPARE(runCli(batch(pattern(u"/item(*).html"_s, 1, 2) << u"--fields"_s)).exitCode, 0);
+        QCOMPARE(records().size(), 2);
+
+        runSql(m_folder->folder().configDatabasePath(), u"delete from VarTable"_s);
+        const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 2) << u"--fields"_s));
+        QCOMPARE(run.exitCode, 4);
+        QCOMPARE(run.out, QByteArray("pages 1, skipped 0, records 0\n"));
+        QVERIFY(run.err.contains("PubLenfiled"));
+    }
+
+    void missingLayoutInterruptsTheRun()
+    {
+        PAGRION_VERIFY_OK(saveFields({{u"1"_s, u"物品"_s}})); // empties the layout
+        const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 3)));
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.out, QByteArray("pages 1, skipped 0, records 0\n"));
+        QVERIFY(run.err.contains("无排版信息系统不能识别！"));
+        QVERIFY(run.err.endsWith("pagrion-cli: 中断采集\n"));
+    }
+
+    void storeFailureStopsTheRun_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::newRow("records cannot be appended") << QStringList{};
+        QTest::newRow("records cannot be emptied") << QStringList{u"--overwrite"_s};
+    }
+    void storeFailureStopsTheRun()
+    {
+        QFETCH(QStringList, extra);
+        runSql(m_folder->folder().resultDatabasePath(), u"drop table datalist"_s);
+        const int before = m_server.requestCount(u"/store3.html"_s);
+        const CliRun run = runCli(batch(pattern(u"/store(*).html"_s, 1, 3) + extra));
+        QCOMPARE(run.exitCode, 4);
+        QVERIFY(run.out.startsWith("pages "));
+        QCOMPARE(m_server.requestCount(u"/store3.html"_s), before);
+    }
+
+    void ctrlCStopsAndKeepsWhatWasStored()
+    {
+        QSignalSpy requested(&m_server, &TestHttpServer::requestReceived);
+        const CliRun run = runCli(batch(pattern(u"/stop(*).html"_s, 1, 2) << u"--timeout"_s << u"100"_s),
+                                  [&](QProcess &process) {
+                                      QTRY_VERIFY_WITH_TIMEOUT(requested.contains({u"/stop2.html"_s}), 20'000);
+                                      ::kill(pid_t(process.processId()), SIGINT);
+                                  });
+        QCOMPARE(run.exitCode, 130);
+        QCOMPARE(run.out, QByteArray("pages 2, skipped 0, records 1\n"));
+        QCOMPARE(records(), (QList<QStringList>{{u"物品1"_s, u"10"_s}}));
+    }
+
+    void refusedRunsTellOneLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+
+        // The data folder is a test's own, so the test function adds --data.
+        const auto batch = [](const QStringList &options) { return QStringList{u"batch"_s, u"--site"_s, Site} + options; };
+        const QString item = u"/item(*).html"_s;
+        QTest::newRow("site never saved")
+            << (QStringList{u"batch"_s, u"--site"_s, u"http://other.test/"_s} + pattern(item, 1, 2)) << 2
+            << u"http://other.test/"_s;
+        QTest::newRow("no wildcard") << batch(pattern(u"/item1.html"_s, 1, 2)) << 2
+                                     << u"系统不存在通配符无法搜集信息！"_s;
+        QTest::newRow("end before start") << batch(pattern(item, 3, 2)) << 2 << u"结束值不能小于初始值！"_s;
+        QTest::newRow("no range") << batch({u"--pattern"_s, m_server.url(item)}) << 2 << u"没有定义参数值！"_s;
+        QTest::newRow("no pages") << batch({}) << 2 << u"--pattern"_s;
+        QTest::newRow("pattern and links")
+            << batch(pattern(item, 1, 2) << u"--links"_s << m_server.url(u"/links.html"_s)) << 2 << u"--links"_s;
+        QTest::newRow("range with links")
+            << batch({u"--links"_s, m_server.url(u"/links.html"_s), u"--from"_s, u"1"_s}) << 2 << u"--from"_s;
+    }
+    void refusedRunsTellOneLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const CliRun run = runCli(arguments << u"--data"_s << m_folder->folder().root());
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY2(run.err.startsWith("pagrion-cli: ") && run.err.count('\n') == 1, run.err.constData());
+        QVERIFY2(run.err.contains(message.toUtf8()), run.err.constData());
+        QVERIFY(records().isEmpty());
+    }
+
+    void missingDatabasesAreDatabaseFailures()
+    {
+        QTemporaryDir empty;
+        const CliRun noConfig = runCli({u"batch"_s, u"--site"_s, Site, u"--data"_s, empty.path(), u"--pattern"_s,
+                                        m_server.url(u"/item(*).html"_s), u"--from"_s, u"1"_s, u"--to"_s, u"1"_s});
+        QCOMPARE(noConfig.exitCode, 4);
+        QVERIFY(QFile::remove(m_folder->folder().resultDatabasePath()));
+        const CliRun noResults = runCli(batch(pattern(u"/item(*).html"_s, 1, 1)));
+        QCOMPARE(noResults.exitCode, 4);
+        QCOMPARE(noResults.out, QByteArray());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliBatch)
+#include "tst_clibatch.moc"
