@@ -38,8 +38,12 @@ QString qtFileFilter(const QString &filter)
 {
     const QStringList parts = filter.split(u'|');
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + u" (" + parts[i + 1] + u')';
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        // A caption that already shows its pattern, "Excel (*.xls)", is kept
+        // as it stands; Qt reads the pattern from the parentheses.
+        const bool showsPattern = parts[i].trimmed().endsWith(u')');
+        filters << (showsPattern ? parts[i] : parts[i] + u" (" + parts[i + 1] + u')');
+    }
     return filters.join(u";;");
 }
 

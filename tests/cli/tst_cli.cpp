@@ -1,10 +1,13 @@
 #include <memory>
 
+#include <QDir>
+#include <QFile>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "cli/clirun.h"
+#include "store/database.h"
 #include "support/tempprogramfolder.h"
 #include "support/testhttpserver.h"
 
@@ -140,6 +143,14 @@ private Q_SLOTS:
 
         QTest::newRow("no databases in the program folder")
             << QStringList{u"analyse"_s, page(), u"--class"_s, u"表格"_s, u"--data"_s, m_emptyFolder.path()} << 4;
+
+        const QString out = m_emptyFolder.filePath(u"out"_s);
+        QTest::newRow("export to a name without a format word")
+            << QStringList{u"export"_s, out + u".doc"_s, u"--data"_s, data()} << 2;
+        QTest::newRow("export into a missing folder")
+            << QStringList{u"export"_s, m_emptyFolder.filePath(u"none/out.xls"_s), u"--data"_s, data()} << 2;
+        QTest::newRow("export without databases")
+            << QStringList{u"export"_s, out + u".xls"_s, u"--data"_s, m_emptyFolder.path()} << 4;
     }
 
     void failure()
@@ -152,6 +163,24 @@ private Q_SLOTS:
         // One plain line on standard error.
         QVERIFY2(run.err.startsWith("pagrion-cli: ") && run.err.endsWith('\n') && run.err.count('\n') == 1,
                  run.err.constData());
+    }
+
+    void exportTakesTheFormatFromTheFolderToo()
+    {
+        {
+            pagrion::Database db;
+            QVERIFY(db.open(m_folder->folder().resultDatabasePath()));
+            QVERIFY(db.run(u"insert into datalist (c1, c2) values ('名称', '价格'), ('a', 'b')"_s));
+        }
+        QTemporaryDir out;
+        QVERIFY(QDir(out.path()).mkdir(u"txt"_s));
+        const QString file = out.filePath(u"txt/out.html"_s);
+        const CliRun run = runCli({u"export"_s, file, u"--data"_s, data()});
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+        QFile written(file);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), QByteArray("c1    c2\r\n----  ----\r\n名称  价格\r\na     b\r\n"));
     }
 
     void helpGoesToStandardOutput()

@@ -1,0 +1,167 @@
+#include <memory>
+#include <optional>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSqlRecord>
+#include <QTest>
+
+#include "store/database.h"
+#include "store/enginesetting.h"
+#include "store/export.h"
+#include "store/frmsysset.h"
+#include "support/fakes.h"
+#include "support/resultcheck.h"
+#include "support/tempprogramfolder.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+
+namespace {
+
+QStringList column(const QString &file, const QString &select)
+{
+    Database db;
+    if (!db.open(file))
+        return {u"<no database>"_s};
+    const auto rows = db.selectAll(select);
+    QStringList texts;
+    for (const QSqlRecord &row : rows ? rows.value() : QList<QSqlRecord>())
+        texts << row.value(0).toString();
+    return texts;
+}
+
+QStringList datalist()
+{
+    return column(programFolder().resultDatabasePath(), u"select c1 from datalist order by id"_s);
+}
+
+bool exec(const QString &file, const QString &statement)
+{
+    Database db;
+    return db.open(file) && db.run(statement).ok();
+}
+
+} // namespace
+
+class TestFrmsysset : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::optional<TempProgramFolder> folder;
+    std::unique_ptr<FakeDialogs> dialogs;
+    std::unique_ptr<FakeShell> shell;
+    std::unique_ptr<Frmsysset> window;
+
+    QString config() const { return programFolder().configDatabasePath(); }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY2(folder.emplace().isValid(), qPrintable(folder->error()));
+        dialogs = std::make_unique<FakeDialogs>();
+        shell = std::make_unique<FakeShell>();
+        PAGRION_VERIFY_OK(saveEngineSetting(EngineKind::Static));
+        QVERIFY(exec(programFolder().resultDatabasePath(), u"insert into datalist (c1) values ('甲'), ('乙')"_s));
+        window = std::make_unique<Frmsysset>();
+    }
+    void cleanup()
+    {
+        window.reset();
+        shell.reset();
+        dialogs.reset();
+        folder.reset();
+    }
+
+    void startShowsPathAndSettings()
+    {
+        QCOMPARE(window->windowTitle(), u"系统设置"_s);
+        QCOMPARE(window->Label2->text(), QDir::toNativeSeparators(folder->folder().resultDatabasePath()));
+        QCOMPARE(window->Text1->text(), u"10"_s);
+        QVERIFY(window->Check1->isChecked());
+        QVERIFY(dialogs->calls.isEmpty());
+
+        window->command3_Click();
+        QCOMPARE(shell->opened, QStringList{window->Label2->text()});
+    }
+
+    void saveReplacesVarTableAndStoresTheEngine()
+    {
+        QVERIFY(exec(config(), u"insert into VarTable (varname, varvalue) values ('Other', 'x'), ('PubLenfiled', '7')"_s));
+        window->Text1->clear();
+        window->Check1->setChecked(false);
+        window->command4_Click();
+        QCOMPARE(dialogs->calls.size(), 1);
+        QCOMPARE(dialogs->calls.at(0).title, u"系统设置"_s);
+        QCOMPARE(dialogs->calls.at(0).text, u"保存成功！"_s);
+        QCOMPARE(column(config(), u"select varname || '=' || ifnull(varvalue, '<null>') from VarTable"_s),
+                 QStringList{u"PubLenfiled="_s});
+        QCOMPARE(readEngineSetting().value(), EngineKind::Browser);
+    }
+
+    void clearAsksFirst()
+    {
+        window->command1_Click();
+        QCOMPARE(dialogs->calls.size(), 1);
+        QCOMPARE(dialogs->calls.at(0).kind, u"question"_s);
+        QCOMPARE(dialogs->calls.at(0).text, u"您确认清除数据？"_s);
+        QCOMPARE(datalist(), (QStringList{u"甲"_s, u"乙"_s}));
+
+        dialogs->questionAnswers.push_back(true);
+        window->command1_Click();
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"数据清理成功！"_s});
+        QCOMPARE(datalist(), QStringList());
+    }
+
+    void exportWritesTheChosenFile()
+    {
+        const QString chosen = folder->folder().tempFolder() + u"/xlsdata.out.html"_s;
+        dialogs->saveFileAnswers.push_back(chosen);
+        window->command2_Click();
+        QCOMPARE(dialogs->calls.value(0).kind, u"saveFile"_s);
+        QCOMPARE(dialogs->calls.value(0).title, u"请输出要输出的文件名称..."_s);
+        QCOMPARE(dialogs->calls.value(0).text,
+                 QDir::toNativeSeparators(folder->folder().tempFolder())
+                     + u"\nExcel (*.xls)|*.xls|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"您成功输出,文件："_s + chosen});
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.read(2) == "PK");
+        QCOMPARE(window->Label5->text(), QString());
+        QCOMPARE(window->windowTitle(), u"系统设置"_s);
+    }
+
+    // Cancelling, a name without a format word and a failure: only the
+    // failure and the cancel change the caption, and no file appears.
+    void exportWritesNothing()
+    {
+        window->Label5->setText(u"x"_s);
+        const QString unnamed = folder->folder().tempFolder() + u"/data.doc"_s;
+        dialogs->saveFileAnswers = {QString(), unnamed, folder->folder().tempFolder() + u"/out.txt"_s};
+        window->command2_Click();
+        QCOMPARE(window->windowTitle(), u"系统设定"_s);
+        QCOMPARE(window->Label5->text(), QString());
+        QVERIFY(dialogs->informationTexts().isEmpty());
+
+        window->command2_Click();
+        QCOMPARE(dialogs->informationTexts(), QStringList{unknownExportFormatMessage()});
+        QVERIFY(!QFile::exists(unnamed));
+
+        QVERIFY(exec(programFolder().resultDatabasePath(), u"drop table datalist"_s));
+        window->setWindowTitle(u"系统设置"_s);
+        window->command2_Click();
+        QCOMPARE(window->windowTitle(), u"系统设定"_s);
+        QCOMPARE(window->Label5->text(), QString());
+        QCOMPARE(dialogs->informationTexts().size(), 2);
+        QCOMPARE(dialogs->calls.last().title, u"系统设定"_s);
+        QCOMPARE(QDir(folder->folder().tempFolder()).entryList(QDir::Files), QStringList());
+    }
+};
+
+QTEST_MAIN(TestFrmsysset)
+#include "tst_frmsysset.moc"
