@@ -27,6 +27,7 @@
 #include "platform/dialogs.h"
 #include "platform/rowtextedit.h"
 #include "platform/shell.h"
+#include "store/frmsysset.h"
 #include "store/programfolder.h"
 #include "platform/widgetnames.h"
 
@@ -362,8 +363,11 @@ void FrmMain::onToolbar(const QString &caption)
         if (!m_news)
             m_news = new FrmNews(this);
         showToolWindow(m_news);
+    } else if (caption == u"系统设置") {
+        auto *settings = findChild<Frmsysset *>(QString(), Qt::FindDirectChildrenOnly);
+        showToolWindow(settings ? settings : new Frmsysset(this));
     }
-    // 系统设置 and 网页测试 open windows still to come.
+    // 网页测试 opens a window still to come.
 }
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)

@@ -3,7 +3,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -11,8 +10,12 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "about/frmabout.h"
+#include "about/frmnews.h"
 #include "app/frmmain.h"
 #include "app/pageloader.h"
+#include "chrome/skinnedframe.h"
+#include "platform/rowtextedit.h"
 #include "support/fakes.h"
 #include "support/tempprogramfolder.h"
 
@@ -142,7 +145,7 @@ private Q_SLOTS:
         QVERIFY(!window->command7->isVisible());
         QVERIFY(!window->Check1->isVisible());
         QVERIFY(!window->Picture2->isVisible());
-        QVERIFY(window->Text2->toPlainText().isEmpty());
+        QVERIFY(window->Text2->text().isEmpty());
 
         QStringList tools;
         for (QAction *tool : window->ActiveBar21->actions())
@@ -210,6 +213,31 @@ private Q_SLOTS:
         window->ActiveBar21->actions().at(3)->trigger();
         QCOMPARE(shell->opened.size(), 1);
         QVERIFY(shell->opened.first().endsWith(u"/help.doc"_s));
+    }
+
+    void skinnedFrameVendorLinkAndToolWindows()
+    {
+        window->show();
+        QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QVERIFY(window->ActiveBar21->geometry().top() >= SkinnedFrame::TitleHeight);
+
+        QTest::mouseClick(window->Label1, Qt::LeftButton);
+        QCOMPARE(shell->opened, QStringList{vendorHomePage()});
+
+        // Each tool window exists once; showing it again brings the same one up.
+        window->ActiveBar21->actions().at(4)->trigger();
+        window->ActiveBar21->actions().at(4)->trigger();
+        window->ActiveBar21->actions().at(5)->trigger();
+        QCOMPARE(window->findChildren<FrmAbout *>().size(), 1);
+        QVERIFY(window->findChild<FrmAbout *>()->isVisible());
+        QCOMPARE(window->findChildren<FrmNews *>().size(), 1);
+
+        // The close image goes through the close rule.
+        window->IsStopped = false;
+        auto *close = window->findChild<TitleButton *>(u"Imclose"_s, Qt::FindDirectChildrenOnly);
+        QTest::mouseClick(close, Qt::LeftButton, {}, QPoint(8, 8));
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"系统正在运行程序不能退出请终止！"_s});
+        QCOMPARE(quits, 0);
     }
 
     void openWaitsForTheBrowserAndSwitchesStatus()
