@@ -63,7 +63,7 @@ bool prepareProgramFolder(const QString &root)
 
 } // namespace
 
-bool runBatchBench()
+bool runBatchBench(EngineKind engine)
 {
     QTemporaryDir folder;
     PageServer server(&servedPage);
@@ -81,7 +81,7 @@ bool runBatchBench()
     QElapsedTimer clock;
     clock.start();
     cli.start(QStringLiteral(PAGRION_CLI),
-              {u"batch"_s, u"--site"_s, Site, u"--data"_s, folder.path(), u"--pattern"_s,
+              {u"batch"_s, u"--engine"_s, engineName(engine), u"--site"_s, Site, u"--data"_s, folder.path(), u"--pattern"_s,
                server.url(u"/page/(*).html"_s), u"--from"_s, u"1"_s, u"--to"_s, QString::number(Pages)});
     loop.exec();
     const double seconds = double(clock.nsecsElapsed()) / 1e9;
@@ -97,13 +97,15 @@ bool runBatchBench()
         return false;
     }
 
+    // The peak is the largest of all children so far (the browser engine's
+    // own processes included), so the lighter engine is measured first.
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
     const double records = double(Pages) * RowsPerTable;
-    std::printf("batch:      %d pages of %d x %d cells, %.0f records in %.2f s (static engine, pagrion-cli)\n"
-                "            %.1f pages/s, %.0f records/s, peak memory of pagrion-cli %.1f MB\n",
-                Pages, RowsPerTable, CellsPerRow, records, seconds, Pages / seconds, records / seconds,
-                double(usage.ru_maxrss) / 1024.0);
+    std::printf("batch %-8s %d pages of %d x %d cells, %.0f records in %.2f s\n"
+                "               %.1f pages/s, %.0f records/s, peak memory %.1f MB\n",
+                qPrintable(engineName(engine)), Pages, RowsPerTable, CellsPerRow, records, seconds, Pages / seconds,
+                records / seconds, double(usage.ru_maxrss) / 1024.0);
     return true;
 }
 

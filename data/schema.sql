@@ -79,3 +79,9 @@ CREATE TABLE VarTable (
   varname TEXT COLLATE NOCASE,
   varvalue TEXT
 );
+
+-- The engine pages are loaded with: "browser" (the full browser, which runs
+-- the pages' scripts) or "static". One row; without one the full browser.
+CREATE TABLE BrowserEngine (
+  engine TEXT
+);

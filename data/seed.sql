@@ -45,3 +45,6 @@ INSERT INTO WebErr (WebErr) VALUES
 -- are searched for a field name. Rows after the first begin with a line
 -- break (two characters), so this leaves room for names of up to eight.
 INSERT INTO VarTable (varname, varvalue) VALUES ('PubLenfiled', '10');
+
+-- Pages are read as a browser shows them, scripts run.
+INSERT INTO BrowserEngine (engine) VALUES ('browser');

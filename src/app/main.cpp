@@ -7,7 +7,9 @@
 #include "platform/current.h"
 #include "platform/desktopshell.h"
 #include "platform/qtdialogs.h"
-#include "platform/staticbrowser.h"
+#include "platform/browserfactory.h"
+#include "platform/webenginesetup.h"
+#include "store/enginesetting.h"
 
 using namespace pagrion;
 
@@ -20,6 +22,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    prepareWebEngine();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pagrion"));
 
@@ -30,8 +33,11 @@ int main(int argc, char *argv[])
     Current<Shell>::set(&shell);
     Current<ConnectionCheck>::set(&connection);
 
-    StaticBrowser browser;
-    FrmMain window(browser);
+    // A configuration that cannot be read yet still gets the full browser; the
+    // window reports the database problem itself as it loads.
+    const Result<EngineKind> engine = readEngineSetting();
+    const std::unique_ptr<Browser> browser = createBrowser(engine ? engine.value() : EngineKind::Browser);
+    FrmMain window(*browser);
     window.Form_Load();
     window.show();
     return app.exec();

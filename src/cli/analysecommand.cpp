@@ -3,6 +3,7 @@
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
 #include "cli/pageload.h"
+#include "platform/browser.h"
 #include "extract/classlist.h"
 #include "extract/elementmode.h"
 #include "extract/tablemode.h"
@@ -30,7 +31,8 @@ int runAnalyse(const QStringList &arguments)
     const QString address = commandLine.singleArgument(u"网页地址"_s);
     const QString classValue = parser.isSet(classOption) ? classValueFor(parser.value(classOption)) : TableClass;
 
-    const auto document = loadPage(address, commandLine.timeLimitMs());
+    const std::unique_ptr<Browser> browser = commandLine.browser();
+    const auto document = loadPage(*browser, address);
     writeOutput(classValue == TableClass ? tableAnalysisText(*document) : elementListText(*document, classValue, {}));
     return int(ExitCode::Success);
 }

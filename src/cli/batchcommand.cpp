@@ -106,8 +106,7 @@ int runBatch(const QStringList &arguments)
     settings.skipEmptyFirstField = parser.isSet(options.skipEmptyFirst);
     requireResultDatabase();
 
-    const std::unique_ptr<Browser> browser = createBrowser();
-    browser->setTimeLimitMs(commandLine.timeLimitMs());
+    const std::unique_ptr<Browser> browser = commandLine.browser();
     PageLoader loader(*browser);
     TerminalBatchHost host(loader);
     StopSignal stopSignal;

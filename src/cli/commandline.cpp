@@ -8,6 +8,8 @@
 #include "cli/cliterminal.h"
 #include "extract/classlist.h"
 #include "platform/browser.h"
+#include "platform/browserfactory.h"
+#include "store/enginesetting.h"
 #include "store/programfolder.h"
 
 using namespace Qt::StringLiterals;
@@ -55,6 +57,8 @@ CommandLine::CommandLine(const QString &usage, const QString &description)
     , m_data(u"data"_s, u"程序文件夹，读取其中 data 文件夹里的数据库（默认为本程序所在的文件夹）。"_s, u"文件夹"_s)
     , m_timeout(u"timeout"_s, u"打开网页最多等待的秒数（默认 %1 秒）。"_s.arg(Browser::DefaultTimeLimitMs / 1000),
                 u"秒数"_s)
+    , m_engine(u"engine"_s, u"打开网页的引擎：browser（完整浏览器，运行网页脚本）或 static（快速，不运行脚本）；默认按系统设置。"_s,
+               u"引擎"_s)
     , m_help(QStringList{u"h"_s, u"help"_s}, u"显示这段帮助。"_s)
 {
     m_parser.setApplicationDescription(description);
@@ -63,13 +67,15 @@ CommandLine::CommandLine(const QString &usage, const QString &description)
 void CommandLine::parse(const QStringList &arguments)
 {
     // Added last so the help lists the command's own options first.
-    m_parser.addOptions({m_data, m_timeout, m_help});
+    m_parser.addOptions({m_data, m_timeout, m_engine, m_help});
     const bool parsed = m_parser.parse(arguments);
     if (helpRequested())
         return;
     if (!parsed)
         fail(ExitCode::Usage, m_parser.errorText());
-    timeLimitMs(); // a wrong --timeout is told before any work starts
+    timeLimitMs(); // a wrong --timeout or --engine is told before any work starts
+    if (m_parser.isSet(m_engine) && !engineFromName(m_parser.value(m_engine)))
+        fail(ExitCode::Usage, u"--engine 只能是 browser 或 static。"_s);
     if (m_parser.isSet(m_data)) {
         const QString folder = m_parser.value(m_data);
         if (!QFileInfo(folder).isDir())
@@ -103,6 +109,19 @@ int CommandLine::timeLimitMs() const
     if (!ok || !(seconds > 0) || seconds > MaximumTimeoutSeconds)
         fail(ExitCode::Usage, u"--timeout 应为大于 0、不超过 %1 的秒数。"_s.arg(MaximumTimeoutSeconds));
     return qMax(1, qRound(seconds * 1000));
+}
+
+std::unique_ptr<Browser> CommandLine::browser() const
+{
+    EngineKind kind = EngineKind::Browser;
+    if (m_parser.isSet(m_engine))
+        kind = *engineFromName(m_parser.value(m_engine));
+    else if (const Result<EngineKind> stored = readEngineSetting())
+        kind = stored.value();
+    std::unique_ptr<Browser> browser = createBrowser(kind);
+    browser->setTimeLimitMs(timeLimitMs());
+    QObject::connect(browser.get(), &Browser::NewWindow2, browser.get(), [](bool *cancel) { *cancel = true; });
+    return browser;
 }
 
 QString classValueFor(const QString &classText)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
@@ -7,11 +9,15 @@
 
 class QCoreApplication;
 
+namespace pagrion {
+class Browser;
+}
+
 namespace pagrion::cli {
 
 // The command line of one subcommand: its own options plus the ones every
-// subcommand takes (--data, --timeout, --help). Anything wrong with it ends
-// the command with a usage failure.
+// subcommand takes (--data, --timeout, --engine, --help). Anything wrong with
+// it ends the command with a usage failure.
 class CommandLine final
 {
 public:
@@ -37,11 +43,17 @@ public:
     // The page-load time limit from --timeout, or the browser's default.
     int timeLimitMs() const;
 
+    // A browser of the engine named by --engine, else the stored setting
+    // (the full browser when none can be read), with the time limit set.
+    // Pages never open windows of their own.
+    std::unique_ptr<Browser> browser() const;
+
 private:
     QString m_usage;
     QCommandLineParser m_parser;
     QCommandLineOption m_data;
     QCommandLineOption m_timeout;
+    QCommandLineOption m_engine;
     QCommandLineOption m_help;
 };
 

@@ -3,6 +3,7 @@
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
 #include "cli/pageload.h"
+#include "platform/browser.h"
 #include "core/grid.h"
 #include "core/textrules.h"
 #include "extract/classlist.h"
@@ -135,7 +136,8 @@ int runExtract(const QStringList &arguments)
         fail(ExitCode::Usage, u"--swap 只能和 --grid 一起使用。"_s);
     const ExtractionSettings settings = settingsFrom(parser, options);
 
-    const auto document = loadPage(address, commandLine.timeLimitMs());
+    const std::unique_ptr<Browser> browser = commandLine.browser();
+    const auto document = loadPage(*browser, address);
     const QString rowText = extractionText(*document, settings);
     if (!parser.isSet(options.grid)) {
         writeOutput(rowText);

@@ -1,6 +1,7 @@
 #include <array>
+#include <cstdio>
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include "cli/analysecommand.h"
 #include "cli/batchcommand.h"
@@ -9,6 +10,7 @@
 #include "cli/exportcommand.h"
 #include "cli/extractcommand.h"
 #include "platform/document.h"
+#include "platform/webenginesetup.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion::cli;
@@ -62,11 +64,26 @@ int dispatch(QStringList arguments)
     fail(ExitCode::Usage, u"未知命令“%1”；用 pagrion-cli --help 查看用法。"_s.arg(name));
 }
 
+// The command line speaks in one-line messages of its own; Qt's notes about
+// its environment (a missing runtime folder and the like) would only be noise
+// between them. Serious trouble still gets through.
+void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    qInstallMessageHandler(quietMessages);
+    // The full browser engine needs a GUI application, which never shows a
+    // window here, so it needs no display either.
+    pagrion::prepareWebEngine();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"pagrion-cli"_s);
     installCommandLineTexts(app);
     try {

@@ -3,28 +3,21 @@
 #include "app/pageloader.h"
 #include "batch/errorpage.h"
 #include "cli/cliterminal.h"
-#include "platform/staticbrowser.h"
+#include "platform/browser.h"
 
 using namespace Qt::StringLiterals;
 
 namespace pagrion::cli {
 
-std::unique_ptr<Browser> createBrowser()
+std::shared_ptr<const Document> loadPage(Browser &browser, const QString &address)
 {
-    return std::make_unique<StaticBrowser>();
-}
-
-std::shared_ptr<const Document> loadPage(const QString &address, int timeLimitMs)
-{
-    const std::unique_ptr<Browser> browser = createBrowser();
-    browser->setTimeLimitMs(timeLimitMs);
-    PageLoader loader(*browser);
+    PageLoader loader(browser);
     loader.navigate(address);
     const bool loaded = loader.waitUntilLoaded() == PageLoader::WaitEnd::Loaded
         && loader.waitWhileBusy() == PageLoader::WaitEnd::Loaded;
     if (!loaded)
-        fail(ExitCode::PageNotLoaded, u"网页没有在 %1 秒内打开：%2"_s.arg(timeLimitMs / 1000.0).arg(address));
-    const std::shared_ptr<const Document> document = browser->document();
+        fail(ExitCode::PageNotLoaded, u"网页没有在 %1 秒内打开：%2"_s.arg(browser.timeLimitMs() / 1000.0).arg(address));
+    const std::shared_ptr<const Document> document = browser.document();
     if (!document || isErrorPage(*document))
         fail(ExitCode::PageNotLoaded, u"无法打开网页：%1"_s.arg(address));
     return document;

@@ -11,11 +11,9 @@ class Document;
 
 namespace pagrion::cli {
 
-// The browser engine the command line loads pages with.
-std::unique_ptr<Browser> createBrowser();
-
-// Opens the page the way the window opens one and returns its document. A page
-// that does not load in time or shows an error page ends the command.
-std::shared_ptr<const Document> loadPage(const QString &address, int timeLimitMs);
+// Opens the page in the browser the way the window opens one and returns its
+// document. A page that does not load in time or shows an error page ends the
+// command.
+std::shared_ptr<const Document> loadPage(Browser &browser, const QString &address);
 
 } // namespace pagrion::cli

@@ -9,7 +9,6 @@
 
 #include <QByteArray>
 #include <QRegularExpression>
-#include <QVarLengthArray>
 
 #include <gumbo.h>
 
@@ -42,6 +41,8 @@ struct Style
     bool replaced;
     // Unset: inherited from the parent.
     std::optional<bool> preserveSpace;
+    // Invisible content keeps its place on the page but gives no text; unset: inherited.
+    std::optional<bool> visible;
 };
 
 bool isAsciiSpace(char c)
@@ -80,6 +81,13 @@ const GumboVector &childrenOf(const GumboNode *node)
 bool isElement(const GumboNode *node)
 {
     return node->type == GUMBO_NODE_ELEMENT || node->type == GUMBO_NODE_TEMPLATE;
+}
+
+std::string_view originalTagName(const GumboElement &element)
+{
+    GumboStringPiece piece = element.original_tag;
+    gumbo_tag_from_original_text(&piece);
+    return {piece.data, piece.length};
 }
 
 // The display each tag has without author styling, indexed by tag.
@@ -127,6 +135,8 @@ const std::array<Style, GUMBO_TAG_LAST + 1> &defaultStyles()
 // common in harvested pages.
 void applyInlineStyle(std::string_view css, const GumboElement &element, Style &style)
 {
+    // Floating and absolutely placed boxes are blocks, whatever their display.
+    bool blockified = false;
     while (!css.empty()) {
         const size_t end = std::min(css.find(';'), css.size());
         const std::string_view declaration = css.substr(0, end);
@@ -160,13 +170,30 @@ void applyInlineStyle(std::string_view css, const GumboElement &element, Style &
                 style.preserveSpace = true;
             else if (value == "normal" || value == "nowrap" || value == "pre-line")
                 style.preserveSpace = false;
+        } else if (name == "visibility") {
+            if (value == "hidden" || value == "collapse")
+                style.visible = false;
+            else if (value == "visible")
+                style.visible = true;
+        } else if (name == "float") {
+            blockified = value == "left" || value == "right";
+        } else if (name == "position") {
+            blockified = value == "absolute" || value == "fixed";
         }
     }
+    if (blockified && style.box == Box::Inline)
+        style.box = Box::Block;
 }
 
 Style styleOf(const GumboElement &element)
 {
     Style style = defaultStyles()[element.tag];
+    // A dialog shows only while open.
+    if (element.tag == GUMBO_TAG_UNKNOWN && lowerAscii(originalTagName(element)) == "dialog")
+        style.box = attributeValue(element, "open") ? Box::Block : Box::None;
+    // An object without content to show shows what it holds instead.
+    if (element.tag == GUMBO_TAG_OBJECT && !attributeValue(element, "data"))
+        style.replaced = false;
     if (attributeValue(element, "hidden"))
         style.box = Box::None;
     if (element.tag == GUMBO_TAG_INPUT) {
@@ -199,104 +226,195 @@ void appendTextContent(const GumboNode *node, std::string &out)
     }
 }
 
+// Elements in document order; a template's content is a separate fragment
+// that the document's collections do not reach.
+template <typename Visit>
+void forEachElement(const GumboNode *node, const Visit &visit)
+{
+    if (isElement(node))
+        visit(node);
+    if (node->type == GUMBO_NODE_TEMPLATE)
+        return;
+    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT)
+        return;
+    const GumboVector &children = childrenOf(node);
+    for (unsigned i = 0; i < children.length; ++i)
+        forEachElement(static_cast<const GumboNode *>(children.data[i]), visit);
+}
+
+template <typename Visit>
+void forEachChildElement(const GumboNode *node, const Visit &visit)
+{
+    const GumboVector &children = childrenOf(node);
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto *child = static_cast<const GumboNode *>(children.data[i]);
+        if (child->type == GUMBO_NODE_ELEMENT)
+            visit(child);
+    }
+}
+
+// A closed details element shows its first summary child and nothing else.
+bool hiddenByDetails(const GumboNode *child, const GumboNode *parent)
+{
+    if (!isElement(parent) || parent->v.element.tag != GUMBO_TAG_DETAILS || attributeValue(parent->v.element, "open"))
+        return false;
+    const GumboVector &children = childrenOf(parent);
+    for (unsigned i = 0; i < children.length; ++i) {
+        const auto *sibling = static_cast<const GumboNode *>(children.data[i]);
+        if (sibling->type == GUMBO_NODE_ELEMENT && sibling->v.element.tag == GUMBO_TAG_SUMMARY)
+            return sibling != child;
+    }
+    return true;
+}
+
+// Whether a rendered sibling of this box follows it among the parent's children.
+bool laterSiblingOfBox(const GumboNode *node, Box box)
+{
+    const GumboVector &siblings = childrenOf(node->parent);
+    for (unsigned i = node->index_within_parent + 1; i < siblings.length; ++i) {
+        const auto *sibling = static_cast<const GumboNode *>(siblings.data[i]);
+        if (sibling->type == GUMBO_NODE_ELEMENT && styleOf(sibling->v.element).box == box)
+            return true;
+    }
+    return false;
+}
+
+// Whether another rendered row of the same table follows, in a later section too.
+bool laterRow(const GumboNode *row)
+{
+    if (laterSiblingOfBox(row, Box::Row))
+        return true;
+    const GumboNode *section = row->parent;
+    if (!isElement(section) || !section->parent)
+        return false;
+    const GumboTag tag = section->v.element.tag;
+    if (tag != GUMBO_TAG_THEAD && tag != GUMBO_TAG_TBODY && tag != GUMBO_TAG_TFOOT)
+        return false;
+    const GumboVector &sections = childrenOf(section->parent);
+    for (unsigned i = section->index_within_parent + 1; i < sections.length; ++i) {
+        const auto *next = static_cast<const GumboNode *>(sections.data[i]);
+        if (next->type != GUMBO_NODE_ELEMENT)
+            continue;
+        const Box box = styleOf(next->v.element).box;
+        if (box == Box::Row)
+            return true;
+        if (box == Box::None)
+            continue;
+        bool found = false;
+        forEachChildElement(next, [&](const GumboNode *child) {
+            found = found || styleOf(child->v.element).box == Box::Row;
+        });
+        if (found)
+            return true;
+    }
+    return false;
+}
+
 // Builds the innerText of one element. Line breaks that blocks require are
 // held back until text follows, so runs of them collapse to the largest and
 // none appear at the start or the end; collapsible spaces are held back the
 // same way, so a line never starts or ends with one.
+//
+// Invisible content gives no text and no breaks of its own, but still takes
+// its place among the spaces around it; what it holds may be visible again.
 class TextWriter
 {
 public:
-    explicit TextWriter(bool preserveSpace) : m_rootPreserveSpace(preserveSpace) {}
+    TextWriter(bool preserveSpace, bool visible) : m_root{preserveSpace, visible} {}
 
     std::string write(const GumboNode *element)
     {
-        children(element, m_rootPreserveSpace);
+        children(element, m_root);
         return std::move(m_out);
     }
 
 private:
-    void children(const GumboNode *parent, bool preserveSpace)
+    // What an element passes on to what it holds.
+    struct Inherited
+    {
+        bool preserveSpace;
+        bool visible;
+    };
+
+    void children(const GumboNode *parent, Inherited inherited)
     {
         const GumboVector &nodes = childrenOf(parent);
-        for (unsigned i = 0; i < nodes.length; ++i)
-            node(static_cast<const GumboNode *>(nodes.data[i]), preserveSpace);
+        for (unsigned i = 0; i < nodes.length; ++i) {
+            const auto *child = static_cast<const GumboNode *>(nodes.data[i]);
+            if (!hiddenByDetails(child, parent))
+                node(child, inherited);
+        }
     }
 
-    void node(const GumboNode *node, bool preserveSpace)
+    void node(const GumboNode *node, Inherited inherited)
     {
         switch (node->type) {
         case GUMBO_NODE_TEXT:
         case GUMBO_NODE_WHITESPACE:
         case GUMBO_NODE_CDATA:
-            if (preserveSpace)
-                preserved(node->v.text.text);
+            if (inherited.preserveSpace)
+                preserved(node->v.text.text, inherited.visible);
             else
-                collapsed(node->v.text.text);
+                collapsed(node->v.text.text, inherited.visible);
             break;
         case GUMBO_NODE_ELEMENT:
-            element(node, preserveSpace);
+            element(node, inherited);
             break;
         default:
             break;
         }
     }
 
-    void element(const GumboNode *node, bool preserveSpace)
+    void element(const GumboNode *node, Inherited inherited)
     {
         const GumboElement &element = node->v.element;
         const Style style = styleOf(element);
         if (style.box == Box::None)
             return;
+        const Inherited own{style.preserveSpace.value_or(inherited.preserveSpace),
+                            style.visible.value_or(inherited.visible)};
         if (element.tag == GUMBO_TAG_BR) {
-            literal('\n');
+            if (own.visible)
+                literal('\n');
             return;
         }
-        const bool preserve = style.preserveSpace.value_or(preserveSpace);
         switch (style.box) {
         case Box::Inline:
             if (!style.replaced)
-                children(node, preserve);
+                children(node, own);
             break;
         case Box::Block:
-        case Box::Paragraph: {
+        case Box::Paragraph:
+        case Box::Table: {
             const int lineBreaks = style.box == Box::Paragraph ? 2 : 1;
-            requiredBreak(lineBreaks);
+            requiredBreak(lineBreaks, own.visible);
             if (!style.replaced)
-                children(node, preserve);
-            requiredBreak(lineBreaks);
+                children(node, own);
+            requiredBreak(lineBreaks, own.visible);
             break;
         }
-        case Box::Table:
-            requiredBreak(1);
-            m_rowsSeen.append(0);
-            children(node, preserve);
-            m_rowsSeen.removeLast();
-            requiredBreak(1);
-            break;
-        // Separators go before every row and cell but the first, which puts
-        // them where "after every one but the last" would, without looking ahead.
+        // Every row and cell but the last is followed by its separator.
         case Box::Row:
-            if (m_rowsSeen.last()++ > 0)
+            children(node, own);
+            if (own.visible && laterRow(node))
                 literal('\n');
-            m_cellsSeen.append(0);
-            children(node, preserve);
-            m_cellsSeen.removeLast();
             break;
         case Box::Cell:
-            if (m_cellsSeen.last()++ > 0)
+            children(node, own);
+            if (own.visible && laterSiblingOfBox(node, Box::Cell))
                 literal('\t');
-            children(node, preserve);
             break;
         case Box::None:
             break;
         }
     }
 
-    void requiredBreak(int count)
+    // An invisible block breaks no line, but spaces still end at its edges.
+    void requiredBreak(int count, bool visible)
     {
         m_pendingSpace = false;
         m_lineHasContent = false;
-        if (!m_out.empty())
+        if (visible && !m_out.empty())
             m_pendingBreaks = std::max(m_pendingBreaks, count);
     }
 
@@ -326,18 +444,31 @@ private:
         m_lineHasContent = true;
     }
 
-    void collapsed(std::string_view text)
+    // Invisible text still keeps the spaces before and after it apart.
+    void invisible()
+    {
+        if (m_pendingSpace && m_pendingBreaks == 0)
+            m_out += ' ';
+        m_pendingSpace = false;
+        m_lineHasContent = true;
+    }
+
+    void collapsed(std::string_view text, bool shown)
     {
         for (const char c : text) {
             if (isAsciiSpace(c))
                 m_pendingSpace = m_pendingSpace || m_lineHasContent;
-            else
+            else if (shown)
                 visible(c);
+            else
+                invisible();
         }
     }
 
-    void preserved(std::string_view text)
+    void preserved(std::string_view text, bool shown)
     {
+        if (!shown)
+            return;
         for (const char c : text) {
             if (c == '\n')
                 literal(c);
@@ -346,71 +477,39 @@ private:
         }
     }
 
-    const bool m_rootPreserveSpace;
+    const Inherited m_root;
     std::string m_out;
     int m_pendingBreaks = 0;
     bool m_pendingSpace = false;
     bool m_lineHasContent = false;
-    // Rows seen in each open table, cells seen in each open row; the first
-    // entries serve an element read on its own (a row, a table section).
-    QVarLengthArray<int, 8> m_rowsSeen{0};
-    QVarLengthArray<int, 8> m_cellsSeen{0};
 };
 
 // The same element text a browser gives: an element that is not rendered
-// gives its raw text content, as does an image or control read on its own.
+// gives its raw text content, as does an image or control read on its own;
+// one folded away in a closed details element gives nothing.
 QString innerText(const GumboNode *element)
 {
     const Style own = styleOf(element->v.element);
     bool rendered = own.box != Box::None && !own.replaced;
     std::optional<bool> preserveSpace = own.preserveSpace;
-    for (const GumboNode *up = element->parent; rendered && up && isElement(up); up = up->parent) {
-        const Style style = styleOf(up->v.element);
+    std::optional<bool> visible = own.visible;
+    for (const GumboNode *node = element; rendered && node->parent && isElement(node->parent); node = node->parent) {
+        if (hiddenByDetails(node, node->parent))
+            return QString();
+        const Style style = styleOf(node->parent->v.element);
         rendered = style.box != Box::None && !style.replaced;
         if (!preserveSpace)
             preserveSpace = style.preserveSpace;
+        if (!visible)
+            visible = style.visible;
     }
 
     std::string text;
     if (rendered)
-        text = TextWriter(preserveSpace.value_or(false)).write(element);
+        text = TextWriter(preserveSpace.value_or(false), visible.value_or(true)).write(element);
     else
         appendTextContent(element, text);
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
-}
-
-// Elements in document order; a template's content is a separate fragment
-// that the document's collections do not reach.
-template <typename Visit>
-void forEachElement(const GumboNode *node, const Visit &visit)
-{
-    if (isElement(node))
-        visit(node);
-    if (node->type == GUMBO_NODE_TEMPLATE)
-        return;
-    if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT)
-        return;
-    const GumboVector &children = childrenOf(node);
-    for (unsigned i = 0; i < children.length; ++i)
-        forEachElement(static_cast<const GumboNode *>(children.data[i]), visit);
-}
-
-template <typename Visit>
-void forEachChildElement(const GumboNode *node, const Visit &visit)
-{
-    const GumboVector &children = childrenOf(node);
-    for (unsigned i = 0; i < children.length; ++i) {
-        const auto *child = static_cast<const GumboNode *>(children.data[i]);
-        if (child->type == GUMBO_NODE_ELEMENT)
-            visit(child);
-    }
-}
-
-std::string_view originalTagName(const GumboElement &element)
-{
-    GumboStringPiece piece = element.original_tag;
-    gumbo_tag_from_original_text(&piece);
-    return {piece.data, piece.length};
 }
 
 // An address as written in an attribute, made absolute the way a browser's

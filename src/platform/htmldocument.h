@@ -14,10 +14,11 @@ namespace pagrion {
 // address, unless the page names another base with <base href>.
 //
 // Element text follows the rendering-based innerText of browsers, taking each
-// element's default display (plus a display or white-space given in its own
-// style attribute): blocks start new lines, paragraphs leave an empty line,
-// cells of a row are joined by tabs and rows by line feeds, white space
-// collapses outside preformatted text, and hidden content gives nothing.
+// element's default display (plus the display, visibility, white-space, float
+// and position given in its own style attribute; style sheets are not read):
+// blocks start new lines, paragraphs leave an empty line, cells of a row are
+// joined by tabs and rows by line feeds, white space collapses outside
+// preformatted text, and hidden or invisible content gives nothing.
 std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUrl &baseUrl = {});
 
 } // namespace pagrion

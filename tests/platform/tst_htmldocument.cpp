@@ -63,6 +63,23 @@ private Q_SLOTS:
             << u"<table><tr><td>a<table><tr><td>x</td><td>y</td></tr><tr><td>z</td></tr></table></td>"
                u"<td>b</td></tr></table>"_s
             << u"a\nx\ty\nz\n\tb"_s;
+        QTest::newRow("invisible text keeps its spaces apart")
+            << u"a <span style=\"visibility:hidden\">x</span> b<div style=\"visibility:hidden\">c"
+               u"<i style=\"visibility:visible\">v</i></div>d"_s
+            << u"a  bvd"_s;
+        QTest::newRow("invisible cells and rows leave no separators")
+            << u"<table><tr><td style=\"visibility:hidden\">a</td><td>b</td><td>c</td></tr>"
+               u"<tr style=\"visibility:hidden\"><td>d</td></tr></table>x"_s
+            << u"b\tc\n\nx"_s;
+        QTest::newRow("closed details show their summary")
+            << u"<details><summary>s</summary><p>x</p></details><details open><summary>t</summary>y</details>"_s
+            << u"s\nt\ny"_s;
+        QTest::newRow("dialogs only while open") << u"a<dialog>x</dialog><dialog open>y</dialog>"_s << u"a\ny"_s;
+        QTest::newRow("object without data shows its content")
+            << u"<object classid=\"x\"><param name=\"p\">f</object><object data=\"i.png\">g</object>"_s << u"f"_s;
+        QTest::newRow("floats and placed boxes are blocks")
+            << u"<span style=\"float:left\">a</span>b<span style=\"position:absolute\">c</span>"_s
+            << u"a\nb\nc"_s;
         QTest::newRow("no-break space is text") << u"a&nbsp;&nbsp;b"_s << u"a\u00a0\u00a0b"_s;
         QTest::newRow("images and controls give no text")
             << u"a<img alt=\"x\"><iframe>fallback</iframe><textarea>t</textarea>b"_s << u"ab"_s;
@@ -130,6 +147,8 @@ private Q_SLOTS:
             << u"<div hidden><span> a  b </span></div>"_s << u"span"_s << QStringList{u" a  b "_s};
         QTest::newRow("textarea read on its own") << u"<textarea>\n l1\n l2</textarea>"_s << u"textarea"_s
                                                   << QStringList{u" l1\n l2"_s};
+        QTest::newRow("folded away in closed details")
+            << u"<details><summary>s</summary><p>x</p></details>"_s << u"p"_s << QStringList{QString()};
         QTest::newRow("template content is not in the page")
             << u"<template><p>x</p></template><p>y</p>"_s << u"p"_s << QStringList{u"y"_s};
         QTest::newRow("no such element") << u"<p>x</p>"_s << u"li"_s << QStringList{};

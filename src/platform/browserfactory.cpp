@@ -1,0 +1,15 @@
+#include "platform/browserfactory.h"
+
+#include "platform/staticbrowser.h"
+#include "platform/webenginebrowser.h"
+
+namespace pagrion {
+
+std::unique_ptr<Browser> createBrowser(EngineKind kind, QObject *parent)
+{
+    if (kind == EngineKind::Static)
+        return std::make_unique<StaticBrowser>(parent);
+    return std::make_unique<WebEngineBrowser>(parent);
+}
+
+} // namespace pagrion

@@ -1,0 +1,349 @@
+#include "platform/webenginebrowser.h"
+
+#include <QEvent>
+#include <QStringList>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineLoadingInfo>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+#include "platform/errorpages.h"
+#include "platform/htmldocument.h"
+#include "platform/webenginedocument.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+// Pages are laid out as on an ordinary desktop screen, so layouts meant for
+// narrow screens do not hide content.
+constexpr QSize ViewSize(1280, 1024);
+constexpr QSize PopupSize(1024, 768);
+// How long a load that stopped by itself waits to learn that it became a download.
+constexpr int DownloadSettleMs = 200;
+
+// A page that keeps quiet while nobody looks at it: its console stays out of
+// the program's output, and the boxes a script opens are answered with
+// Cancel unless its view is on screen.
+class QuietPage final : public QWebEnginePage
+{
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &) override {}
+
+    void javaScriptAlert(const QUrl &origin, const QString &message) override
+    {
+        if (shown())
+            QWebEnginePage::javaScriptAlert(origin, message);
+    }
+
+    bool javaScriptConfirm(const QUrl &origin, const QString &message) override
+    {
+        return shown() && QWebEnginePage::javaScriptConfirm(origin, message);
+    }
+
+    bool javaScriptPrompt(const QUrl &origin, const QString &message, const QString &defaultValue,
+                          QString *result) override
+    {
+        return shown() && QWebEnginePage::javaScriptPrompt(origin, message, defaultValue, result);
+    }
+
+private:
+    bool shown() const
+    {
+        const QWebEngineView *view = QWebEngineView::forPage(this);
+        return view && view->isVisible() && !view->testAttribute(Qt::WA_DontShowOnScreen);
+    }
+};
+
+bool isLoadableScheme(const QString &scheme)
+{
+    // Chromium hands other schemes to other programs; here they lead nowhere.
+    static const QStringList schemes{u"http"_s, u"https"_s, u"file"_s, u"about"_s, u"data"_s};
+    return schemes.contains(scheme.toLower());
+}
+
+} // namespace
+
+WebEngineBrowser::WebEngineBrowser(QObject *parent)
+    : Browser(parent), m_view(new QWebEngineView), m_document(parseHtmlDocument(QString()))
+{
+    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    profile->setHttpAcceptLanguage(u"zh-CN,zh;q=0.9,en;q=0.5"_s);
+    m_page = new QuietPage(profile, this);
+    // A page that names no encoding is read as UTF-8 unless the engine's
+    // detector finds another (GBK, say), as in the static engine; Chromium
+    // would otherwise fall back to Latin-1.
+    m_page->settings()->setDefaultTextEncoding(u"utf-8"_s);
+    m_view->setPage(m_page);
+    m_view->resize(ViewSize);
+    // Shown, but not on screen: a hidden page would have its timers throttled
+    // and its animation frames withheld, and some pages build their content
+    // in those. A window that takes the view shows it for real.
+    m_view->setAttribute(Qt::WA_DontShowOnScreen);
+    // Counted as shown, it would otherwise keep the program open after its last window.
+    m_view->setAttribute(Qt::WA_QuitOnClose, false);
+    m_view->show();
+    m_view->installEventFilter(this);
+
+    connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
+        if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
+            onLoadStarted();
+        else
+            onLoadEnded(info);
+    });
+    connect(m_page, &QWebEnginePage::newWindowRequested, this, &WebEngineBrowser::onNewWindow);
+    connect(profile, &QWebEngineProfile::downloadRequested, this, &WebEngineBrowser::onDownload);
+
+    m_timeLimit.setSingleShot(true);
+    connect(&m_timeLimit, &QTimer::timeout, this, &WebEngineBrowser::onTimeLimit);
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this,
+            [this] { finish(parseHtmlDocument(QString(), m_pendingUrl), m_pendingUrl, false); });
+}
+
+WebEngineBrowser::~WebEngineBrowser()
+{
+    // Answers that arrive while the page goes away belong to no load.
+    ++m_generation;
+    m_tracking = false;
+    for (const QPointer<QWebEngineView> &popup : std::as_const(m_popups))
+        delete popup;
+    // The view goes before its page, wherever a window has put it.
+    delete m_view;
+    delete m_page;
+}
+
+QWebEngineView *WebEngineBrowser::view() const
+{
+    return m_view;
+}
+
+bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
+{
+    // Taken into a window: from now on it is seen whenever that window is.
+    if (watched == m_view && event->type() == QEvent::ParentChange && m_view->parentWidget()) {
+        m_view->setAttribute(Qt::WA_DontShowOnScreen, false);
+        m_view->show();
+    }
+    return Browser::eventFilter(watched, event);
+}
+
+void WebEngineBrowser::Navigate(const QString &address)
+{
+    ++m_generation;
+    m_timeLimit.stop();
+    m_settle.stop();
+    m_downloaded = false;
+    m_startedMeanwhile = false;
+    setBusy();
+    const QUrl url = QUrl::fromUserInput(address);
+    m_pendingUrl = url;
+    m_tracking = false;
+
+    if (!url.isValid() || !isLoadableScheme(url.scheme())) {
+        endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false);
+        return;
+    }
+    // A jump within the page shown loads nothing, so no end would be reported.
+    if (m_showsPage && !m_pageLoading && url.hasFragment()
+        && url.adjusted(QUrl::RemoveFragment) == m_page->url().adjusted(QUrl::RemoveFragment)) {
+        m_page->load(url);
+        endLater(liveDocument(m_page, readLimitMs()), url, true);
+        return;
+    }
+
+    m_tracking = true;
+    m_awaitingStart = m_pageLoading;
+    if (timeLimitMs() > 0)
+        m_timeLimit.start(timeLimitMs());
+    m_page->load(url);
+}
+
+// Chromium reports a load from inside its own work, where a script's answer
+// cannot arrive; so every end is handed to the event loop before the
+// receivers of DownloadComplete, who read the page, hear of it.
+void WebEngineBrowser::onLoadStarted()
+{
+    m_pageLoading = true;
+    m_awaitingStart = false;
+    if (m_tracking)
+        return;
+    if (m_busy) {
+        // An end is on its way; this load is reported after it.
+        m_startedMeanwhile = true;
+        return;
+    }
+    beginPageLoad();
+}
+
+// The page moves on by itself: a script, a refresh or a click.
+void WebEngineBrowser::beginPageLoad()
+{
+    ++m_generation;
+    m_startedMeanwhile = false;
+    m_downloaded = false;
+    setBusy();
+    m_tracking = true;
+    m_pendingUrl = m_page->requestedUrl();
+    if (timeLimitMs() > 0)
+        m_timeLimit.start(timeLimitMs());
+}
+
+void WebEngineBrowser::onLoadEnded(const QWebEngineLoadingInfo &info)
+{
+    const bool replacedLoadEnded = m_awaitingStart && info.status() == QWebEngineLoadingInfo::LoadStoppedStatus;
+    m_pageLoading = false;
+    if (!m_tracking || replacedLoadEnded) {
+        // A load that began meanwhile and is over already is not reported.
+        m_startedMeanwhile = false;
+        return;
+    }
+    m_tracking = false;
+
+    const QUrl url = info.url().isEmpty() ? m_pendingUrl : info.url();
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        endLater(liveDocument(m_page, readLimitMs()), url, true);
+        break;
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
+            endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false);
+        else if (info.isErrorPage())
+            endLater(parseHtmlDocument(httpErrorPageHtml(info.errorCode()), url), url, false);
+        else
+            endHttpError(info.errorCode(), url);
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+        // Not stopped by the time limit, which ends its load itself: a reply
+        // without content (204) or one that turned into a download.
+        if (m_downloaded)
+            endLater(parseHtmlDocument(u"<frameset></frameset>"_s, url), url, false);
+        else
+            m_settle.start(DownloadSettleMs);
+        break;
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        break;
+    }
+}
+
+// The server sent a page of its own with the error status. A page that is
+// blank throughout is no page: the engine's error page stands in for it.
+void WebEngineBrowser::endHttpError(int status, const QUrl &url)
+{
+    const quint64 generation = m_generation;
+    m_page->runJavaScript(
+        u"document.documentElement ? document.documentElement.outerHTML : ''"_s, QWebEngineScript::ApplicationWorld,
+        [this, generation, status, url](const QVariant &html) {
+            if (generation != m_generation)
+                return;
+            if (html.toString() == u"<html><head></head><body></body></html>")
+                endLater(parseHtmlDocument(httpErrorPageHtml(status), url), url, false);
+            else
+                endLater(liveDocument(m_page, readLimitMs()), url, true);
+        });
+}
+
+void WebEngineBrowser::onNewWindow(QWebEngineNewWindowRequest &request)
+{
+    bool cancel = false;
+    Q_EMIT NewWindow2(&cancel);
+    if (cancel)
+        return; // left unopened, the request is refused
+    auto *window = new QWebEngineView;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setAttribute(Qt::WA_QuitOnClose, false); // the program ends with its own windows
+    window->setPage(new QuietPage(m_page->profile(), window));
+    request.openIn(window->page());
+    const QRect geometry = request.requestedGeometry();
+    window->resize(geometry.isEmpty() ? PopupSize : geometry.size());
+    window->show();
+    m_popups.removeAll(nullptr);
+    m_popups.append(window);
+}
+
+void WebEngineBrowser::onDownload(QWebEngineDownloadRequest *download)
+{
+    if (download->page() != m_page)
+        return;
+    // A file that is not a page is shown as a document without a body, as
+    // the static engine does, and never saved.
+    download->cancel();
+    m_downloaded = true;
+    if (m_settle.isActive()) {
+        m_settle.stop();
+        endLater(parseHtmlDocument(u"<frameset></frameset>"_s, m_pendingUrl), m_pendingUrl, false);
+    }
+}
+
+void WebEngineBrowser::onTimeLimit()
+{
+    // The end the stopped load still reports is ignored: the load ends here.
+    m_tracking = false;
+    if (m_pageLoading)
+        m_page->triggerAction(QWebEnginePage::Stop);
+    finish(parseHtmlDocument(unreachablePageHtml(), m_pendingUrl), m_pendingUrl, false);
+}
+
+void WebEngineBrowser::endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage)
+{
+    const quint64 generation = m_generation;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation, document = std::move(document), url, showsPage] {
+            if (generation == m_generation)
+                finish(document, url, showsPage);
+        },
+        Qt::QueuedConnection);
+}
+
+void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage)
+{
+    ++m_generation;
+    m_timeLimit.stop();
+    m_settle.stop();
+    m_tracking = false;
+    m_document = std::move(document);
+    m_showsPage = showsPage;
+    m_url = url;
+    m_busy = false;
+    if (m_reportedBusy) {
+        m_reportedBusy = false;
+        Q_EMIT BusyChanged(false);
+    }
+    Q_EMIT DownloadComplete();
+    if (m_startedMeanwhile && m_pageLoading && !m_busy)
+        beginPageLoad();
+}
+
+int WebEngineBrowser::readLimitMs() const
+{
+    return timeLimitMs() > 0 ? timeLimitMs() : DefaultTimeLimitMs;
+}
+
+void WebEngineBrowser::setBusy()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    // Reported from the event loop: nothing is emitted inside Navigate.
+    QMetaObject::invokeMethod(this, &WebEngineBrowser::reportBusy, Qt::QueuedConnection);
+}
+
+void WebEngineBrowser::reportBusy()
+{
+    if (m_busy != m_reportedBusy) {
+        m_reportedBusy = m_busy;
+        Q_EMIT BusyChanged(m_busy);
+    }
+}
+
+} // namespace pagrion

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <memory>
+
+#include <QList>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+
+#include "platform/browser.h"
+
+class QWebEngineDownloadRequest;
+class QWebEngineLoadingInfo;
+class QWebEngineNewWindowRequest;
+class QWebEnginePage;
+class QWebEngineView;
+
+namespace pagrion {
+
+// The full browser: Chromium, through QtWebEngine. Pages run their scripts
+// and are laid out in a desktop-sized view before they are read, and the
+// document reads the live DOM, so what a script writes into a page is seen.
+//
+// A page that cannot be loaded, or an HTTP error without content, shows the
+// same error pages as the static engine. Loads the page starts itself (a
+// script or meta refresh moving on, a click in a shown view) report Busy and
+// DownloadComplete like loads started by Navigate. A page's request for a new
+// window is put to NewWindow2; unless a receiver cancels it, the page opens
+// in a window of its own.
+class WebEngineBrowser final : public Browser
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(WebEngineBrowser)
+
+public:
+    explicit WebEngineBrowser(QObject *parent = nullptr);
+    ~WebEngineBrowser() override;
+
+    // Starts loading the address as a user would type it. A load still
+    // pending is replaced.
+    void Navigate(const QString &address) override;
+    bool Busy() const override { return m_busy; }
+    std::shared_ptr<const Document> document() const override { return m_document; }
+
+    // Where the document shown came from, after redirects.
+    QUrl url() const { return m_url; }
+
+    // The view that shows the pages. The browser keeps it off screen, where it
+    // still gives the pages a desktop's size to lay out in; a window that
+    // displays the pages puts it in its layout and so takes it over (null
+    // once that window is gone).
+    QWebEngineView *view() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void onLoadStarted();
+    void beginPageLoad();
+    void onLoadEnded(const QWebEngineLoadingInfo &info);
+    void onNewWindow(QWebEngineNewWindowRequest &request);
+    void onDownload(QWebEngineDownloadRequest *download);
+    void onTimeLimit();
+    void endHttpError(int status, const QUrl &url);
+    // Ends the load from the event loop unless another has begun meanwhile.
+    void endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage);
+    // showsPage: the document reads the page itself, not an error page in its place.
+    void finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage);
+    int readLimitMs() const;
+    void setBusy();
+    void reportBusy();
+
+    QPointer<QWebEngineView> m_view;
+    QWebEnginePage *m_page;
+    QList<QPointer<QWebEngineView>> m_popups;
+    QTimer m_timeLimit;
+    QTimer m_settle;
+    // Counts loads, so that work queued for an earlier one is ignored.
+    quint64 m_generation = 0;
+    bool m_busy = false;
+    bool m_reportedBusy = false;
+    // Waiting for the end of a load: Navigate's, or one the page began itself.
+    bool m_tracking = false;
+    // Between the page's loadStarted and its end, as the page reported them.
+    bool m_pageLoading = false;
+    // Navigate replaced a load whose end has not been reported yet; until the
+    // new load starts, a stopped end is that old load's.
+    bool m_awaitingStart = false;
+    bool m_showsPage = false;
+    // The load under way turned into a download.
+    bool m_downloaded = false;
+    // The page began another load while the end of the last was on its way.
+    bool m_startedMeanwhile = false;
+    QUrl m_pendingUrl;
+    std::shared_ptr<const Document> m_document;
+    QUrl m_url;
+};
+
+} // namespace pagrion

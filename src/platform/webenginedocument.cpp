@@ -1,0 +1,191 @@
+#include "platform/webenginedocument.h"
+
+#include <algorithm>
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QPointer>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+// A wait that begins inside the handling of another event does not always
+// see Chromium's answer until that wait ends (the engine's work is then held
+// back behind the event being handled), so the wait is cut into short slices.
+constexpr int WaitSliceMs = 10;
+
+// Shared by every read. Elements without innerText (SVG and other foreign
+// content) give their text content.
+const QString ScriptPrelude = uR"js(
+function textOf(element) {
+    return typeof element.innerText === 'string' ? element.innerText : element.textContent;
+}
+function textsOf(list) {
+    var texts = [];
+    for (var i = 0; i < list.length; i++)
+        texts.push(textOf(list[i]));
+    return texts;
+}
+)js"_s;
+
+const QString TablesScript = uR"js(
+var tables = document.getElementsByTagName('table'), result = [];
+for (var t = 0; t < tables.length; t++) {
+    var rows = tables[t].rows || [], table = [];
+    for (var r = 0; r < rows.length; r++)
+        table.push(textsOf(rows[r].cells));
+    result.push(table);
+}
+return result;
+)js"_s;
+
+// %1 is the tag name as a JSON string.
+const QString ElementsScript = uR"js(
+return textsOf(document.getElementsByTagName(%1));
+)js"_s;
+
+const QString LinksScript = uR"js(
+var links = document.links, result = [];
+for (var i = 0; i < links.length; i++)
+    result.push(links[i].href);
+return result;
+)js"_s;
+
+// A frame from another site cannot be asked where it is; its src stands in.
+const QString FramesScript = uR"js(
+var frames = document.querySelectorAll('frame, iframe'), result = [];
+for (var i = 0; i < frames.length; i++) {
+    var address = '';
+    try {
+        address = frames[i].contentWindow ? frames[i].contentWindow.location.href : '';
+    } catch (e) {
+    }
+    result.push(address || frames[i].src || 'about:blank');
+}
+return result;
+)js"_s;
+
+// A frameset page has no body, even though document.body names the frameset;
+// nor has an image or other file the browser shows in a page of its own.
+const QString BodyScript = uR"js(
+var body = document.body;
+if (!/html|xml|^text\/|json|javascript|ecmascript/i.test(document.contentType))
+    return null;
+return body && body.localName === 'body' ? textOf(body) : null;
+)js"_s;
+
+class WebEngineDocument final : public Document
+{
+public:
+    WebEngineDocument(QWebEnginePage *page, int readLimitMs) : m_page(page), m_readLimitMs(readLimitMs) {}
+
+    QList<HtmlTable> tables() const override
+    {
+        QList<HtmlTable> tables;
+        for (const QJsonValue &table : read(TablesScript).toArray()) {
+            HtmlTable &added = tables.emplace_back();
+            for (const QJsonValue &row : table.toArray())
+                added.rows.append(toStringList(row));
+        }
+        return tables;
+    }
+
+    QStringList elementTexts(const QString &tagName) const override
+    {
+        if (tagName.isEmpty())
+            return {};
+        const QByteArray quoted = QJsonDocument(QJsonArray{tagName}).toJson(QJsonDocument::Compact);
+        // Strip the brackets around the one element: what remains is the quoted string.
+        const QString tag = QString::fromUtf8(quoted.mid(1, quoted.size() - 2));
+        return toStringList(read(ElementsScript.arg(tag)));
+    }
+
+    QStringList links() const override { return toStringList(read(LinksScript)); }
+
+    QStringList frames() const override { return toStringList(read(FramesScript)); }
+
+    std::optional<QString> bodyText() const override
+    {
+        const QJsonValue body = read(BodyScript);
+        if (body.isNull())
+            return std::nullopt;
+        return body.toString();
+    }
+
+private:
+    static QStringList toStringList(const QJsonValue &value)
+    {
+        QStringList list;
+        for (const QJsonValue &item : value.toArray())
+            list.append(item.toString());
+        return list;
+    }
+
+    // Runs the body of a function in the page and returns what it returned.
+    // The answer travels as JSON text, which keeps nulls and nesting intact.
+    // Scripts run in a world of their own, so a page that replaces JSON or
+    // Array's methods cannot change what is read.
+    QJsonValue read(const QString &functionBody) const
+    {
+        if (!m_page)
+            throw DocumentError("网页已经关闭，无法读取。");
+
+        struct Answer
+        {
+            QString json;
+            bool arrived = false;
+            QPointer<QEventLoop> loop;
+        };
+        auto answer = std::make_shared<Answer>();
+        QEventLoop loop;
+        answer->loop = &loop;
+        const QString script = u"JSON.stringify({value: (function () {"_s + ScriptPrelude + functionBody
+            + u"})()})"_s;
+        m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [answer](const QVariant &result) {
+            answer->json = result.toString();
+            answer->arrived = true;
+            if (answer->loop)
+                answer->loop->quit();
+        });
+        const QDeadlineTimer deadline(m_readLimitMs);
+        QTimer slice;
+        slice.setSingleShot(true);
+        QObject::connect(&slice, &QTimer::timeout, &loop, &QEventLoop::quit);
+        while (!answer->arrived && !deadline.hasExpired()) {
+            slice.start(std::clamp(int(deadline.remainingTime()), 0, WaitSliceMs));
+            // Input waits until the read is done, so no command can start inside it.
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+        if (!answer->arrived)
+            throw DocumentError("浏览器没有及时回答，无法读取网页。");
+
+        QJsonParseError error{};
+        const QJsonDocument reply = QJsonDocument::fromJson(answer->json.toUtf8(), &error);
+        // No answer at all: the script failed, or the page went away meanwhile.
+        if (error.error != QJsonParseError::NoError || !reply.isObject())
+            throw DocumentError("网页正在变化，无法读取。");
+        return reply.object().value(u"value"_s);
+    }
+
+    QPointer<QWebEnginePage> m_page;
+    int m_readLimitMs;
+};
+
+} // namespace
+
+std::shared_ptr<const Document> liveDocument(QWebEnginePage *page, int readLimitMs)
+{
+    return std::make_shared<WebEngineDocument>(page, readLimitMs);
+}
+
+} // namespace pagrion

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <memory>
+
+#include "platform/document.h"
+
+class QWebEnginePage;
+
+namespace pagrion {
+
+// The page a QWebEnginePage holds, read through its live DOM: every read runs
+// one script in the page and waits for the answer, so what it returns is the
+// page as it stands at that moment. A read that gets no answer within
+// readLimitMs, or whose page is gone, raises DocumentError.
+std::shared_ptr<const Document> liveDocument(QWebEnginePage *page, int readLimitMs);
+
+} // namespace pagrion

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace pagrion {
+
+// Settles how the full browser engine starts; call it first thing in main,
+// before the QApplication exists. Chromium refuses to run as root inside its
+// sandbox, so for root the sandbox is switched off; the GPU is never used,
+// since pages are read rather than looked at. Flags already in the
+// environment are kept.
+void prepareWebEngine();
+
+} // namespace pagrion

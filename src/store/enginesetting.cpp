@@ -1,0 +1,56 @@
+#include "store/enginesetting.h"
+
+#include "store/database.h"
+#include "store/programfolder.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+Result<bool> hasEngineTable(Database &db)
+{
+    auto rows = db.selectAll(u"select 1 from sqlite_master where type='table' and name='BrowserEngine' collate nocase"_s);
+    if (!rows)
+        return Error{rows.error()};
+    return !rows.value().isEmpty();
+}
+
+} // namespace
+
+Result<EngineKind> readEngineSetting()
+{
+    Database db;
+    if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
+        return Error{opened.error()};
+    const auto hasTable = hasEngineTable(db);
+    if (!hasTable)
+        return Error{hasTable.error()};
+    if (!hasTable.value())
+        return EngineKind::Browser;
+    auto rows = db.selectAll(u"select engine from BrowserEngine"_s);
+    if (!rows)
+        return Error{rows.error()};
+    if (rows.value().isEmpty())
+        return EngineKind::Browser;
+    return engineFromName(rows.value().constFirst().value(0).toString()).value_or(EngineKind::Browser);
+}
+
+Status saveEngineSetting(EngineKind kind)
+{
+    Database db;
+    if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
+        return opened;
+    return db.inTransaction([&]() -> Status {
+        if (auto created = db.run(u"create table if not exists BrowserEngine (engine TEXT)"_s); !created)
+            return Error{created.error()};
+        if (auto deleted = db.run(u"delete from BrowserEngine"_s); !deleted)
+            return Error{deleted.error()};
+        if (auto inserted = db.run(u"insert into BrowserEngine (engine) values (?)"_s, {engineName(kind)}); !inserted)
+            return Error{inserted.error()};
+        return success();
+    });
+}
+
+} // namespace pagrion

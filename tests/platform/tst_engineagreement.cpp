@@ -1,0 +1,182 @@
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QStringEncoder>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include "extract/elementmode.h"
+#include "extract/tablemode.h"
+#include "platform/staticbrowser.h"
+#include "platform/webenginebrowser.h"
+#include "support/testhttpserver.h"
+#include "support/webenginetest.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+
+namespace {
+
+constexpr int LoadDeadlineMs = 15'000;
+
+// What the program reads from a page, as the text it hands on.
+enum class Reading { TableAnalysis, TableExtraction, Elements, Links, Body };
+
+QString allTableNames(const Document &document)
+{
+    QStringList names;
+    for (qsizetype i = 0; i < document.tables().size(); ++i)
+        names.append(u"TableName%1"_s.arg(i));
+    return names.join(u'|');
+}
+
+QString read(const Document &document, Reading reading, const QString &tag)
+{
+    switch (reading) {
+    case Reading::TableAnalysis: return tableAnalysisText(document);
+    case Reading::TableExtraction: return tableExtractionText(document, allTableNames(document), QString());
+    case Reading::Elements: return elementListText(document, tag, QString());
+    case Reading::Links: return document.links().join(u'\n');
+    case Reading::Body: return document.bodyText().value_or(u"<no body>"_s);
+    }
+    return {};
+}
+
+} // namespace
+
+// Both engines must read ordinary pages alike, so a site harvested with one
+// engine gives the same rows with the other. The fixture pages hold ordinary
+// markup without scripts.
+class TestEngineAgreement : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_server.isListening());
+        const QDir fixtures(qEnvironmentVariable("PAGRION_SOURCE_DIR") + u"/tests/platform/fixtures"_s);
+        const QStringList pages = fixtures.entryList({u"*.html"_s}, QDir::Files);
+        QVERIFY(!pages.isEmpty());
+        for (const QString &page : pages) {
+            QFile file(fixtures.filePath(page));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            m_server.setPage(u"/"_s + page, file.readAll());
+        }
+    }
+
+    void readingsAgree_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<Reading>("reading");
+        QTest::addColumn<QString>("tag");
+
+        for (const QString &page : {u"tables.html"_s, u"text.html"_s, u"links.html"_s}) {
+            const auto row = [&](const char *name, Reading reading, const QString &tag = {}) {
+                QTest::addRow("%s %s", qPrintable(page), name) << page << reading << tag;
+            };
+            row("table analysis", Reading::TableAnalysis);
+            row("table extraction", Reading::TableExtraction);
+            row("links", Reading::Links);
+            row("body", Reading::Body);
+            for (const QString &tag : {u"p"_s, u"div"_s, u"li"_s, u"ul"_s, u"span"_s, u"a"_s, u"td"_s, u"th"_s,
+                                       u"tr"_s, u"table"_s, u"h1"_s, u"dt"_s, u"dd"_s, u"dl"_s, u"blockquote"_s,
+                                       u"pre"_s, u"address"_s, u"section"_s, u"caption"_s, u"center"_s})
+                row(qPrintable(tag), Reading::Elements, tag);
+        }
+    }
+    void readingsAgree()
+    {
+        QFETCH(QString, page);
+        QFETCH(Reading, reading);
+        QFETCH(QString, tag);
+        if (page != m_loaded) {
+            QVERIFY(load(m_static, m_server.url(u"/"_s + page)));
+            QVERIFY(load(m_full, m_server.url(u"/"_s + page)));
+            m_loaded = page;
+        }
+        QCOMPARE(read(*m_static.document(), reading, tag), read(*m_full.document(), reading, tag));
+    }
+
+    // How a response is decoded, whether it is a page at all, and the error
+    // pages shown in place of one: the batch runs skip the same pages
+    // whichever engine loads them.
+    void responsesAgree_data()
+    {
+        QTest::addColumn<QString>("address"); // empty: the response below
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("shown");
+
+        const QString text = u"<p>中文内容，一段用来识别编码的文字。</p>"_s;
+        const QByteArray gbk = QStringEncoder("GB18030").encode(text);
+        const QByteArray html("text/html");
+        QTest::newRow("undeclared UTF-8") << QString() << 200 << html << text.toUtf8() << u"中文内容"_s;
+        QTest::newRow("undeclared GBK") << QString() << 200 << html << gbk << u"中文内容"_s;
+        QTest::newRow("GBK in the header") << QString() << 200 << QByteArray("text/html; charset=gbk") << gbk
+                                           << u"中文内容"_s;
+        QTest::newRow("no type at all") << QString() << 200 << QByteArray() << QByteArray("<b>x</b>  y") << u"x y"_s;
+        QTest::newRow("plain text") << QString() << 200 << QByteArray("text/plain") << QByteArray("\n a  <b>\n")
+                                    << u" a  <b>"_s;
+        QTest::newRow("image") << QString() << 200 << QByteArray("image/png") << QByteArray("\x89PNG\r\n\x1a\n", 8)
+                               << u"<no body>"_s;
+        QTest::newRow("file to download") << QString() << 200 << QByteArray("application/zip")
+                                          << QByteArray("PK\x03\x04 not a page") << u"<no body>"_s;
+        QTest::newRow("404 without content") << QString() << 404 << html << QByteArray() << u"HTTP 404 - 无法找到文件"_s;
+        QTest::newRow("500 with blank content") << QString() << 500 << html << QByteArray(" \r\n")
+                                                << u"HTTP 500 - 内部服务器错误"_s;
+        QTest::newRow("404 with its own page") << QString() << 404 << html << QByteArray("<p>gone</p>") << u"gone"_s;
+
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const QString refused = u"http://127.0.0.1:%1/"_s.arg(closed.serverPort());
+        closed.close();
+        QTest::newRow("refused connection") << refused << 0 << QByteArray() << QByteArray() << u"无法找到网页"_s;
+        QTest::newRow("missing file") << QUrl::fromLocalFile(m_folder.filePath(u"none.htm"_s)).toString() << 0
+                                      << QByteArray() << QByteArray() << u"无法找到网页"_s;
+    }
+    void responsesAgree()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, status);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, shown);
+        if (address.isEmpty()) {
+            TestHttpServer::Route route;
+            route.status = status;
+            if (!contentType.isEmpty())
+                route.headers.append({QByteArray("Content-Type"), contentType});
+            route.body = body;
+            address = u"/response%1"_s.arg(++m_responses);
+            m_server.setRoute(address, route);
+            address = m_server.url(address);
+        }
+        QVERIFY(load(m_static, address));
+        QVERIFY(load(m_full, address));
+        m_loaded.clear();
+        const QString text = read(*m_full.document(), Reading::Body, {});
+        QVERIFY2(text.contains(shown), qPrintable(text));
+        QCOMPARE(text, read(*m_static.document(), Reading::Body, {}));
+    }
+
+private:
+    bool load(Browser &browser, const QString &address)
+    {
+        QSignalSpy completed(&browser, &Browser::DownloadComplete);
+        browser.Navigate(address);
+        return completed.wait(LoadDeadlineMs) && !browser.Busy();
+    }
+
+    TestHttpServer m_server;
+    StaticBrowser m_static;
+    WebEngineBrowser m_full;
+    QTemporaryDir m_folder;
+    QString m_loaded;
+    int m_responses = 0;
+};
+
+PAGRION_WEBENGINE_TEST_MAIN(TestEngineAgreement)
+#include "tst_engineagreement.moc"

@@ -1,0 +1,216 @@
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include "platform/staticbrowser.h"
+#include "platform/webenginebrowser.h"
+#include "support/testhttpserver.h"
+#include "support/webenginetest.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+
+namespace {
+
+constexpr int LoadDeadlineMs = 15'000;
+
+bool load(Browser &browser, const QString &address)
+{
+    QSignalSpy completed(&browser, &Browser::DownloadComplete);
+    browser.Navigate(address);
+    return completed.wait(LoadDeadlineMs) && !browser.Busy();
+}
+
+QString bodyOf(const Browser &browser)
+{
+    return browser.document()->bodyText().value_or(u"<no body>"_s);
+}
+
+// Windows on screen, not the browser's own view kept off it.
+int shownViews()
+{
+    int shown = 0;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        shown += qobject_cast<QWebEngineView *>(widget) && widget->isVisible()
+            && !widget->testAttribute(Qt::WA_DontShowOnScreen);
+    return shown;
+}
+
+} // namespace
+
+class TestWebEngineBrowser : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_server.isListening()); }
+
+    // Pages are read as a desktop browser on screen shows them: scripts have
+    // run, and layouts for narrow screens do not apply.
+    void scriptsRunBeforeThePageIsRead()
+    {
+        m_server.setPage(u"/scripted"_s, "<style>@media (max-width: 800px) { .wide { display: none } }</style>"
+                                         "<body><p class=\"wide\">wide</p><script>"
+                                         "var t = document.createElement('table');"
+                                         "t.insertRow().insertCell().textContent = document.visibilityState;"
+                                         "document.body.appendChild(t);</script></body>");
+        QVERIFY(load(m_browser, m_server.url(u"/scripted"_s)));
+        QCOMPARE(m_browser.document()->tables().value(0).rows, (QList<QStringList>{{u"visible"_s}}));
+        QCOMPARE(m_browser.document()->elementTexts(u"p"_s), QStringList{u"wide"_s});
+
+        StaticBrowser staticBrowser;
+        QVERIFY(load(staticBrowser, m_server.url(u"/scripted"_s)));
+        QVERIFY(staticBrowser.document()->tables().isEmpty());
+    }
+
+    void eventsComeAfterNavigateReturns_data()
+    {
+        QTest::addColumn<QString>("address");
+        m_server.setPage(u"/events"_s, "<p id=\"a\">x</p>");
+        TestHttpServer::Route noContent;
+        noContent.status = 204;
+        m_server.setRoute(u"/nocontent"_s, noContent);
+        QTest::newRow("page") << m_server.url(u"/events"_s);
+        QTest::newRow("jump within the page") << m_server.url(u"/events#a"_s);
+        QTest::newRow("unsupported scheme") << u"gopher://x/"_s;
+        QTest::newRow("no content") << m_server.url(u"/nocontent"_s);
+    }
+    void eventsComeAfterNavigateReturns()
+    {
+        QFETCH(QString, address);
+        QStringList events;
+        QObject context;
+        connect(&m_browser, &Browser::BusyChanged, &context, [&](bool busy) { events << (busy ? u"busy"_s : u"idle"_s); });
+        connect(&m_browser, &Browser::DownloadComplete, &context,
+                [&] { events << (m_browser.Busy() ? u"complete while busy"_s : u"complete"_s); });
+
+        m_browser.Navigate(address);
+        QVERIFY(m_browser.Busy());
+        QCOMPARE(events, QStringList{});
+        QTRY_COMPARE_WITH_TIMEOUT(events, (QStringList{u"busy"_s, u"idle"_s, u"complete"_s}), LoadDeadlineMs);
+    }
+
+    void popUps_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("cancelled") << true;
+        QTest::newRow("allowed") << false;
+    }
+    void popUps()
+    {
+        QFETCH(bool, cancel);
+        const QString target = cancel ? u"/popup-refused"_s : u"/popup-opened"_s;
+        m_server.setPage(target, "<p>pop-up</p>");
+        m_server.setPage(u"/opener"_s, "<script>window.open('" + target.toUtf8() + "');</script><p>opener</p>");
+        int asked = 0;
+        QObject context;
+        connect(&m_browser, &Browser::NewWindow2, &context, [&](bool *refuse) {
+            ++asked;
+            *refuse = cancel;
+        });
+
+        QVERIFY(load(m_browser, m_server.url(u"/opener"_s)));
+        QCOMPARE(asked, 1);
+        QCOMPARE(bodyOf(m_browser), u"opener"_s);
+        if (cancel) {
+            QCOMPARE(shownViews(), 0);
+            QCOMPARE(m_server.requestCount(target), 0);
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(m_server.requestCount(target), 1, LoadDeadlineMs);
+            QCOMPARE(shownViews(), 1);
+        }
+    }
+
+    void timeLimitEndsASlowLoad()
+    {
+        m_server.setPage(u"/slow"_s, "<p>late</p>", "text/html", 5000);
+        m_server.setPage(u"/after"_s, "<p>after</p>");
+        m_browser.setTimeLimitMs(1000);
+        QElapsedTimer clock;
+        QStringList bodies;
+        // The next load starts at once, while the stopped one has yet to
+        // report its end, which must not be taken for the new load's; and
+        // each page is read at once, from inside the event that reports it.
+        QObject context;
+        connect(&m_browser, &Browser::DownloadComplete, &context, [&] {
+            bodies << bodyOf(m_browser);
+            if (bodies.size() == 1) {
+                bodies << QString::number(clock.elapsed());
+                m_browser.Navigate(m_server.url(u"/after"_s));
+            }
+        });
+        clock.start();
+        m_browser.Navigate(m_server.url(u"/slow"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(bodies.size(), 3, LoadDeadlineMs);
+        QVERIFY2(bodies.at(0).contains(u"无法找到网页"_s), qPrintable(bodies.at(0)));
+        QVERIFY2(bodies.at(1).toInt() < 3000, qPrintable(bodies.at(1)));
+        QCOMPARE(bodies.at(2), u"after"_s);
+        m_browser.setTimeLimitMs(Browser::DefaultTimeLimitMs);
+    }
+
+    void secondNavigateReplacesTheFirst()
+    {
+        m_server.setPage(u"/first"_s, "<p>first</p>", "text/html", 800);
+        m_server.setPage(u"/second"_s, "<p>second</p>");
+        m_server.setPage(u"/third"_s, "<p>third</p>", "text/html", 1500);
+        QSignalSpy completed(&m_browser, &Browser::DownloadComplete);
+        m_browser.Navigate(m_server.url(u"/first"_s));
+        m_browser.Navigate(m_server.url(u"/second"_s));
+        QVERIFY(completed.wait(LoadDeadlineMs));
+        QCOMPARE(bodyOf(m_browser), u"second"_s);
+        // The third load outlasts the first one's answer, which must go unreported.
+        QVERIFY(load(m_browser, m_server.url(u"/third"_s)));
+        QCOMPARE(completed.count(), 2);
+        QCOMPARE(bodyOf(m_browser), u"third"_s);
+    }
+
+    void pageThatMovesOnReportsItsNextLoad()
+    {
+        m_server.setPage(u"/moving"_s, "<script>setTimeout(function () { location = '/moved'; }, 50);</script>"
+                                       "<p>moving</p>");
+        m_server.setPage(u"/moved"_s, "<p>moved</p>");
+        QVERIFY(load(m_browser, m_server.url(u"/moving"_s)));
+        QCOMPARE(bodyOf(m_browser), u"moving"_s);
+
+        QSignalSpy busy(&m_browser, &Browser::BusyChanged);
+        QSignalSpy completed(&m_browser, &Browser::DownloadComplete);
+        QVERIFY(completed.wait(LoadDeadlineMs));
+        QCOMPARE(busy.count(), 2);
+        QCOMPARE(bodyOf(m_browser), u"moved"_s);
+        QCOMPARE(m_browser.url(), QUrl(m_server.url(u"/moved"_s)));
+    }
+
+    // A frame of the same site is asked where it is now; one of another site
+    // cannot be asked, so its src stands in.
+    void framesGiveTheirLocation()
+    {
+        m_server.setRedirect(u"/frame-old"_s, u"/frame-new"_s);
+        m_server.setPage(u"/frame-new"_s, "<p>framed</p>");
+        const QString otherSite = u"http://localhost:%1/elsewhere"_s.arg(m_server.port());
+        m_server.setPage(u"/frames"_s, "<iframe src=\"/frame-old\"></iframe><iframe src=\"" + otherSite.toUtf8()
+                                           + "\"></iframe><iframe></iframe>");
+        QVERIFY(load(m_browser, m_server.url(u"/frames"_s)));
+        QCOMPARE(m_browser.document()->frames(),
+                 (QStringList{m_server.url(u"/frame-new"_s), otherSite, u"about:blank"_s}));
+    }
+
+    // The browser's own view, kept off screen, must not keep the program open
+    // (the last test: it runs the program's event loop to its end).
+    void closingTheLastWindowEndsTheProgram()
+    {
+        QWidget window;
+        window.show();
+        QTimer::singleShot(0, &window, &QWidget::close);
+        QTimer::singleShot(LoadDeadlineMs, qApp, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+private:
+    TestHttpServer m_server;
+    WebEngineBrowser m_browser;
+};
+
+PAGRION_WEBENGINE_TEST_MAIN(TestWebEngineBrowser)
+#include "tst_webenginebrowser.moc"
