@@ -19,6 +19,7 @@
 
 #include "about/frmabout.h"
 #include "about/frmnews.h"
+#include "app/frmframetest.h"
 #include "app/pageloader.h"
 #include "chrome/skinnedframe.h"
 #include "platform/browser.h"
@@ -355,19 +356,23 @@ void FrmMain::onToolbar(const QString &caption)
         m_quit();
     } else if (caption == u"系统帮助") {
         Current<Shell>::get().open(programFolder().helpFilePath());
-    } else if (caption == u"关于我们") {
-        if (!m_about)
-            m_about = new FrmAbout(this);
-        showToolWindow(m_about);
-    } else if (caption == u"版本检测") {
-        if (!m_news)
-            m_news = new FrmNews(this);
-        showToolWindow(m_news);
     } else if (caption == u"系统设置") {
-        auto *settings = findChild<Frmsysset *>(QString(), Qt::FindDirectChildrenOnly);
-        showToolWindow(settings ? settings : new Frmsysset(this));
+        showTool<Frmsysset>();
+    } else if (caption == u"网页测试") {
+        showTool<FrmFrameTest>();
+    } else if (caption == u"关于我们") {
+        showTool<FrmAbout>();
+    } else if (caption == u"版本检测") {
+        showTool<FrmNews>();
     }
-    // 网页测试 opens a window still to come.
+}
+
+template <typename Window>
+void FrmMain::showTool()
+{
+    // Each tool window exists at most once; showing it again brings it up.
+    auto *window = findChild<Window *>(QString(), Qt::FindDirectChildrenOnly);
+    showToolWindow(window ? window : new Window(this));
 }
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)

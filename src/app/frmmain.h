@@ -4,7 +4,6 @@
 #include <memory>
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QStringList>
 
 #include "batch/batchrun.h"
@@ -26,8 +25,6 @@ namespace pagrion {
 class Browser;
 class RowTextEdit;
 class Document;
-class FrmAbout;
-class FrmNews;
 class FrmPreview;
 class PageLoader;
 
@@ -144,6 +141,8 @@ private:
     void layoutControls();
     void connectControls();
     void onToolbar(const QString &caption);
+    template <typename Window>
+    void showTool();
     void Text1_Click();
     void runBatch(BatchSettings::Mode mode);
     bool applyDefinition(RecordSource source);
@@ -156,8 +155,6 @@ private:
     bool m_opening = false;
     QString m_classValue;
     FrmPreview *m_preview = nullptr;
-    QPointer<FrmAbout> m_about;
-    QPointer<FrmNews> m_news;
     std::function<void()> m_quit;
 };
 

@@ -1,0 +1,136 @@
+#include "app/frmframetest.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+
+#include "app/pageloader.h"
+#include "chrome/skinnedframe.h"
+#include "platform/current.h"
+#include "platform/shell.h"
+#include "platform/webenginebrowser.h"
+#include "platform/widgetnames.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+// What the window's browser shows before the user opens a page.
+const QString StartPage = u"about:blank"_s;
+
+std::unique_ptr<Browser> visibleBrowser()
+{
+    return std::make_unique<WebEngineBrowser>();
+}
+
+} // namespace
+
+FrmFrameTest::FrmFrameTest(QWidget *parent)
+    : FrmFrameTest(visibleBrowser(), parent)
+{
+}
+
+FrmFrameTest::FrmFrameTest(std::unique_ptr<Browser> browser, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , Picture1(named(new QWidget(this), u"Picture1"_s))
+    , Label1(named(new QLabel(u"网页地址"_s, Picture1), u"Label1"_s))
+    , Text1(named(new QLineEdit(u"输入网址"_s, Picture1), u"Text1"_s))
+    , command2(named(new QPushButton(u"打开"_s, Picture1), u"command2"_s))
+    , command1(named(new QPushButton(u"测试"_s, Picture1), u"command1"_s))
+    , List1(named(new QListWidget(Picture1), u"List1"_s))
+    , m_browser(std::move(browser))
+    , m_loader(new PageLoader(*m_browser, this))
+{
+    setObjectName(u"FrmFrameTest"_s);
+    setWindowTitle(u"框架网页测试"_s);
+    setAttribute(Qt::WA_DeleteOnClose);
+    SkinnedFrame::install(this);
+    linkToVendor(Label1);
+
+    auto *engine = qobject_cast<WebEngineBrowser *>(m_browser.get());
+    WebBrowser1 = engine && engine->view() ? static_cast<QWidget *>(engine->view()) : new QWidget(Picture1);
+    WebBrowser1->setObjectName(u"WebBrowser1"_s);
+
+    auto *address = new QHBoxLayout;
+    address->addWidget(Label1);
+    address->addWidget(Text1, 1);
+    address->addWidget(command2);
+    auto *side = new QVBoxLayout;
+    side->addWidget(command1);
+    side->addWidget(List1, 1);
+    auto *body = new QHBoxLayout;
+    body->addWidget(WebBrowser1, 3);
+    body->addLayout(side, 1);
+    auto *panel = new QVBoxLayout(Picture1);
+    panel->addLayout(address);
+    panel->addLayout(body, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins({});
+    layout->addWidget(Picture1);
+
+    setStyleSheet(u"#FrmFrameTest, #Picture1 { background-color: #FFFFFF; }"_s);
+    command1->setEnabled(false);
+    Text1->installEventFilter(this);
+    connect(command2, &QPushButton::clicked, this, &FrmFrameTest::command2_Click);
+    connect(command1, &QPushButton::clicked, this, &FrmFrameTest::command1_Click);
+    connect(List1, &QListWidget::itemClicked, this, &FrmFrameTest::List1_Click);
+    resize(820, 560);
+
+    // The start page is not waited for; only an open enables the test.
+    m_browser->Navigate(StartPage);
+}
+
+FrmFrameTest::~FrmFrameTest() = default;
+
+bool FrmFrameTest::PageLoaded() const
+{
+    return m_loader->PageLoaded();
+}
+
+void FrmFrameTest::command2_Click()
+{
+    if (Text1->text().isEmpty())
+        return;
+    command1->setEnabled(false);
+    m_loader->navigate(Text1->text());
+    m_loader->waitUntilLoaded();
+    m_loader->waitWhileBusy();
+    command1->setEnabled(true);
+}
+
+void FrmFrameTest::command1_Click()
+{
+    List1->clear();
+    const auto document = m_browser->document();
+    if (!document)
+        return;
+    try {
+        List1->addItems(document->frames());
+    } catch (const DocumentError &) {
+        // A page that cannot be read lists nothing; the test says no more.
+    }
+}
+
+void FrmFrameTest::List1_Click()
+{
+    const QListWidgetItem *item = List1->currentItem();
+    if (item && !item->text().isEmpty())
+        Current<Shell>::get().open(item->text());
+}
+
+bool FrmFrameTest::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text1 && event->type() == QEvent::FocusIn)
+        Text1->clear();
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace pagrion
