@@ -148,7 +148,6 @@ private:
     bool applyDefinition(RecordSource source);
     bool connectedOrTold();
     std::shared_ptr<const Document> currentDocument() const;
-    void setAnalysisText(const QString &text);
 
     Browser &m_browser;
     PageLoader *m_loader;

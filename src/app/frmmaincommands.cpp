@@ -34,11 +34,6 @@ std::shared_ptr<const Document> FrmMain::currentDocument() const
     return m_browser.document();
 }
 
-void FrmMain::setAnalysisText(const QString &text)
-{
-    Text2->setText(text);
-}
-
 FrmPreview &FrmMain::preview()
 {
     if (!m_preview)
@@ -109,7 +104,7 @@ void FrmMain::GetTableMode()
         return;
     ProgressBarProgress progress(ProgressBar1);
     try {
-        setAnalysisText(tableAnalysisText(*document, &progress));
+        Text2->setText(tableAnalysisText(*document, &progress));
     } catch (const DocumentError &) {
         // A page the engine cannot read is analysed as far as it could be:
         // here, not at all. The user sees the empty box.
@@ -128,7 +123,7 @@ void FrmMain::GetTable()
     if (!document)
         return;
     try {
-        setAnalysisText(tableExtractionText(*document, Text4->text(), Text3->text()));
+        Text2->setText(tableExtractionText(*document, Text4->text(), Text3->text()));
     } catch (const DocumentError &error) {
         showInformation(QString::fromUtf8(error.what()));
     }
@@ -143,7 +138,7 @@ void FrmMain::GetClass(const QString &tagName)
     try {
         const QString rows = elementListText(*document, tagName, Text3->text(), &progress);
         if (!rows.isEmpty())
-            setAnalysisText(Text2->text() + rows);
+            Text2->setText(Text2->text() + rows);
     } catch (const DocumentError &error) {
         showInformation(QString::fromUtf8(error.what()));
     }

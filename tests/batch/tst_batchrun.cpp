@@ -248,6 +248,23 @@ private Q_SLOTS:
         QCOMPARE(host->statuses.last(), u"搜索完成"_s);
     }
 
+    void unreachableAndSlowPagesAreSkipped()
+    {
+        browser->setTimeLimitMs(500);
+        server->setPage(u"/slow.html"_s, tablePage(u"慢"_s, u"0"_s), "text/html; charset=utf-8", 3000);
+        server->setPage(u"/start.html"_s, (u"<a href='http://127.0.0.1:1/refused.html'>r</a><a href='slow.html'>s</a>"
+                                           "<a href='item2.html'>2</a>"_s)
+                                              .toUtf8());
+        BatchSettings settings = parameterSettings(0, 0);
+        settings.mode = BatchSettings::Mode::Links;
+        settings.address = server->url(u"/start.html"_s);
+        const auto outcome = run(settings);
+        QCOMPARE(outcome.end, BatchRun::End::Finished);
+        QCOMPARE(outcome.stats.pages, 3);
+        QCOMPARE(outcome.stats.skipped, 2);
+        QCOMPARE(storedRecords(*folder, 2), (QList<QStringList>{{u"\r\n物品2"_s, u"20"_s}}));
+    }
+
     void linkRunWithoutPages()
     {
         BatchSettings settings = parameterSettings(0, 0);
