@@ -685,4 +685,38 @@ std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUr
     return std::make_shared<HtmlDocument>(html, baseUrl);
 }
 
+std::optional<QUrl> metaRefreshTarget(const QString &html, const QUrl &baseUrl)
+{
+    // Browsers follow any delay; one that only waits a moment stands for a
+    // redirect, a longer one for a page worth reading as it is.
+    constexpr double FollowedDelaySeconds = 5;
+    static const QRegularExpression meta(
+        u"<meta\\s[^>]*http-equiv\\s*=\\s*[\"']?refresh[\"']?[^>]*>"_s, QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression content(u"content\\s*=\\s*(\"[^\"]*\"|'[^']*'|[^\\s>]+)"_s,
+                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression refresh(u"^\\s*([0-9.]+)\\s*[;,]?\\s*(?:url\\s*=\\s*)?(.*)$"_s,
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch tag = meta.match(html);
+    if (!tag.hasMatch())
+        return std::nullopt;
+    const QRegularExpressionMatch value = content.match(tag.captured(0));
+    if (!value.hasMatch())
+        return std::nullopt;
+    QString text = value.captured(1);
+    if (text.startsWith(u'"') || text.startsWith(u'\''))
+        text = text.mid(1, text.size() - 2);
+    const QRegularExpressionMatch parts = refresh.match(text);
+    if (!parts.hasMatch() || parts.captured(1).toDouble() > FollowedDelaySeconds)
+        return std::nullopt;
+    QString target = parts.captured(2).trimmed();
+    if (target.size() >= 2 && (target.startsWith(u'\'') || target.startsWith(u'"')) && target.back() == target.front())
+        target = target.mid(1, target.size() - 2);
+    if (target.isEmpty())
+        return std::nullopt;
+    const QUrl resolved = baseUrl.resolved(QUrl(target));
+    if (!resolved.isValid() || resolved == baseUrl)
+        return std::nullopt;
+    return resolved;
+}
+
 } // namespace pagrion

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QString>
 #include <QUrl>
@@ -20,5 +21,9 @@ namespace pagrion {
 // joined by tabs and rows by line feeds, white space collapses outside
 // preformatted text, and hidden or invisible content gives nothing.
 std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUrl &baseUrl = {});
+
+// Where a page sends its reader with <meta http-equiv="refresh"> within a few
+// seconds, as old sites do instead of a redirect; nullopt when it does not.
+std::optional<QUrl> metaRefreshTarget(const QString &html, const QUrl &baseUrl);
 
 } // namespace pagrion

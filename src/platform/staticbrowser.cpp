@@ -16,6 +16,8 @@ namespace pagrion {
 namespace {
 
 constexpr int MaximumRedirects = 20;
+// Pages that refresh to one another are followed this often per navigation.
+constexpr int MaximumRefreshes = 5;
 
 QByteArray mimeType(const QByteArray &contentType, const QByteArray &body, const QUrl &url)
 {
@@ -26,20 +28,28 @@ QByteArray mimeType(const QByteArray &contentType, const QByteArray &body, const
     return mime.isEmpty() ? QByteArrayLiteral("text/html") : mime;
 }
 
-std::shared_ptr<const Document> documentFor(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
+struct Loaded
+{
+    std::shared_ptr<const Document> document;
+    std::optional<QUrl> refresh; // where the page sends its reader at once
+};
+
+Loaded documentFor(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
 {
     const QByteArray mime = mimeType(contentType, body, url);
-    if (mime == "text/html" || mime.contains("xml"))
-        return parseHtmlDocument(decodePage(body, contentType), url);
+    if (mime == "text/html" || mime.contains("xml")) {
+        const QString html = decodePage(body, contentType);
+        return {parseHtmlDocument(html, url), metaRefreshTarget(html, url)};
+    }
     if (mime.startsWith("text/") || mime == "application/json" || mime.contains("javascript")
         || mime.contains("ecmascript")) {
         // The line feed after <pre> is swallowed by the parser, so a text's
         // own first line feed survives.
-        return parseHtmlDocument(u"<pre>\n"_s + decodePage(body, contentType).toHtmlEscaped() + u"</pre>"_s, url);
+        return {parseHtmlDocument(u"<pre>\n"_s + decodePage(body, contentType).toHtmlEscaped() + u"</pre>"_s, url), {}};
     }
     // Images, archives and the like are shown by viewers, not as a page: a
     // document without a body.
-    return parseHtmlDocument(u"<frameset></frameset>"_s, url);
+    return {parseHtmlDocument(u"<frameset></frameset>"_s, url), {}};
 }
 
 } // namespace
@@ -69,6 +79,7 @@ void StaticBrowser::Navigate(const QString &address)
         QMetaObject::invokeMethod(this, &StaticBrowser::reportBusy, Qt::QueuedConnection);
     }
     m_pendingUrl = QUrl::fromUserInput(address);
+    m_refreshes = 0;
     start(m_pendingUrl);
 }
 
@@ -139,7 +150,14 @@ void StaticBrowser::onReplyFinished()
         finish(parseHtmlDocument(httpErrorPageHtml(statusCode, reason), url), url);
         return;
     }
-    finish(documentFor(body, reply->rawHeader("Content-Type"), url), url);
+    Loaded loaded = documentFor(body, reply->rawHeader("Content-Type"), url);
+    if (loaded.refresh && statusCode < 400 && m_refreshes < MaximumRefreshes) {
+        ++m_refreshes;
+        m_pendingUrl = *loaded.refresh;
+        start(m_pendingUrl);
+        return;
+    }
+    finish(std::move(loaded.document), url);
 }
 
 void StaticBrowser::abortPending()

@@ -55,6 +55,7 @@ private:
     // What BusyChanged last told, so its reports always come in pairs.
     bool m_reportedBusy = false;
     QUrl m_pendingUrl;
+    int m_refreshes = 0; // meta refreshes followed since Navigate
     std::shared_ptr<const Document> m_document;
     QUrl m_url;
 };

@@ -199,6 +199,28 @@ private Q_SLOTS:
                      ->frames(),
                  (QStringList{u"http://h.test/l.htm"_s, u"http://h.test/dir/r.htm"_s}));
     }
+
+    void metaRefresh_data()
+    {
+        QTest::addColumn<QString>("head");
+        QTest::addColumn<QString>("target"); // empty: not followed
+        QTest::newRow("immediate, quoted url") << u"<meta http-equiv=\"refresh\" content=\"0;url='b.htm'\">"_s
+                                               << u"http://a.test/dir/b.htm"_s;
+        QTest::newRow("upper case, comma") << u"<META HTTP-EQUIV=REFRESH CONTENT=\"2, URL=/c.htm\">"_s
+                                           << u"http://a.test/c.htm"_s;
+        QTest::newRow("no url refreshes the page itself") << u"<meta http-equiv=refresh content=5>"_s << QString();
+        QTest::newRow("long delay is a page to read") << u"<meta http-equiv=refresh content=\"30;url=x.htm\">"_s
+                                                      << QString();
+        QTest::newRow("other meta") << u"<meta name=refresh content=\"0;url=x.htm\">"_s << QString();
+    }
+    void metaRefresh()
+    {
+        QFETCH(QString, head);
+        QFETCH(QString, target);
+        const auto found = metaRefreshTarget(u"<html><head>"_s + head + u"</head><body>x</body></html>"_s,
+                                             QUrl(u"http://a.test/dir/a.htm"_s));
+        QCOMPARE(found.value_or(QUrl()).toString(), target);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHtmlDocument)

@@ -115,6 +115,23 @@ private Q_SLOTS:
         QCOMPARE(browser.document()->links(), QStringList{m_server.url(u"/new/next.htm"_s)});
     }
 
+    void metaRefreshIsFollowedLikeARedirect()
+    {
+        m_server.setPage(u"/moved.htm"_s, "<html><head><meta http-equiv=\"Refresh\" content=\"0; URL='/here.htm'\">"
+                                          "</head><body>moved</body></html>");
+        m_server.setPage(u"/here.htm"_s, "<body>arrived</body>");
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(u"/moved.htm"_s)));
+        QCOMPARE(browser.url(), QUrl(m_server.url(u"/here.htm"_s)));
+        QCOMPARE(bodyOf(browser), u"arrived"_s);
+
+        // Pages that refresh to each other end after a few rounds, on a page.
+        m_server.setPage(u"/ping.htm"_s, "<meta http-equiv=refresh content=\"1;url=pong.htm\"><body>ping</body>");
+        m_server.setPage(u"/pong.htm"_s, "<meta http-equiv=refresh content=\"1;url=ping.htm\"><body>pong</body>");
+        QVERIFY(load(browser, m_server.url(u"/ping.htm"_s)));
+        QCOMPARE(m_server.requestCount(u"/ping.htm"_s) + m_server.requestCount(u"/pong.htm"_s), 6);
+    }
+
     void serverErrors_data()
     {
         QTest::addColumn<int>("status");
