@@ -28,7 +28,7 @@ public:
     ~Browser() override = default;
 
     virtual void Navigate(const QString &address) = 0;
-    virtual bool Busy() const = 0;
+    virtual bool Busy() const { return m_busy; }
     // The document last loaded; an empty document before the first load.
     virtual std::shared_ptr<const Document> document() const = 0;
 
@@ -43,8 +43,20 @@ Q_SIGNALS:
     // Busy() changed; lets waiters sleep on the event loop instead of polling.
     void BusyChanged(bool busy);
 
+protected:
+    // For engines: a load has begun. Busy() is true at once; BusyChanged(true)
+    // follows from the event loop, so nothing is emitted inside Navigate.
+    void loadStarted();
+    // The load has ended: Busy() turns false, BusyChanged(false) is emitted
+    // if BusyChanged(true) was, then DownloadComplete.
+    void loadEnded();
+
 private:
+    void reportBusy();
+
     int m_timeLimitMs = DefaultTimeLimitMs;
+    bool m_busy = false;
+    bool m_reportedBusy = false;
 };
 
 } // namespace pagrion

@@ -74,10 +74,7 @@ void StaticBrowser::Navigate(const QString &address)
 {
     abortPending();
     ++m_generation;
-    if (!m_busy) {
-        m_busy = true;
-        QMetaObject::invokeMethod(this, &StaticBrowser::reportBusy, Qt::QueuedConnection);
-    }
+    loadStarted();
     m_pendingUrl = QUrl::fromUserInput(address);
     m_refreshes = 0;
     start(m_pendingUrl);
@@ -181,20 +178,7 @@ void StaticBrowser::finish(std::shared_ptr<const Document> document, const QUrl 
 {
     m_document = std::move(document);
     m_url = url;
-    m_busy = false;
-    if (m_reportedBusy) {
-        m_reportedBusy = false;
-        Q_EMIT BusyChanged(false);
-    }
-    Q_EMIT DownloadComplete();
-}
-
-void StaticBrowser::reportBusy()
-{
-    if (m_busy != m_reportedBusy) {
-        m_reportedBusy = m_busy;
-        Q_EMIT BusyChanged(m_busy);
-    }
+    loadEnded();
 }
 
 } // namespace pagrion

@@ -32,7 +32,6 @@ public:
     // Starts loading the address as a user would type it ("example.com"
     // means http://example.com/). A load still pending is dropped silently.
     void Navigate(const QString &address) override;
-    bool Busy() const override { return m_busy; }
     std::shared_ptr<const Document> document() const override { return m_document; }
 
     // Where the document shown came from, after redirects.
@@ -44,16 +43,13 @@ private:
     void abortPending();
     void finish(std::shared_ptr<const Document> document, const QUrl &url);
     void fail(const QUrl &url);
-    void reportBusy();
 
     QNetworkAccessManager *m_network;
     QPointer<QNetworkReply> m_reply;
     QTimer m_timeLimit;
     // Counts navigations, so that work queued for a dropped load is ignored.
     quint64 m_generation = 0;
-    bool m_busy = false;
     // What BusyChanged last told, so its reports always come in pairs.
-    bool m_reportedBusy = false;
     QUrl m_pendingUrl;
     int m_refreshes = 0; // meta refreshes followed since Navigate
     std::shared_ptr<const Document> m_document;

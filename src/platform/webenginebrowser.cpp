@@ -144,7 +144,7 @@ void WebEngineBrowser::Navigate(const QString &address)
     m_settle.stop();
     m_downloaded = false;
     m_startedMeanwhile = false;
-    setBusy();
+    loadStarted();
     const QUrl url = QUrl::fromUserInput(address);
     m_pendingUrl = url;
     m_tracking = false;
@@ -177,7 +177,7 @@ void WebEngineBrowser::onLoadStarted()
     m_awaitingStart = false;
     if (m_tracking)
         return;
-    if (m_busy) {
+    if (Busy()) {
         // An end is on its way; this load is reported after it.
         m_startedMeanwhile = true;
         return;
@@ -191,7 +191,7 @@ void WebEngineBrowser::beginPageLoad()
     ++m_generation;
     m_startedMeanwhile = false;
     m_downloaded = false;
-    setBusy();
+    loadStarted();
     m_tracking = true;
     m_pendingUrl = m_page->requestedUrl();
     if (timeLimitMs() > 0)
@@ -314,36 +314,14 @@ void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QU
     m_document = std::move(document);
     m_showsPage = showsPage;
     m_url = url;
-    m_busy = false;
-    if (m_reportedBusy) {
-        m_reportedBusy = false;
-        Q_EMIT BusyChanged(false);
-    }
-    Q_EMIT DownloadComplete();
-    if (m_startedMeanwhile && m_pageLoading && !m_busy)
+    loadEnded();
+    if (m_startedMeanwhile && m_pageLoading && !Busy())
         beginPageLoad();
 }
 
 int WebEngineBrowser::readLimitMs() const
 {
     return timeLimitMs() > 0 ? timeLimitMs() : DefaultTimeLimitMs;
-}
-
-void WebEngineBrowser::setBusy()
-{
-    if (m_busy)
-        return;
-    m_busy = true;
-    // Reported from the event loop: nothing is emitted inside Navigate.
-    QMetaObject::invokeMethod(this, &WebEngineBrowser::reportBusy, Qt::QueuedConnection);
-}
-
-void WebEngineBrowser::reportBusy()
-{
-    if (m_busy != m_reportedBusy) {
-        m_reportedBusy = m_busy;
-        Q_EMIT BusyChanged(m_busy);
-    }
 }
 
 } // namespace pagrion

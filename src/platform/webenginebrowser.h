@@ -39,7 +39,6 @@ public:
     // Starts loading the address as a user would type it. A load still
     // pending is replaced.
     void Navigate(const QString &address) override;
-    bool Busy() const override { return m_busy; }
     std::shared_ptr<const Document> document() const override { return m_document; }
 
     // Where the document shown came from, after redirects.
@@ -67,8 +66,6 @@ private:
     // showsPage: the document reads the page itself, not an error page in its place.
     void finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage);
     int readLimitMs() const;
-    void setBusy();
-    void reportBusy();
 
     QPointer<QWebEngineView> m_view;
     QWebEnginePage *m_page;
@@ -77,8 +74,6 @@ private:
     QTimer m_settle;
     // Counts loads, so that work queued for an earlier one is ignored.
     quint64 m_generation = 0;
-    bool m_busy = false;
-    bool m_reportedBusy = false;
     // Waiting for the end of a load: Navigate's, or one the page began itself.
     bool m_tracking = false;
     // Between the page's loadStarted and its end, as the page reported them.

@@ -1,0 +1,31 @@
+#include "platform/browser.h"
+
+namespace pagrion {
+
+void Browser::loadStarted()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    QMetaObject::invokeMethod(this, &Browser::reportBusy, Qt::QueuedConnection);
+}
+
+void Browser::loadEnded()
+{
+    m_busy = false;
+    if (m_reportedBusy) {
+        m_reportedBusy = false;
+        Q_EMIT BusyChanged(false);
+    }
+    Q_EMIT DownloadComplete();
+}
+
+void Browser::reportBusy()
+{
+    if (m_busy != m_reportedBusy) {
+        m_reportedBusy = m_busy;
+        Q_EMIT BusyChanged(m_busy);
+    }
+}
+
+} // namespace pagrion
