@@ -18,7 +18,7 @@ int main(int argc, char *argv[])
     // Without a display Qt would abort with a long platform-plugin message.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fputs("pagrion: no display available (DISPLAY and WAYLAND_DISPLAY are unset).\n", stderr);
+        std::fputs("pagrion：没有可用的显示器（DISPLAY 和 WAYLAND_DISPLAY 都未设置），请在桌面环境中启动。\n", stderr);
         return 1;
     }
 
