@@ -78,7 +78,7 @@ public:
     bool GetDataInfor();
     bool GetDataInforForFiled();
     // The head length of the field list, from the stored setting.
-    std::optional<int> headLength() const;
+    Result<int> headLength() const;
     void SaveData();
     void DelData();
 

@@ -46,7 +46,7 @@ public:
     }
     bool stopRequested() override { return m_window.IsStopped; }
     void processEvents() override { QCoreApplication::processEvents(); }
-    std::optional<int> headLength() override { return m_window.headLength(); }
+    Result<int> headLength() override { return m_window.headLength(); }
     void pageExtracted(const QString &rowText) override { m_window.Text2->setText(rowText); }
 
 private:

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 
 #include "batch/pagerecords.h"
-#include "core/textrules.h"
 #include "extract/classlist.h"
 #include "extract/elementmode.h"
 #include "extract/tablemode.h"
@@ -210,11 +209,10 @@ bool FrmMain::applyDefinition(RecordSource source)
     return true;
 }
 
-std::optional<int> FrmMain::headLength() const
+Result<int> FrmMain::headLength() const
 {
-    // GetVarValue ends the program itself when the setting is missing. A
-    // length beyond 32 bits reads as negative, which the field list refuses.
-    return roundToInt32(readNumber(GetVarValue(headLengthSetting()))).value_or(-1);
+    // GetVarValue ends the program itself when the setting is missing.
+    return headLengthFrom(GetVarValue(headLengthSetting()));
 }
 
 void FrmMain::SaveData()

@@ -221,17 +221,15 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, int index)
     writeBatchPageGrid(m_mainGrid, rowText, settings.swap);
 
     prepareRecordGrid(settings.records, m_recordGrid);
-    bool settingMissing = false;
+    bool settingUnreadable = false;
     const Status applied = applyStoredDefinition(settings.records, m_mainGrid, m_recordGrid, [&] {
-        const std::optional<int> length = m_host.headLength();
-        settingMissing = !length;
+        const Result<int> length = m_host.headLength();
+        settingUnreadable = !length.ok();
         return length;
     });
-    if (settingMissing)
-        return End::StoreFailed; // the host has told what is missing
     if (!applied) {
         m_host.message(applied.error());
-        return End::DefinitionFailed;
+        return settingUnreadable ? End::StoreFailed : End::DefinitionFailed;
     }
     const auto stored = appendRecords(m_recordGrid, {settings.skipEmptyFirstField});
     if (!stored) {

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <optional>
-
 #include <QString>
 #include <QStringList>
 
 #include "batch/pagerecords.h"
 #include "core/grid.h"
+#include "core/result.h"
 
 namespace pagrion {
 
@@ -59,8 +58,9 @@ public:
     virtual bool stopRequested() = 0;
     // Lets the surroundings breathe while a long list is built.
     virtual void processEvents() = 0;
-    // The head length of the field list; nullopt when the setting is missing.
-    virtual std::optional<int> headLength() = 0;
+    // The head length of the field list from the stored setting; an error
+    // when it cannot be read, which ends the run.
+    virtual Result<int> headLength() = 0;
 
     virtual void pageStarted(int index, const QString &address);
     virtual void pageExtracted(const QString &rowText);

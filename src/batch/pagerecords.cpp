@@ -15,7 +15,7 @@ void prepareRecordGrid(RecordSource source, Grid &recordGrid)
 }
 
 Status applyStoredDefinition(RecordSource source, const Grid &mainGrid, Grid &recordGrid,
-                             const std::function<std::optional<int>()> &headLength)
+                             const std::function<Result<int>()> &headLength)
 {
     if (source == RecordSource::Layout) {
         auto layout = readLayout();
@@ -31,12 +31,12 @@ Status applyStoredDefinition(RecordSource source, const Grid &mainGrid, Grid &re
         return Error{fields.error()};
     // The head length is read before the field count is looked at, so a
     // missing setting is noticed even with an empty field list.
-    const std::optional<int> length = headLength();
+    const Result<int> length = headLength();
     if (!length)
-        return Error{u"系统遇到严重问题请与供应商联系！"_s};
+        return Error{length.error()};
     if (fields.value().isEmpty())
         return Error{u"无字段信息系统不能识别！"_s};
-    return applyFields(fields.value(), *length, mainGrid, recordGrid);
+    return applyFields(fields.value(), length.value(), mainGrid, recordGrid);
 }
 
 } // namespace pagrion

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 
 #include "core/grid.h"
 #include "core/result.h"
@@ -18,8 +17,8 @@ void prepareRecordGrid(RecordSource source, Grid &recordGrid);
 // Fills the record grid from the main grid with the stored layout or field
 // list. Fails with the message the user is shown: no definition stored, or
 // the definition's own failure. The head length is asked for only when the
-// field list is used; nullopt means the setting is missing.
+// field list is used; its error is passed on as it stands.
 Status applyStoredDefinition(RecordSource source, const Grid &mainGrid, Grid &recordGrid,
-                             const std::function<std::optional<int>()> &headLength);
+                             const std::function<Result<int>()> &headLength);
 
 } // namespace pagrion

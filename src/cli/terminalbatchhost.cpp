@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 
 #include "app/pageloader.h"
-#include "core/textrules.h"
 #include "store/namedsetting.h"
 
 using namespace Qt::StringLiterals;
@@ -99,15 +98,14 @@ void TerminalBatchHost::processEvents()
     QCoreApplication::processEvents();
 }
 
-std::optional<int> TerminalBatchHost::headLength()
+Result<int> TerminalBatchHost::headLength()
 {
     const auto setting = readNamedSetting(headLengthSetting());
-    if (!setting || !setting.value()) {
-        writeLine(setting ? u"配置数据库中没有 %1 设置（字段的表头长度）。"_s.arg(headLengthSetting())
-                          : setting.error());
-        return std::nullopt;
-    }
-    return roundToInt32(readNumber(*setting.value())).value_or(0);
+    if (!setting)
+        return Error{setting.error()};
+    if (!setting.value())
+        return Error{u"配置数据库中没有 %1 设置（字段的表头长度）。"_s.arg(headLengthSetting())};
+    return headLengthFrom(*setting.value());
 }
 
 void TerminalBatchHost::pageStarted(int index, const QString &address)

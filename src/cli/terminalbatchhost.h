@@ -37,7 +37,7 @@ public:
     void setBusy(bool) override {}
     bool stopRequested() override;
     void processEvents() override;
-    std::optional<int> headLength() override;
+    Result<int> headLength() override;
     void pageStarted(int index, const QString &address) override;
     void pageFinished(const BatchStats &stats) override;
 

@@ -1,5 +1,7 @@
 #include "store/namedsetting.h"
 
+#include "core/textrules.h"
+
 #include "store/database.h"
 #include "store/programfolder.h"
 
@@ -37,6 +39,13 @@ Status savePubLenfiled(const QString &value)
             return Error{inserted.error()};
         return success();
     });
+}
+
+Result<int> headLengthFrom(const QString &settingValue)
+{
+    if (const std::optional<qint32> length = roundToInt32(readNumber(settingValue)))
+        return int(*length);
+    return Error{u"字段截取长度“%1”超出范围。"_s.arg(settingValue)};
 }
 
 } // namespace pagrion

@@ -19,6 +19,10 @@ inline QString headLengthSetting()
 // several rows of one name the first the engine delivers wins.
 Result<std::optional<QString>> readNamedSetting(const QString &name);
 
+// The head length a stored PubLenfiled value stands for: read leniently and
+// rounded half to even; a value beyond 32 bits is an error that says so.
+Result<int> headLengthFrom(const QString &settingValue);
+
 // Makes PubLenfiled the only VarTable row, holding value. Runs as one
 // transaction, so a failure leaves VarTable as it was and never empty.
 Status savePubLenfiled(const QString &value);

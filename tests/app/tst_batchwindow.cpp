@@ -12,9 +12,8 @@
 #include "layout/layouts.h"
 #include "platform/staticbrowser.h"
 #include "store/database.h"
-#include "support/fakes.h"
+#include "support/fakeplatform.h"
 #include "support/resultcheck.h"
-#include "support/tempprogramfolder.h"
 #include "support/testhttpserver.h"
 
 using namespace Qt::StringLiterals;
@@ -27,10 +26,7 @@ class TestBatchWindow : public QObject
     Q_OBJECT
 
 private:
-    TempProgramFolder *folder = nullptr;
-    FakeDialogs *dialogs = nullptr;
-    FakeConnectionCheck *connection = nullptr;
-    FakeShell *shell = nullptr;
+    std::unique_ptr<FakePlatform> platform;
     TestHttpServer *server = nullptr;
     StaticBrowser *browser = nullptr;
     FrmMain *window = nullptr;
@@ -38,7 +34,7 @@ private:
     int storedCount() const
     {
         Database db;
-        if (!db.open(folder->folder().resultDatabasePath()))
+        if (!db.open(platform->folder.folder().resultDatabasePath()))
             return -1;
         return int(db.selectAll(u"select id from datalist"_s).value().size());
     }
@@ -46,11 +42,8 @@ private:
 private Q_SLOTS:
     void init()
     {
-        folder = new TempProgramFolder;
-        QVERIFY(folder->isValid());
-        dialogs = new FakeDialogs;
-        connection = new FakeConnectionCheck(true);
-        shell = new FakeShell;
+        platform = std::make_unique<FakePlatform>();
+        QVERIFY2(platform->folder.isValid(), qPrintable(platform->folder.error()));
         server = new TestHttpServer;
         for (int i = 1; i <= 100; ++i)
             server->setPage(u"/p%1.html"_s.arg(i),
@@ -74,10 +67,7 @@ private Q_SLOTS:
         delete window;
         delete browser;
         delete server;
-        delete shell;
-        delete connection;
-        delete dialogs;
-        delete folder;
+        platform.reset();
     }
 
     void parameterRunFillsTheResultsAndOffersThem()
@@ -85,7 +75,7 @@ private Q_SLOTS:
         bool stopShownDuringRun = false;
         QTimer::singleShot(0, window, [&] { stopShownDuringRun = window->command7->isVisible(); });
         window->show();
-        dialogs->questionAnswers = {true};
+        platform->dialogs.questionAnswers = {true};
         window->command6_Click();
 
         QVERIFY(stopShownDuringRun);
@@ -96,8 +86,8 @@ private Q_SLOTS:
         QVERIFY(!window->ProgressBar2->isVisible());
         QVERIFY(window->command1->isEnabled());
         QVERIFY(window->IsStopped);
-        QCOMPARE(dialogs->calls.last().text, u"采集完成是否查看采集结果！"_s);
-        QCOMPARE(shell->opened, QStringList{folder->folder().resultDatabasePath()});
+        QCOMPARE(platform->dialogs.calls.last().text, u"采集完成是否查看采集结果！"_s);
+        QCOMPARE(platform->shell.opened, QStringList{platform->folder.folder().resultDatabasePath()});
     }
 
     void stopButtonEndsTheRun()
@@ -111,7 +101,7 @@ private Q_SLOTS:
         window->command6_Click(); // Cancel: nothing opened
         QCOMPARE(storedCount(), 2);
         QCOMPARE(window->Label4->text(), u"中断采集"_s);
-        QVERIFY(shell->opened.isEmpty());
+        QVERIFY(platform->shell.opened.isEmpty());
         QVERIFY(window->command6->isEnabled());
     }
 
@@ -130,7 +120,7 @@ private Q_SLOTS:
     {
         window->Text6->clear();
         window->command6_Click();
-        QVERIFY(dialogs->calls.isEmpty());
+        QVERIFY(platform->dialogs.calls.isEmpty());
         QCOMPARE(storedCount(), 0);
     }
 };

@@ -16,8 +16,7 @@
 #include "app/pageloader.h"
 #include "chrome/skinnedframe.h"
 #include "platform/rowtextedit.h"
-#include "support/fakes.h"
-#include "support/tempprogramfolder.h"
+#include "support/fakeplatform.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;
@@ -45,10 +44,7 @@ class TestFrmMain : public QObject
     Q_OBJECT
 
 private:
-    TempProgramFolder *folder = nullptr;
-    FakeDialogs *dialogs = nullptr;
-    FakeConnectionCheck *connection = nullptr;
-    FakeShell *shell = nullptr;
+    std::unique_ptr<FakePlatform> platform;
     FakeBrowser *browser = nullptr;
     FrmMain *window = nullptr;
     int quits = 0;
@@ -56,11 +52,8 @@ private:
 private Q_SLOTS:
     void init()
     {
-        folder = new TempProgramFolder;
-        QVERIFY2(folder->isValid(), qPrintable(folder->error()));
-        dialogs = new FakeDialogs;
-        connection = new FakeConnectionCheck(true);
-        shell = new FakeShell;
+        platform = std::make_unique<FakePlatform>();
+        QVERIFY2(platform->folder.isValid(), qPrintable(platform->folder.error()));
         browser = new FakeBrowser;
         window = new FrmMain(*browser);
         quits = 0;
@@ -71,10 +64,7 @@ private Q_SLOTS:
     {
         delete window;
         delete browser;
-        delete shell;
-        delete connection;
-        delete dialogs;
-        delete folder;
+        platform.reset();
     }
 
     void controls_data()
@@ -158,11 +148,11 @@ private Q_SLOTS:
     {
         window->show();
         QTest::mouseClick(window->Frame4, Qt::LeftButton);
-        QVERIFY(dialogs->calls.isEmpty());
+        QVERIFY(platform->dialogs.calls.isEmpty());
 
         QTest::mouseClick(window->Frame4, Qt::RightButton);
-        QCOMPARE(dialogs->calls.size(), 1);
-        const auto call = dialogs->calls.first();
+        QCOMPARE(platform->dialogs.calls.size(), 1);
+        const auto call = platform->dialogs.calls.first();
         QCOMPARE(call.title, u"Pagrion"_s);
         const QStringList lines = call.text.split(u"\r\n"_s);
         QCOMPARE(lines.size(), 10);
@@ -171,7 +161,7 @@ private Q_SLOTS:
         QVERIFY(!call.text.endsWith(u'\n'));
 
         QTest::mouseClick(window->Picture1, Qt::RightButton);
-        QCOMPARE(dialogs->calls.size(), 2);
+        QCOMPARE(platform->dialogs.calls.size(), 2);
     }
 
     void busyAndIdleSwitching()
@@ -195,9 +185,9 @@ private Q_SLOTS:
     {
         window->IsStopped = false;
         window->ActiveBar21->actions().at(0)->trigger();
-        QCOMPARE(dialogs->informationTexts(), QStringList{u"程序没有中止！"_s});
+        QCOMPARE(platform->dialogs.informationTexts(), QStringList{u"程序没有中止！"_s});
         QVERIFY(!window->close());
-        QCOMPARE(dialogs->informationTexts().last(), u"系统正在运行程序不能退出请终止！"_s);
+        QCOMPARE(platform->dialogs.informationTexts().last(), u"系统正在运行程序不能退出请终止！"_s);
         QCOMPARE(quits, 0);
 
         window->command7_Click();
@@ -211,8 +201,8 @@ private Q_SLOTS:
     void helpOpensTheHelpFileBesideTheProgram()
     {
         window->ActiveBar21->actions().at(3)->trigger();
-        QCOMPARE(shell->opened.size(), 1);
-        QVERIFY(shell->opened.first().endsWith(u"/help.doc"_s));
+        QCOMPARE(platform->shell.opened.size(), 1);
+        QVERIFY(platform->shell.opened.first().endsWith(u"/help.doc"_s));
     }
 
     void skinnedFrameVendorLinkAndToolWindows()
@@ -222,7 +212,7 @@ private Q_SLOTS:
         QVERIFY(window->ActiveBar21->geometry().top() >= SkinnedFrame::TitleHeight);
 
         QTest::mouseClick(window->Label1, Qt::LeftButton);
-        QCOMPARE(shell->opened, QStringList{vendorHomePage()});
+        QCOMPARE(platform->shell.opened, QStringList{vendorHomePage()});
 
         // Each tool window exists once; showing it again brings the same one up.
         window->ActiveBar21->actions().at(4)->trigger();
@@ -236,7 +226,7 @@ private Q_SLOTS:
         window->IsStopped = false;
         auto *close = window->findChild<TitleButton *>(u"Imclose"_s, Qt::FindDirectChildrenOnly);
         QTest::mouseClick(close, Qt::LeftButton, {}, QPoint(8, 8));
-        QCOMPARE(dialogs->informationTexts(), QStringList{u"系统正在运行程序不能退出请终止！"_s});
+        QCOMPARE(platform->dialogs.informationTexts(), QStringList{u"系统正在运行程序不能退出请终止！"_s});
         QCOMPARE(quits, 0);
     }
 
@@ -262,25 +252,25 @@ private Q_SLOTS:
         QVERIFY(window->PageLoaded());
         QVERIFY(window->command1->isEnabled());
         QCOMPARE(window->Label4->text(), u"下载完毕"_s);
-        QVERIFY(dialogs->calls.isEmpty());
+        QVERIFY(platform->dialogs.calls.isEmpty());
     }
 
     void openWithoutConnectionTellsAndDoesNotNavigate()
     {
-        connection->connected = false;
+        platform->connection.connected = false;
         window->Text1->setEditText(u"http://example.test/"_s);
         window->command1_Click();
         QVERIFY(browser->navigated.isEmpty());
-        QCOMPARE(dialogs->calls.size(), 1);
-        QCOMPARE(dialogs->calls.first().title, u"Pagrion"_s);
-        QCOMPARE(dialogs->calls.first().text, u"网络没有联接无法搜集信息！"_s);
+        QCOMPARE(platform->dialogs.calls.size(), 1);
+        QCOMPARE(platform->dialogs.calls.first().title, u"Pagrion"_s);
+        QCOMPARE(platform->dialogs.calls.first().text, u"网络没有联接无法搜集信息！"_s);
     }
 
     void openWithEmptyAddressDoesNothing()
     {
         window->command1_Click();
         QVERIFY(browser->navigated.isEmpty());
-        QCOMPARE(connection->calls, 0);
+        QCOMPARE(platform->connection.calls, 0);
     }
 
     void enterInTheAddressBoxOpens()

@@ -11,9 +11,8 @@
 #include "platform/gridview.h"
 #include "platform/staticbrowser.h"
 #include "store/sitesettings.h"
-#include "support/fakes.h"
+#include "support/fakeplatform.h"
 #include "support/resultcheck.h"
-#include "support/tempprogramfolder.h"
 #include "support/testhttpserver.h"
 
 using namespace Qt::StringLiterals;
@@ -41,9 +40,7 @@ class TestWorkflow : public QObject
     Q_OBJECT
 
 private:
-    TempProgramFolder *folder = nullptr;
-    FakeDialogs *dialogs = nullptr;
-    FakeConnectionCheck *connection = nullptr;
+    std::unique_ptr<FakePlatform> platform;
     TestHttpServer *server = nullptr;
     StaticBrowser *browser = nullptr;
     FrmMain *window = nullptr;
@@ -70,10 +67,8 @@ private:
 private Q_SLOTS:
     void init()
     {
-        folder = new TempProgramFolder;
-        QVERIFY(folder->isValid());
-        dialogs = new FakeDialogs;
-        connection = new FakeConnectionCheck(true);
+        platform = std::make_unique<FakePlatform>();
+        QVERIFY2(platform->folder.isValid(), qPrintable(platform->folder.error()));
         server = new TestHttpServer;
         server->setPage(u"/page.html"_s, Page);
         browser = new StaticBrowser;
@@ -85,9 +80,7 @@ private Q_SLOTS:
         window = nullptr;
         delete browser;
         delete server;
-        delete connection;
-        delete dialogs;
-        delete folder;
+        platform.reset();
     }
 
     void openAnalysesWithTheFirstClass()
@@ -158,7 +151,7 @@ private Q_SLOTS:
     {
         startWindow();
         openPage();
-        connection->connected = false;
+        platform->connection.connected = false;
         chooseClass(u"表格"_s);
         QVERIFY(window->Text2->text().isEmpty());
         QCOMPARE(window->Label4->text(), u"系统正在分析... ..."_s);
@@ -166,7 +159,7 @@ private Q_SLOTS:
         window->command3_Click();
         window->command5_Click();
         QCOMPARE(window->Text2->text(), u"x<rows>"_s);
-        QCOMPARE(dialogs->informationTexts(), QStringList(3, u"网络没有联接无法搜集信息！"_s));
+        QCOMPARE(platform->dialogs.informationTexts(), QStringList(3, u"网络没有联接无法搜集信息！"_s));
     }
 
     void startUpRestoresTheNewestSite()

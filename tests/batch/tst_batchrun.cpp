@@ -41,7 +41,7 @@ public:
     void setBusy(bool busy) override { this->busy = busy; }
     bool stopRequested() override { return stopped; }
     void processEvents() override { QCoreApplication::processEvents(); }
-    std::optional<int> headLength() override { return head; }
+    Result<int> headLength() override { return head; }
     void pageStarted(int index, const QString &address) override
     {
         started << address;
@@ -59,7 +59,7 @@ public:
     bool busy = false;
     bool stopped = false;
     int stopAtPage = -1;
-    std::optional<int> head = 10;
+    int head = 10;
 
 private:
     PageLoader &m_loader;

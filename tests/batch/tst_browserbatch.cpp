@@ -28,7 +28,7 @@ public:
     void setBusy(bool) override {}
     bool stopRequested() override { return false; }
     void processEvents() override {}
-    std::optional<int> headLength() override { return 10; }
+    Result<int> headLength() override { return 10; }
     QStringList messages;
 
 private:

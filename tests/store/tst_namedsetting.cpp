@@ -136,6 +136,16 @@ private Q_SLOTS:
 
 private:
     std::optional<test::TempProgramFolder> m_folder;
+
+    void headLengthIsReadLenientlyAndMustFit()
+    {
+        QCOMPARE(headLengthFrom(u" 1 2"_s).value(), 12);
+        QCOMPARE(headLengthFrom(u"2.5"_s).value(), 2);
+        QCOMPARE(headLengthFrom(u"abc"_s).value(), 0);
+        const Result<int> tooLong = headLengthFrom(u"1e10"_s);
+        QVERIFY(!tooLong.ok());
+        QVERIFY(tooLong.error().contains(u"1e10"_s));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestNamedSetting)
