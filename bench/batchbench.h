@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/enginekind.h"
+#include "engine/enginekind.h"
 
 namespace pagrion::bench {
 

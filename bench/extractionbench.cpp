@@ -9,7 +9,7 @@
 #include "bench/generatedpages.h"
 #include "extract/rowtext.h"
 #include "extract/tablemode.h"
-#include "platform/htmldocument.h"
+#include "engine/htmldocument.h"
 
 namespace pagrion::bench {
 

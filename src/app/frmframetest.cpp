@@ -10,11 +10,11 @@
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "chrome/skinnedframe.h"
 #include "platform/current.h"
 #include "platform/shell.h"
-#include "platform/webenginebrowser.h"
+#include "engine/webenginebrowser.h"
 #include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;

@@ -8,6 +8,7 @@
 
 #include "batch/batchrun.h"
 #include "core/grid.h"
+#include "layout/recordoptions.h"
 
 class QCheckBox;
 class QComboBox;
@@ -32,7 +33,7 @@ class PageLoader;
 // table names and row filter, the analysis box, the batch settings and the
 // status line. Controls are public and carry their names as objectName, so
 // the other windows and the tests reach them the way the program does.
-class FrmMain final : public QMainWindow
+class FrmMain final : public QMainWindow, public RecordOptionsOwner
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FrmMain)
@@ -97,6 +98,7 @@ public:
     // The preview window, created on first use.
     FrmPreview &preview();
     PageLoader &pageLoader() const { return *m_loader; }
+    RecordOptions recordOptions() const override;
 
     // How the program ends when the user exits; tests replace it.
     void setQuitFunction(std::function<void()> quit) { m_quit = std::move(quit); }

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "batch/batchrun.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"

@@ -15,7 +15,7 @@
 #include "extract/writers.h"
 #include "layout/columnfitting.h"
 #include "layout/frmpreview.h"
-#include "platform/browser.h"
+#include "engine/browser.h"
 #include "platform/gridview.h"
 #include "platform/progressbinding.h"
 #include "platform/rowtextedit.h"
@@ -38,6 +38,11 @@ FrmPreview &FrmMain::preview()
     if (!m_preview)
         m_preview = new FrmPreview(this);
     return *m_preview;
+}
+
+RecordOptions FrmMain::recordOptions() const
+{
+    return {.Option6 = Option6, .Option7 = Option7, .Check2 = Check2, .Check3 = Check3};
 }
 
 void FrmMain::Combo1_Click()

@@ -7,8 +7,8 @@
 #include "platform/current.h"
 #include "platform/desktopshell.h"
 #include "platform/qtdialogs.h"
-#include "platform/browserfactory.h"
-#include "platform/webenginesetup.h"
+#include "engine/browserfactory.h"
+#include "engine/webenginesetup.h"
 #include "store/enginesetting.h"
 
 using namespace pagrion;

@@ -1,6 +1,6 @@
 #include "batch/batchrun.h"
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "batch/errorpage.h"
 #include "batch/linkfilter.h"
 #include "batch/pagelist.h"
@@ -8,7 +8,7 @@
 #include "core/textrules.h"
 #include "extract/extraction.h"
 #include "extract/writers.h"
-#include "platform/browser.h"
+#include "engine/browser.h"
 #include "store/resultstore.h"
 
 using namespace Qt::StringLiterals;

@@ -1,6 +1,6 @@
 #include "batch/errorpage.h"
 
-#include "platform/document.h"
+#include "engine/document.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #include "cli/batchcommand.h"
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "batch/batchrun.h"
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
@@ -8,7 +8,7 @@
 #include "cli/stopsignal.h"
 #include "cli/terminalbatchhost.h"
 #include "extract/classlist.h"
-#include "platform/browser.h"
+#include "engine/browser.h"
 #include "store/database.h"
 #include "store/programfolder.h"
 #include "store/sitesettings.h"

@@ -7,8 +7,8 @@
 
 #include "cli/cliterminal.h"
 #include "extract/classlist.h"
-#include "platform/browser.h"
-#include "platform/browserfactory.h"
+#include "engine/browser.h"
+#include "engine/browserfactory.h"
 #include "store/enginesetting.h"
 #include "store/programfolder.h"
 

@@ -3,7 +3,7 @@
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
 #include "cli/pageload.h"
-#include "platform/browser.h"
+#include "engine/browser.h"
 #include "core/grid.h"
 #include "core/textrules.h"
 #include "extract/classlist.h"

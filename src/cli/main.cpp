@@ -9,8 +9,8 @@
 #include "cli/commandline.h"
 #include "cli/exportcommand.h"
 #include "cli/extractcommand.h"
-#include "platform/document.h"
-#include "platform/webenginesetup.h"
+#include "engine/document.h"
+#include "engine/webenginesetup.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion::cli;

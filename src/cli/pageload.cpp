@@ -1,9 +1,9 @@
 #include "cli/pageload.h"
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "batch/errorpage.h"
 #include "cli/cliterminal.h"
-#include "platform/browser.h"
+#include "engine/browser.h"
 
 using namespace Qt::StringLiterals;
 

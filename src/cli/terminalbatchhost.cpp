@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "store/namedsetting.h"
 
 using namespace Qt::StringLiterals;

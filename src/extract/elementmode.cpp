@@ -3,7 +3,7 @@
 #include "core/progress.h"
 #include "core/textrules.h"
 #include "extract/rowtext.h"
-#include "platform/document.h"
+#include "engine/document.h"
 
 namespace pagrion {
 

@@ -1,7 +1,6 @@
 #include "layout/editorwindow.h"
 
 
-#include "app/frmmain.h"
 #include "layout/columnfitting.h"
 #include "layout/frmpreview.h"
 #include "layout/gridclipboard.h"
@@ -27,12 +26,7 @@ EditorLinks linksFromParent(QWidget *parent)
     if (!preview)
         return links;
     links.previewGrid = preview->MSFlexGrid1;
-    if (auto *main = qobject_cast<FrmMain *>(preview->parentWidget())) {
-        links.Option6 = main->Option6;
-        links.Option7 = main->Option7;
-        links.Check2 = main->Check2;
-        links.Check3 = main->Check3;
-    }
+    links.options = recordOptionsAbove(preview);
     return links;
 }
 

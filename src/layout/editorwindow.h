@@ -2,30 +2,24 @@
 
 #include <functional>
 
-#include <QCheckBox>
 #include <QPointer>
-#include <QRadioButton>
 #include <QStringList>
 #include <QWidget>
 
 #include "core/grid.h"
 #include "layout/gridtoolwindow.h"
+#include "layout/recordoptions.h"
 #include "platform/gridview.h"
-
 
 namespace pagrion {
 
 // The controls of other windows the editors work with: the preview grid is
 // the source of "预览效果" and "自动取值"; the main window's options say which
-// definition a batch run uses, its check boxes how "导入库" stores rows.
-// A control that is gone counts as absent.
+// definition a batch run uses and how "导入库" stores rows.
 struct EditorLinks
 {
     QPointer<GridView> previewGrid = {}; // FrmPreview::MSFlexGrid1
-    QPointer<QRadioButton> Option6 = {}; // 调用排版
-    QPointer<QRadioButton> Option7 = {}; // 调用字段
-    QPointer<QCheckBox> Check2 = {};     // 自动覆盖上次保存记录
-    QPointer<QCheckBox> Check3 = {};     // 自动过滤首字段为空行记录
+    RecordOptions options = {};
 };
 
 // The frame the layout editor and the field editor share: a grid in Picture1,

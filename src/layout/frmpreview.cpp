@@ -6,11 +6,11 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/frmmain.h"
 #include "core/textrules.h"
 #include "layout/frmsetfiled.h"
 #include "layout/frmsetgrid.h"
 #include "layout/gridclipboard.h"
+#include "layout/recordoptions.h"
 #include "layout/recordedcell.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
@@ -22,6 +22,11 @@ using namespace Qt::StringLiterals;
 namespace pagrion {
 
 namespace {
+
+bool isChecked(const QCheckBox *box)
+{
+    return box && box->isChecked();
+}
 
 // Shows a tool window, creating it on first use; it stays until the program ends.
 template <typename Window>
@@ -38,11 +43,8 @@ void showTool(QPointer<Window> &window, QWidget *parent)
 
 FrmPreview::FrmPreview(QWidget *parent)
     : GridToolWindow(u"FrmPreview"_s, u"表格预览"_s, {u"保存"_s, u"排版"_s, u"字段设置"_s, u"关闭"_s}, parent)
+    , m_options(recordOptionsAbove(parent))
 {
-    if (auto *main = qobject_cast<FrmMain *>(parent)) {
-        m_check2 = main->Check2;
-        m_check3 = main->Check3;
-    }
     MSFlexGrid1->setToolTip(u"排版时双击单元格纪录单元格坐标信息，[ctrl+C]为单元格信息复制功能键"_s);
     connect(MSFlexGrid1, &GridView::cellDoubleClicked, this, &FrmPreview::MSFlexGrid1_DblClick);
     connect(MSFlexGrid1, &GridView::keyDown, this, &FrmPreview::MSFlexGrid1_KeyDown);
@@ -53,7 +55,7 @@ FrmPreview::~FrmPreview() = default;
 
 void FrmPreview::command1_Click()
 {
-    const auto stored = saveGridRecords(MSFlexGrid1->grid(), isChecked(m_check2), {isChecked(m_check3)});
+    const auto stored = saveGridRecords(MSFlexGrid1->grid(), isChecked(m_options.Check2), {isChecked(m_options.Check3)});
     information(stored ? u"数据保存成功！"_s : stored.error());
 }
 
@@ -112,11 +114,6 @@ void FrmPreview::MSFlexGrid1_KeyDown(int keyCode, Qt::KeyboardModifiers modifier
 void FrmPreview::information(const QString &text)
 {
     Current<Dialogs>::get().information(windowTitle(), text);
-}
-
-bool FrmPreview::isChecked(const QCheckBox *box) const
-{
-    return box && box->isChecked();
 }
 
 } // namespace pagrion

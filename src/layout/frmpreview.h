@@ -3,8 +3,7 @@
 #include <QPointer>
 
 #include "layout/gridtoolwindow.h"
-
-class QCheckBox;
+#include "layout/recordoptions.h"
 
 namespace pagrion {
 
@@ -41,10 +40,8 @@ private:
     void MSFlexGrid1_DblClick(int row, int col);
     void MSFlexGrid1_KeyDown(int keyCode, Qt::KeyboardModifiers modifiers);
     void information(const QString &text);
-    bool isChecked(const QCheckBox *box) const;
 
-    QCheckBox *m_check2 = nullptr; // the main window's 自动覆盖上次保存记录
-    QCheckBox *m_check3 = nullptr; // the main window's 自动过滤首字段为空行记录
+    RecordOptions m_options; // the main window's, when it opened this window
     QPointer<FrmSetGrid> m_setGrid;
     QPointer<FrmsetFiled> m_setFiled;
 };

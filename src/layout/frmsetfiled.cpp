@@ -103,8 +103,8 @@ void FrmsetFiled::commitEdit()
 bool FrmsetFiled::runOwnTool(const QString &caption)
 {
     if (caption == u"保存信息") {
-        if (links().Option7)
-            links().Option7->setChecked(true);
+        if (links().options.Option7)
+            links().options.Option7->setChecked(true);
         command1_Click();
     } else if (caption == u"自动取值") {
         takeValuesAutomatically();

@@ -61,8 +61,8 @@ void FrmSetGrid::GetSaveInfor()
 
 void FrmSetGrid::SaveData()
 {
-    const bool overwrite = links().Check2 && links().Check2->isChecked();
-    const bool skipEmpty = links().Check3 && links().Check3->isChecked();
+    const bool overwrite = links().options.Check2 && links().options.Check2->isChecked();
+    const bool skipEmpty = links().options.Check3 && links().options.Check3->isChecked();
     const Result<int> stored = saveGridRecords(grid(), overwrite, {.skipEmptyFirstField = skipEmpty});
     information(stored ? u"数据保存成功！"_s : stored.error());
 }
@@ -71,8 +71,8 @@ bool FrmSetGrid::runOwnTool(const QString &caption)
 {
     if (caption == u"保存信息") {
         command1_Click();
-        if (links().Option6)
-            links().Option6->setChecked(true);
+        if (links().options.Option6)
+            links().options.Option6->setChecked(true);
     } else if (caption == u"导入库") {
         SaveData();
     } else {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/result.h"
-#include "platform/enginekind.h"
+#include "engine/enginekind.h"
 
 namespace pagrion {
 

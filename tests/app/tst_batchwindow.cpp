@@ -10,7 +10,7 @@
 
 #include "app/frmmain.h"
 #include "layout/layouts.h"
-#include "platform/staticbrowser.h"
+#include "engine/staticbrowser.h"
 #include "store/database.h"
 #include "support/fakeplatform.h"
 #include "support/resultcheck.h"

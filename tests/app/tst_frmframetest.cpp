@@ -4,7 +4,7 @@
 #include <QTest>
 
 #include "app/frmframetest.h"
-#include "platform/staticbrowser.h"
+#include "engine/staticbrowser.h"
 #include "support/fakes.h"
 #include "support/testhttpserver.h"
 

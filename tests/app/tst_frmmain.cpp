@@ -13,7 +13,7 @@
 #include "about/frmabout.h"
 #include "about/frmnews.h"
 #include "app/frmmain.h"
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "chrome/skinnedframe.h"
 #include "platform/rowtextedit.h"
 #include "support/fakeplatform.h"

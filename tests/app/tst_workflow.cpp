@@ -9,7 +9,7 @@
 #include "app/frmmain.h"
 #include "layout/frmpreview.h"
 #include "platform/gridview.h"
-#include "platform/staticbrowser.h"
+#include "engine/staticbrowser.h"
 #include "store/sitesettings.h"
 #include "support/fakeplatform.h"
 #include "support/resultcheck.h"

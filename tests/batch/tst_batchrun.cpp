@@ -2,11 +2,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "batch/batchrun.h"
 #include "core/progress.h"
 #include "layout/layouts.h"
-#include "platform/staticbrowser.h"
+#include "engine/staticbrowser.h"
 #include "store/database.h"
 #include "support/resultcheck.h"
 #include "support/tempprogramfolder.h"

@@ -1,11 +1,11 @@
 #include <QSqlRecord>
 #include <QTest>
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "batch/batchrun.h"
 #include "core/progress.h"
 #include "layout/layouts.h"
-#include "platform/webenginebrowser.h"
+#include "engine/webenginebrowser.h"
 #include "store/database.h"
 #include "support/resultcheck.h"
 #include "support/tempprogramfolder.h"

@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "batch/errorpage.h"
-#include "platform/htmldocument.h"
+#include "engine/htmldocument.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;

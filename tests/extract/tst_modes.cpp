@@ -4,7 +4,7 @@
 #include "extract/elementmode.h"
 #include "extract/extraction.h"
 #include "extract/tablemode.h"
-#include "platform/htmldocument.h"
+#include "engine/htmldocument.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;

@@ -72,7 +72,7 @@ private Q_SLOTS:
         option7 = std::make_unique<QRadioButton>();
         window = std::make_unique<FrmsetFiled>();
         window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->setLinks({.previewGrid = preview.get(), .Option7 = option7.get()});
+        window->setLinks({.previewGrid = preview.get(), .options = {.Option7 = option7.get()}});
         window->show();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
     }

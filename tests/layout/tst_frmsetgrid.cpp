@@ -57,7 +57,7 @@ private Q_SLOTS:
         option6 = std::make_unique<QRadioButton>();
         window = std::make_unique<FrmSetGrid>();
         window->setAttribute(Qt::WA_DeleteOnClose, false);
-        window->setLinks({.previewGrid = preview.get(), .Option6 = option6.get()});
+        window->setLinks({.previewGrid = preview.get(), .options = {.Option6 = option6.get()}});
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
     }

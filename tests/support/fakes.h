@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "platform/browser.h"
+#include "engine/browser.h"
 #include "platform/connectioncheck.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"

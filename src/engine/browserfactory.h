@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "platform/browser.h"
-#include "platform/enginekind.h"
+#include "engine/browser.h"
+#include "engine/enginekind.h"
 
 namespace pagrion {
 

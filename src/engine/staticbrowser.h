@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "platform/browser.h"
+#include "engine/browser.h"
 
 class QNetworkAccessManager;
 class QNetworkReply;

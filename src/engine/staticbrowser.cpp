@@ -1,13 +1,13 @@
-#include "platform/staticbrowser.h"
+#include "engine/staticbrowser.h"
 
 #include <QMimeDatabase>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
-#include "platform/errorpages.h"
-#include "platform/htmldocument.h"
-#include "platform/textdecoding.h"
+#include "engine/errorpages.h"
+#include "engine/htmldocument.h"
+#include "engine/textdecoding.h"
 
 using namespace Qt::StringLiterals;
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/document.h"
+#include "engine/document.h"
 
 class QWebEnginePage;
 

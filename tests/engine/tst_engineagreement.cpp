@@ -7,8 +7,8 @@
 
 #include "extract/elementmode.h"
 #include "extract/tablemode.h"
-#include "platform/staticbrowser.h"
-#include "platform/webenginebrowser.h"
+#include "engine/staticbrowser.h"
+#include "engine/webenginebrowser.h"
 #include "support/testhttpserver.h"
 #include "support/webenginetest.h"
 
@@ -56,7 +56,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_server.isListening());
-        const QDir fixtures(qEnvironmentVariable("PAGRION_SOURCE_DIR") + u"/tests/platform/fixtures"_s);
+        const QDir fixtures(qEnvironmentVariable("PAGRION_SOURCE_DIR") + u"/tests/engine/fixtures"_s);
         const QStringList pages = fixtures.entryList({u"*.html"_s}, QDir::Files);
         QVERIFY(!pages.isEmpty());
         for (const QString &page : pages) {

@@ -1,6 +1,6 @@
 #include <QTest>
 
-#include "platform/htmldocument.h"
+#include "engine/htmldocument.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;

@@ -1,4 +1,4 @@
-#include "platform/webenginesetup.h"
+#include "engine/webenginesetup.h"
 
 #include <unistd.h>
 

@@ -1,9 +1,9 @@
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
-#include "platform/browser.h"
+#include "engine/browser.h"
 
 namespace pagrion {
 

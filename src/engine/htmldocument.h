@@ -6,7 +6,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "platform/document.h"
+#include "engine/document.h"
 
 namespace pagrion {
 

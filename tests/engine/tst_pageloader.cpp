@@ -1,7 +1,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/pageloader.h"
+#include "engine/pageloader.h"
 #include "support/fakes.h"
 
 using namespace Qt::StringLiterals;

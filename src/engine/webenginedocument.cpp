@@ -1,4 +1,4 @@
-#include "platform/webenginedocument.h"
+#include "engine/webenginedocument.h"
 
 #include <algorithm>
 

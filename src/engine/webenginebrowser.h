@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "platform/browser.h"
+#include "engine/browser.h"
 
 class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;

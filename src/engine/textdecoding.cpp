@@ -1,4 +1,4 @@
-#include "platform/textdecoding.h"
+#include "engine/textdecoding.h"
 
 #include <algorithm>
 #include <optional>

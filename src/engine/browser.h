@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-#include "platform/document.h"
+#include "engine/document.h"
 
 namespace pagrion {
 

@@ -1,4 +1,4 @@
-#include "platform/htmldocument.h"
+#include "engine/htmldocument.h"
 
 #include <algorithm>
 #include <array>

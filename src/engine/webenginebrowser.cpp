@@ -1,4 +1,4 @@
-#include "platform/webenginebrowser.h"
+#include "engine/webenginebrowser.h"
 
 #include <QEvent>
 #include <QStringList>
@@ -11,9 +11,9 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include "platform/errorpages.h"
-#include "platform/htmldocument.h"
-#include "platform/webenginedocument.h"
+#include "engine/errorpages.h"
+#include "engine/htmldocument.h"
+#include "engine/webenginedocument.h"
 
 using namespace Qt::StringLiterals;
 

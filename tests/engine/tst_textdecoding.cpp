@@ -1,7 +1,7 @@
 #include <QStringEncoder>
 #include <QTest>
 
-#include "platform/textdecoding.h"
+#include "engine/textdecoding.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;

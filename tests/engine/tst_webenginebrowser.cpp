@@ -3,8 +3,8 @@
 #include <QTimer>
 #include <QWebEngineView>
 
-#include "platform/staticbrowser.h"
-#include "platform/webenginebrowser.h"
+#include "engine/staticbrowser.h"
+#include "engine/webenginebrowser.h"
 #include "support/testhttpserver.h"
 #include "support/webenginetest.h"
 

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "platform/staticbrowser.h"
+#include "engine/staticbrowser.h"
 #include "support/testhttpserver.h"
 
 using namespace Qt::StringLiterals;

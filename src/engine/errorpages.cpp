@@ -1,4 +1,4 @@
-#include "platform/errorpages.h"
+#include "engine/errorpages.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,7 +1,7 @@
-#include "platform/browserfactory.h"
+#include "engine/browserfactory.h"
 
-#include "platform/staticbrowser.h"
-#include "platform/webenginebrowser.h"
+#include "engine/staticbrowser.h"
+#include "engine/webenginebrowser.h"
 
 namespace pagrion {
 

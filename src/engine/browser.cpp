@@ -1,4 +1,4 @@
-#include "platform/browser.h"
+#include "engine/browser.h"
 
 namespace pagrion {
 
