@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "engine/document.h"
+#include "engine/pagelimits.h"
 
 namespace pagrion {
 
@@ -22,7 +23,7 @@ class Browser : public QObject
     Q_DISABLE_COPY_MOVE(Browser)
 
 public:
-    static constexpr int DefaultTimeLimitMs = 30'000;
+    static constexpr int DefaultTimeLimitMs = PageLimits::DefaultTimeLimitMs;
 
     using QObject::QObject;
     ~Browser() override = default;
@@ -32,9 +33,11 @@ public:
     // The document last loaded; an empty document before the first load.
     virtual std::shared_ptr<const Document> document() const = 0;
 
-    // How long one load may take before it ends as failed.
-    int timeLimitMs() const { return m_timeLimitMs; }
-    void setTimeLimitMs(int limit) { m_timeLimitMs = limit; }
+    // What one load may cost before it ends as failed.
+    const PageLimits &limits() const { return m_limits; }
+    void setLimits(const PageLimits &limits) { m_limits = limits; }
+    int timeLimitMs() const { return m_limits.timeLimitMs; }
+    void setTimeLimitMs(int limit) { m_limits.timeLimitMs = limit; }
 
 Q_SIGNALS:
     void DownloadComplete();
@@ -54,7 +57,7 @@ protected:
 private:
     void reportBusy();
 
-    int m_timeLimitMs = DefaultTimeLimitMs;
+    PageLimits m_limits;
     bool m_busy = false;
     bool m_reportedBusy = false;
 };

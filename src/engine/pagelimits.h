@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace pagrion {
+
+// What loading one page may cost. Each limit is a setting with the default
+// below; the command line can change it for one run.
+struct PageLimits
+{
+    static constexpr int DefaultTimeLimitMs = 30'000;
+    static constexpr qint64 DefaultMaxBodyBytes = qint64(64) << 20;
+    static constexpr int DefaultMaxRedirects = 20; // as many as Chromium follows
+    static constexpr qint64 DefaultMaxTextBytes = qint64(256) << 20;
+
+    int timeLimitMs = DefaultTimeLimitMs;      // one load, from the request to the parsed page
+    qint64 maxBodyBytes = DefaultMaxBodyBytes; // a longer body fails the load
+    int maxRedirects = DefaultMaxRedirects;    // more fail the load
+    qint64 maxTextBytes = DefaultMaxTextBytes; // the text an element list may build
+};
+
+} // namespace pagrion
