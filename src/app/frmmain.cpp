@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolBar>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "about/frmabout.h"
@@ -100,6 +101,8 @@ void FrmMain::createControls()
     Text1 = named(new QComboBox(Frame2), u"Text1"_s);
     Text1->setEditable(true);
     Text1->setInsertPolicy(QComboBox::NoInsert);
+    // An editable combo box leaves its text without the edit menu every other box has.
+    Text1->lineEdit()->setContextMenuPolicy(Qt::DefaultContextMenu);
     Text1->setToolTip(u"网页测试时输入网页地址用来测试合适的表名称和行列转换格式，批量输出时修改该地址中参数为(*)。"_s);
     command1 = named(new QPushButton(u"登陆"_s, Frame2), u"command1"_s);
 
@@ -245,7 +248,8 @@ void FrmMain::connectControls()
     connect(Option4, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
     connect(Option5, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
 
-    Text1->lineEdit()->installEventFilter(this);
+    // The box, not its line edit, has the focus, so the keys reach it first.
+    Text1->installEventFilter(this);
     Text6->installEventFilter(this);
     for (QWidget *panel : panels())
         panel->installEventFilter(this);
@@ -377,7 +381,7 @@ void FrmMain::showTool()
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Text1->lineEdit() && event->type() == QEvent::KeyPress) {
+    if (watched == Text1 && event->type() == QEvent::KeyPress) {
         const auto key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             Text1_Click();
@@ -386,13 +390,31 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
     } else if (watched == Text6 && event->type() == QEvent::FocusIn) {
         if (Text6->text() == BatchAddressHint)
             Text6->clear();
-    } else if (event->type() == QEvent::MouseButtonPress
-               && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton && watched != Text6
-               && watched != Text1->lineEdit()) {
+    } else if (auto *panel = qobject_cast<QWidget *>(watched); panel && panels().contains(panel)) {
+        if (panelEvent(panel, event))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The procedure text and the panels' tool tip belong to the panels alone. A
+// control on a panel that ignores a right click (a button, a label), or has
+// no tip of its own, hands the event on to its panel, where it is not the
+// panel's: there is a control under the pointer.
+bool FrmMain::panelEvent(QWidget *panel, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::RightButton || panel->childAt(mouse->position().toPoint()))
+            return false;
         showInformation(WorkflowText);
         return true;
     }
-    return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::ToolTip && panel->childAt(static_cast<QHelpEvent *>(event)->pos())) {
+        QToolTip::hideText();
+        return true;
+    }
+    return false;
 }
 
 void FrmMain::closeEvent(QCloseEvent *event)

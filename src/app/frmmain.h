@@ -145,6 +145,7 @@ private:
     void onToolbar(const QString &caption);
     template <typename Window>
     void showTool();
+    bool panelEvent(QWidget *panel, QEvent *event);
     void Text1_Click();
     void runBatch(BatchSettings::Mode mode);
     bool applyDefinition(RecordSource source);

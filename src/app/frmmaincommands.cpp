@@ -94,8 +94,11 @@ void FrmMain::command5_Click()
         ZHWriteTabel();
     else
         WriteTabel();
-    WriteHead();
     fitColumns(*grid, preview());
+    WriteHead();
+    // The fitting measured the captions of the last preview; the new ones
+    // must not be cut short either.
+    widenToCaptions(*grid, preview());
 }
 
 void FrmMain::GetTableMode()
