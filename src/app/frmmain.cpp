@@ -21,6 +21,7 @@
 #include "about/frmabout.h"
 #include "about/frmnews.h"
 #include "app/frmframetest.h"
+#include "app/frmwebpreview.h"
 #include "engine/pageloader.h"
 #include "chrome/skinnedframe.h"
 #include "engine/browser.h"
@@ -87,7 +88,8 @@ void FrmMain::createControls()
 {
     ActiveBar21 = named(new QToolBar(this), u"ActiveBar21"_s);
     ActiveBar21->setMovable(false);
-    for (const QString &caption : {u"退出系统"_s, u"系统设置"_s, u"网页测试"_s, u"系统帮助"_s, u"关于我们"_s, u"版本检测"_s})
+    for (const QString &caption :
+         {u"退出系统"_s, u"系统设置"_s, u"网页测试"_s, u"系统帮助"_s, u"关于我们"_s, u"版本检测"_s, u"网页预览"_s})
         ActiveBar21->addAction(caption);
 
     Picture1 = named(new QWidget(this), u"Picture1"_s);
@@ -247,6 +249,11 @@ void FrmMain::connectControls()
     connect(Combo1, &QComboBox::activated, this, &FrmMain::Combo1_Click);
     connect(Option4, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
     connect(Option5, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
+    connect(m_loader, &PageLoader::navigating, this, [this](const QString &address) {
+        m_pageAddress = address;
+        if (m_webPreview)
+            m_webPreview->followPage(address);
+    });
 
     // The box, not its line edit, has the focus, so the keys reach it first.
     Text1->installEventFilter(this);
@@ -368,6 +375,8 @@ void FrmMain::onToolbar(const QString &caption)
         showTool<FrmAbout>();
     } else if (caption == u"版本检测") {
         showTool<FrmNews>();
+    } else if (caption == u"网页预览") {
+        showWebPreview();
     }
 }
 
@@ -377,6 +386,21 @@ void FrmMain::showTool()
     // Each tool window exists at most once; showing it again brings it up.
     auto *window = findChild<Window *>(QString(), Qt::FindDirectChildrenOnly);
     showToolWindow(window ? window : new Window(this));
+}
+
+FrmWebPreview *FrmMain::webPreview() const
+{
+    return m_webPreview;
+}
+
+void FrmMain::showWebPreview()
+{
+    if (!m_webPreview) {
+        m_webPreview = new FrmWebPreview(Text4, Text3, this);
+        m_webPreview->setClassValue(m_classValue);
+        m_webPreview->followPage(m_pageAddress);
+    }
+    showToolWindow(m_webPreview);
 }
 
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)

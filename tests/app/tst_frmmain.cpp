@@ -204,7 +204,7 @@ private Q_SLOTS:
         for (QAction *tool : window->ActiveBar21->actions())
             tools << tool->text();
         QCOMPARE(tools, (QStringList{u"退出系统"_s, u"系统设置"_s, u"网页测试"_s, u"系统帮助"_s, u"关于我们"_s,
-                                     u"版本检测"_s}));
+                                     u"版本检测"_s, u"网页预览"_s}));
     }
 
     void rightClickShowsTheProcedureOnPanelsOnly()
