@@ -53,7 +53,7 @@ const QString LabelScript = uR"js(
     shadow.appendChild(layer);
 
     var elements = document.getElementsByTagName(config.tag);
-    var marks = [], reportedCount = -1, timer = 0;
+    var marks = [], reportedCount = -1, timer = 0, lastLayout = '';
 
     function send(message) {
         console.log(config.token + JSON.stringify(message));
@@ -105,10 +105,15 @@ const QString LabelScript = uR"js(
         return {box: box, label: label, first: '', colour: ''};
     }
 
-    function update() {
+    function update(force) {
         if (!host.isConnected)
             root.appendChild(host);
         var count = elements.length, fresh = count !== reportedCount;
+        // Nothing to move while the page keeps its size and its elements.
+        var layout = [count, root.scrollWidth, root.scrollHeight, window.innerWidth].join();
+        if (!fresh && !force && layout === lastLayout)
+            return;
+        lastLayout = layout;
         while (marks.length > count) {
             var gone = marks.pop();
             gone.box.remove();
@@ -163,10 +168,10 @@ const QString LabelScript = uR"js(
         }
     }
 
-    function onResize() { update(); }
+    function onResize() { update(true); }
     window.addEventListener('resize', onResize);
     // Pages change after they have loaded (images, scripts): follow them.
-    timer = setInterval(update, 1000);
+    timer = setInterval(function () { update(false); }, 1000);
     window.__pagrionLabels = {
         stop: function () {
             clearInterval(timer);
@@ -175,7 +180,7 @@ const QString LabelScript = uR"js(
             window.__pagrionLabels = null;
         }
     };
-    update();
+    update(true);
 })(%1);
 )js"_s;
 
