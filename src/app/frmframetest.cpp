@@ -1,6 +1,6 @@
 #include "app/frmframetest.h"
 
-#include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,6 +25,7 @@ namespace {
 
 // What the window's browser shows before the user opens a page.
 const QString StartPage = u"about:blank"_s;
+const QString AddressHint = u"输入网址"_s;
 
 std::unique_ptr<Browser> visibleBrowser()
 {
@@ -42,7 +43,7 @@ FrmFrameTest::FrmFrameTest(std::unique_ptr<Browser> browser, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , Picture1(named(new QWidget(this), u"Picture1"_s))
     , Label1(named(new QLabel(u"网页地址"_s, Picture1), u"Label1"_s))
-    , Text1(named(new QLineEdit(u"输入网址"_s, Picture1), u"Text1"_s))
+    , Text1(named(new QLineEdit(AddressHint, Picture1), u"Text1"_s))
     , command2(named(new QPushButton(u"打开"_s, Picture1), u"command2"_s))
     , command1(named(new QPushButton(u"测试"_s, Picture1), u"command1"_s))
     , List1(named(new QListWidget(Picture1), u"List1"_s))
@@ -128,8 +129,20 @@ void FrmFrameTest::List1_Click()
 
 bool FrmFrameTest::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Text1 && event->type() == QEvent::FocusIn)
+    // The user moving into the box (a click, Tab) empties it. The focus that
+    // comes back with the window, as it opens or when the user returns to it,
+    // is no such move: the hint stays to be read, selected so that typing
+    // replaces it, and an address typed before stays too. A click into the
+    // box that got its focus that way still takes the hint away.
+    if (watched == Text1 && event->type() == QEvent::FocusIn) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Text1->clear();
+        else if (Text1->text() == AddressHint)
+            Text1->selectAll();
+    } else if (watched == Text1 && event->type() == QEvent::MouseButtonPress && Text1->text() == AddressHint) {
         Text1->clear();
+    }
     return QWidget::eventFilter(watched, event);
 }
 

@@ -15,11 +15,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolBar>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "about/frmabout.h"
 #include "about/frmnews.h"
 #include "app/frmframetest.h"
+#include "app/frmwebpreview.h"
 #include "engine/pageloader.h"
 #include "chrome/skinnedframe.h"
 #include "engine/browser.h"
@@ -86,7 +88,8 @@ void FrmMain::createControls()
 {
     ActiveBar21 = named(new QToolBar(this), u"ActiveBar21"_s);
     ActiveBar21->setMovable(false);
-    for (const QString &caption : {u"退出系统"_s, u"系统设置"_s, u"网页测试"_s, u"系统帮助"_s, u"关于我们"_s, u"版本检测"_s})
+    for (const QString &caption :
+         {u"退出系统"_s, u"系统设置"_s, u"网页测试"_s, u"系统帮助"_s, u"关于我们"_s, u"版本检测"_s, u"网页预览"_s})
         ActiveBar21->addAction(caption);
 
     Picture1 = named(new QWidget(this), u"Picture1"_s);
@@ -100,6 +103,8 @@ void FrmMain::createControls()
     Text1 = named(new QComboBox(Frame2), u"Text1"_s);
     Text1->setEditable(true);
     Text1->setInsertPolicy(QComboBox::NoInsert);
+    // An editable combo box leaves its text without the edit menu every other box has.
+    Text1->lineEdit()->setContextMenuPolicy(Qt::DefaultContextMenu);
     Text1->setToolTip(u"网页测试时输入网页地址用来测试合适的表名称和行列转换格式，批量输出时修改该地址中参数为(*)。"_s);
     command1 = named(new QPushButton(u"登陆"_s, Frame2), u"command1"_s);
 
@@ -244,8 +249,14 @@ void FrmMain::connectControls()
     connect(Combo1, &QComboBox::activated, this, &FrmMain::Combo1_Click);
     connect(Option4, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
     connect(Option5, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
+    connect(m_loader, &PageLoader::navigating, this, [this](const QString &address) {
+        m_pageAddress = address;
+        if (m_webPreview)
+            m_webPreview->followPage(address);
+    });
 
-    Text1->lineEdit()->installEventFilter(this);
+    // The box, not its line edit, has the focus, so the keys reach it first.
+    Text1->installEventFilter(this);
     Text6->installEventFilter(this);
     for (QWidget *panel : panels())
         panel->installEventFilter(this);
@@ -364,6 +375,8 @@ void FrmMain::onToolbar(const QString &caption)
         showTool<FrmAbout>();
     } else if (caption == u"版本检测") {
         showTool<FrmNews>();
+    } else if (caption == u"网页预览") {
+        showWebPreview();
     }
 }
 
@@ -375,9 +388,24 @@ void FrmMain::showTool()
     showToolWindow(window ? window : new Window(this));
 }
 
+FrmWebPreview *FrmMain::webPreview() const
+{
+    return m_webPreview;
+}
+
+void FrmMain::showWebPreview()
+{
+    if (!m_webPreview) {
+        m_webPreview = new FrmWebPreview(Text4, Text3, this);
+        m_webPreview->setClassValue(m_classValue);
+        m_webPreview->followPage(m_pageAddress);
+    }
+    showToolWindow(m_webPreview);
+}
+
 bool FrmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Text1->lineEdit() && event->type() == QEvent::KeyPress) {
+    if (watched == Text1 && event->type() == QEvent::KeyPress) {
         const auto key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             Text1_Click();
@@ -386,13 +414,31 @@ bool FrmMain::eventFilter(QObject *watched, QEvent *event)
     } else if (watched == Text6 && event->type() == QEvent::FocusIn) {
         if (Text6->text() == BatchAddressHint)
             Text6->clear();
-    } else if (event->type() == QEvent::MouseButtonPress
-               && static_cast<QMouseEvent *>(event)->button() == Qt::RightButton && watched != Text6
-               && watched != Text1->lineEdit()) {
+    } else if (auto *panel = qobject_cast<QWidget *>(watched); panel && panels().contains(panel)) {
+        if (panelEvent(panel, event))
+            return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The procedure text and the panels' tool tip belong to the panels alone. A
+// control on a panel that ignores a right click (a button, a label), or has
+// no tip of its own, hands the event on to its panel, where it is not the
+// panel's: there is a control under the pointer.
+bool FrmMain::panelEvent(QWidget *panel, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::RightButton || panel->childAt(mouse->position().toPoint()))
+            return false;
         showInformation(WorkflowText);
         return true;
     }
-    return QMainWindow::eventFilter(watched, event);
+    if (event->type() == QEvent::ToolTip && panel->childAt(static_cast<QHelpEvent *>(event)->pos())) {
+        QToolTip::hideText();
+        return true;
+    }
+    return false;
 }
 
 void FrmMain::closeEvent(QCloseEvent *event)

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include "batch/batchrun.h"
@@ -27,6 +28,7 @@ class Browser;
 class RowTextEdit;
 class Document;
 class FrmPreview;
+class FrmWebPreview;
 class PageLoader;
 
 // The main window: the page address and open button, the analysis class,
@@ -97,6 +99,8 @@ public:
     void showInformation(const QString &text);
     // The preview window, created on first use.
     FrmPreview &preview();
+    // The page preview, when it is open.
+    FrmWebPreview *webPreview() const;
     PageLoader &pageLoader() const { return *m_loader; }
     RecordOptions recordOptions() const override;
 
@@ -145,6 +149,8 @@ private:
     void onToolbar(const QString &caption);
     template <typename Window>
     void showTool();
+    void showWebPreview();
+    bool panelEvent(QWidget *panel, QEvent *event);
     void Text1_Click();
     void runBatch(BatchSettings::Mode mode);
     bool applyDefinition(RecordSource source);
@@ -156,6 +162,9 @@ private:
     bool m_opening = false;
     QString m_classValue;
     FrmPreview *m_preview = nullptr;
+    QPointer<FrmWebPreview> m_webPreview;
+    // The address the browser was sent to last, for a page preview opened later.
+    QString m_pageAddress;
     std::function<void()> m_quit;
 };
 

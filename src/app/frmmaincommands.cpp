@@ -9,6 +9,7 @@
 #include <QLineEdit>
 
 #include "batch/pagerecords.h"
+#include "app/frmwebpreview.h"
 #include "extract/classlist.h"
 #include "extract/elementmode.h"
 #include "extract/tablemode.h"
@@ -55,6 +56,8 @@ void FrmMain::Combo1_Click()
     if (!connectedOrTold())
         return;
     m_classValue = GetClassName(Combo1->currentText()).toLower();
+    if (m_webPreview)
+        m_webPreview->setClassValue(m_classValue);
     if (m_classValue == TableClass) {
         Text4->clear();
         GetTableMode();
@@ -94,8 +97,11 @@ void FrmMain::command5_Click()
         ZHWriteTabel();
     else
         WriteTabel();
-    WriteHead();
     fitColumns(*grid, preview());
+    WriteHead();
+    // The fitting measured the captions of the last preview; the new ones
+    // must not be cut short either.
+    widenToCaptions(*grid, preview());
 }
 
 void FrmMain::GetTableMode()

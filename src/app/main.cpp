@@ -7,6 +7,7 @@
 #include "platform/current.h"
 #include "platform/desktopshell.h"
 #include "platform/qtdialogs.h"
+#include "platform/qttranslations.h"
 #include "engine/browserfactory.h"
 #include "engine/webenginesetup.h"
 #include "store/enginesetting.h"
@@ -25,6 +26,8 @@ int main(int argc, char *argv[])
     prepareWebEngine();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pagrion"));
+    if (!useChineseQtTexts().isEmpty())
+        std::fputs("pagrion：没有找到 Qt 的中文翻译（Debian 软件包 qt6-translations-l10n），部分按钮和菜单将显示英文。\n", stderr);
 
     QtDialogs dialogs;
     DesktopShell shell;

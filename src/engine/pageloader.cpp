@@ -20,6 +20,7 @@ void PageLoader::navigate(const QString &address)
     m_browser.Navigate(address);
     m_pageLoaded = false;
     m_interrupted = false;
+    Q_EMIT navigating(address);
 }
 
 void PageLoader::onDownloadComplete()

@@ -49,6 +49,8 @@ public:
 Q_SIGNALS:
     // Something a waiter may care about changed (the flag or Busy).
     void progress();
+    // The browser was sent to this address.
+    void navigating(const QString &address);
 
 private:
     void onDownloadComplete();

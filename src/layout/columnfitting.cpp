@@ -28,6 +28,12 @@ int widestLine(const QFontMetrics &metrics, QString text)
     return widest;
 }
 
+// The width a column needs for the text, in twips.
+int fittedWidth(const QFontMetrics &metrics, const QString &text)
+{
+    return widestLine(metrics, text) * TwipsPerPixel + 300;
+}
+
 void tellCannotFit()
 {
     Current<Dialogs>::get().information(u"提示"_s, u"由于您没有安装打印机系统无法自动调整宽度！"_s);
@@ -54,11 +60,21 @@ void fitColumns(GridView &grid, const QWidget &window)
             tellCannotFit();
             return;
         }
-        int widest = 0;
+        int width = fittedWidth(metrics, QString());
         for (int r = 0; r < cells.rows(); ++r)
-            widest = std::max(widest, widestLine(metrics, cells.text(r, c)));
-        grid.setColWidth(c, widest * TwipsPerPixel + 300);
+            width = std::max(width, fittedWidth(metrics, cells.text(r, c)));
+        grid.setColWidth(c, width);
     }
+}
+
+void widenToCaptions(GridView &grid, const QWidget &window)
+{
+    const Grid &cells = grid.grid();
+    if (cells.rows() == 0)
+        return;
+    const QFontMetrics metrics(window.font());
+    for (int c = 0; c < cells.cols(); ++c)
+        grid.setColWidth(c, std::max(grid.colWidth(c), fittedWidth(metrics, cells.text(0, c))));
 }
 
 } // namespace pagrion

@@ -13,4 +13,9 @@ class GridView;
 // told, and the widths set so far stay.
 void fitColumns(GridView &grid, const QWidget &window);
 
+// Widens every column whose caption (row 0) needs more room than the column
+// has, measured as fitColumns measures; the other widths stay. For captions
+// written after a fitting.
+void widenToCaptions(GridView &grid, const QWidget &window);
+
 } // namespace pagrion

@@ -138,6 +138,7 @@ void EditorWindow::addRows()
         grid().setRows(*rows);
         showGrid();
     }
+    AutoSet();
 }
 
 void EditorWindow::addCols()
@@ -147,6 +148,7 @@ void EditorWindow::addCols()
         grid().setCols(*cols);
         showGrid();
     }
+    AutoSet();
 }
 
 void EditorWindow::insertRecordedCell(int row, int col)

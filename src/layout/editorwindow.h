@@ -63,8 +63,10 @@ protected:
     void information(const QString &text) const;
     // Empties the grid's rows, runs load, redraws and fits the columns.
     void reloadGrid(const std::function<void()> &load);
-    // Sets the row or column count from an input box; a count that would
-    // leave fewer than 2 rows or 1 column is refused.
+    // Sets the row or column count from an input box, then AutoSet; a count
+    // that would leave fewer than 2 rows or 1 column is refused. The command
+    // runs AutoSet once more after it, and that fitting measures the
+    // captions the first one wrote into new columns.
     void addRows();
     void addCols();
 

@@ -15,8 +15,13 @@ public:
 
     // A message box with the information icon and an OK button.
     virtual void information(const QString &title, const QString &text) = 0;
-    // An OK/Cancel question; true on OK.
-    virtual bool question(const QString &title, const QString &text) = 0;
+    // Which button Enter presses in a question.
+    enum class DefaultButton { Ok, Cancel };
+
+    // An OK/Cancel question without an icon; true on OK. A question whose
+    // OK destroys data makes Cancel the default, so Enter does no harm.
+    virtual bool question(const QString &title, const QString &text,
+                          DefaultButton defaultButton = DefaultButton::Ok) = 0;
     // An input box; nullopt when cancelled, an empty string when confirmed empty.
     virtual std::optional<QString> input(const QString &title, const QString &prompt,
                                          const QString &initialText = {}) = 0;

@@ -12,10 +12,11 @@ void QtDialogs::information(const QString &title, const QString &text)
     QMessageBox::information(QApplication::activeWindow(), title, text);
 }
 
-bool QtDialogs::question(const QString &title, const QString &text)
+bool QtDialogs::question(const QString &title, const QString &text, DefaultButton defaultButton)
 {
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+    QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok | QMessageBox::Cancel,
                     QApplication::activeWindow());
+    box.setDefaultButton(defaultButton == DefaultButton::Cancel ? QMessageBox::Cancel : QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
 }
 

@@ -9,7 +9,7 @@ class QtDialogs final : public Dialogs
 {
 public:
     void information(const QString &title, const QString &text) override;
-    bool question(const QString &title, const QString &text) override;
+    bool question(const QString &title, const QString &text, DefaultButton defaultButton = DefaultButton::Ok) override;
     std::optional<QString> input(const QString &title, const QString &prompt,
                                  const QString &initialText) override;
     QString saveFile(const QString &title, const QString &folder, const QString &filter) override;

@@ -116,7 +116,7 @@ void Frmsysset::Form_Load()
 
 void Frmsysset::command1_Click()
 {
-    if (!Current<Dialogs>::get().question(windowTitle(), u"您确认清除数据？"_s))
+    if (!Current<Dialogs>::get().question(windowTitle(), u"您确认清除数据？"_s, Dialogs::DefaultButton::Cancel))
         return;
     const Status cleared = clearRecords();
     information(cleared ? u"数据清理成功！"_s : cleared.error());

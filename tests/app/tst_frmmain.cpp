@@ -3,18 +3,21 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 
 #include "about/frmabout.h"
 #include "about/frmnews.h"
 #include "app/frmmain.h"
 #include "engine/pageloader.h"
 #include "chrome/skinnedframe.h"
+#include "platform/qttranslations.h"
 #include "platform/rowtextedit.h"
 #include "support/fakeplatform.h"
 
@@ -37,6 +40,48 @@ QString captionOf(QWidget *control)
     return {};
 }
 
+// Real input goes to the top-level window, which hands it to the widget
+// under the pointer or with the focus, as the window system does.
+QPoint inWindow(QWidget *widget, QPoint at)
+{
+    return widget->mapTo(widget->window(), at);
+}
+
+QPoint centreOf(QWidget *widget)
+{
+    return inWindow(widget, widget->rect().center());
+}
+
+// A point of the panel with no control on it.
+QPoint bareSpotOf(QWidget *panel)
+{
+    for (int y = 2; y < panel->height() - 2; y += 3) {
+        for (int x = 2; x < panel->width() - 2; x += 3) {
+            if (!panel->childAt(x, y))
+                return inWindow(panel, {x, y});
+        }
+    }
+    return {};
+}
+
+// Records which widgets the application asked for their tool tip.
+class ToolTipRequests final : public QObject
+{
+public:
+    ToolTipRequests() { qApp->installEventFilter(this); }
+    QList<QObject *> receivers;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::ToolTip)
+            receivers << watched;
+        return false;
+    }
+};
+
+const QString PanelTip = u"单击右键显示操作流程信息"_s;
+
 } // namespace
 
 class TestFrmMain : public QObject
@@ -49,7 +94,25 @@ private:
     FrmMain *window = nullptr;
     int quits = 0;
 
+    void showActive()
+    {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+
+    // Rests the pointer on the spot until the window asks the widget there
+    // for its tip; returns the tip then shown, if any.
+    QString toolTipAt(QWidget *widget, QPoint spot)
+    {
+        ToolTipRequests requests;
+        QTest::mouseMove(window->windowHandle(), spot);
+        [&] { QTRY_VERIFY(requests.receivers.contains(widget)); }();
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+
 private Q_SLOTS:
+    void initTestCase() { installQtTranslations(interfaceLocale()); }
+
     void init()
     {
         platform = std::make_unique<FakePlatform>();
@@ -141,16 +204,17 @@ private Q_SLOTS:
         for (QAction *tool : window->ActiveBar21->actions())
             tools << tool->text();
         QCOMPARE(tools, (QStringList{u"退出系统"_s, u"系统设置"_s, u"网页测试"_s, u"系统帮助"_s, u"关于我们"_s,
-                                     u"版本检测"_s}));
+                                     u"版本检测"_s, u"网页预览"_s}));
     }
 
-    void rightClickShowsTheProcedure()
+    void rightClickShowsTheProcedureOnPanelsOnly()
     {
-        window->show();
-        QTest::mouseClick(window->Frame4, Qt::LeftButton);
+        showActive();
+        QWindow *input = window->windowHandle();
+        QTest::mouseClick(input, Qt::LeftButton, {}, bareSpotOf(window->Frame4));
         QVERIFY(platform->dialogs.calls.isEmpty());
 
-        QTest::mouseClick(window->Frame4, Qt::RightButton);
+        QTest::mouseClick(input, Qt::RightButton, {}, bareSpotOf(window->Frame4));
         QCOMPARE(platform->dialogs.calls.size(), 1);
         const auto call = platform->dialogs.calls.first();
         QCOMPARE(call.title, u"Pagrion"_s);
@@ -160,8 +224,34 @@ private Q_SLOTS:
         QCOMPARE(lines.last(), u"第九步：开始批量采集点击[批量采集]。"_s);
         QVERIFY(!call.text.endsWith(u'\n'));
 
-        QTest::mouseClick(window->Picture1, Qt::RightButton);
-        QCOMPARE(platform->dialogs.calls.size(), 2);
+        QTest::mouseClick(input, Qt::RightButton, {}, bareSpotOf(window->Picture1));
+        QTest::mouseClick(input, Qt::RightButton, {}, bareSpotOf(window->Frame6));
+        QCOMPARE(platform->dialogs.calls.size(), 3);
+
+        // Controls on the panels keep a right click to themselves; a text box
+        // shows its own edit menu, in Chinese.
+        for (QWidget *control : {static_cast<QWidget *>(window->command1), static_cast<QWidget *>(window->Combo1),
+                                 static_cast<QWidget *>(window->Label1), static_cast<QWidget *>(window->Label4),
+                                 static_cast<QWidget *>(window->Text2)})
+            QTest::mouseClick(input, Qt::RightButton, {}, centreOf(control));
+        QCOMPARE(platform->dialogs.calls.size(), 3);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QStringList items;
+        for (QAction *action : menu->actions())
+            items << action->text();
+        const QString menuText = items.join(u", "_s);
+        QVERIFY2(menuText.contains(u"复制(&C)"_s) && menuText.contains(u"全选"_s), qPrintable(menuText));
+        menu->close();
+    }
+
+    void onlyThePanelsShowThePanelTip()
+    {
+        showActive();
+        QVERIFY(toolTipAt(window->command1, centreOf(window->command1)) != PanelTip);
+        QVERIFY(toolTipAt(window->Combo1, centreOf(window->Combo1)) != PanelTip);
+        QVERIFY(toolTipAt(window->Label5, centreOf(window->Label5)) != PanelTip);
+        QCOMPARE(toolTipAt(window->Frame4, bareSpotOf(window->Frame4)), PanelTip);
     }
 
     void busyAndIdleSwitching()
@@ -273,13 +363,19 @@ private Q_SLOTS:
         QCOMPARE(platform->connection.calls, 0);
     }
 
-    void enterInTheAddressBoxOpens()
+    void enterInTheAddressBoxOpensATypedAddress()
     {
-        window->show();
-        window->Text1->setEditText(u"http://example.test/enter"_s);
+        showActive();
+        QWindow *input = window->windowHandle();
+        QTest::mouseClick(input, Qt::LeftButton, {}, centreOf(window->Text1));
+        QTRY_VERIFY(window->Text1->hasFocus());
+        const QString typed = u"http://example.test/enter"_s;
+        for (QChar c : typed)
+            QTest::keyClick(input, c.toLatin1());
+        QCOMPARE(window->Text1->currentText(), typed);
         QTimer::singleShot(0, browser, [&] { browser->finishLoad(); });
-        QTest::keyClick(window->Text1->lineEdit(), Qt::Key_Return);
-        QCOMPARE(browser->navigated, QStringList{u"http://example.test/enter"_s});
+        QTest::keyClick(input, Qt::Key_Return);
+        QCOMPARE(browser->navigated, QStringList{typed});
     }
 
     void aBrowserThatNeverAnswersDoesNotHangOpen()

@@ -1,7 +1,9 @@
 #include <memory>
 
+#include <QFontMetrics>
 #include <QRadioButton>
 #include <QTest>
+#include <QToolBar>
 
 #include "layout/frmsetgrid.h"
 #include "layout/layouts.h"
@@ -138,6 +140,25 @@ private Q_SLOTS:
         QTEST(grid().cols(), "cols");
         QCOMPARE(dialogs->calls.value(0).title, u"表格排版"_s);
         QCOMPARE(grid().text(0, grid().cols() - 1), u"第"_s + QString::number(grid().cols()) + u"列"_s);
+    }
+
+    // The captions of added columns are written by the fitting inside the
+    // command and measured by the one after it, so none is cut short.
+    void addedColumnsFitTheirCaptions()
+    {
+        dialogs->inputAnswers.push_back(u"2"_s);
+        QAction *tool = nullptr;
+        for (QAction *action : window->ActiveBar21->actions())
+            tool = action->text() == u"增加列" ? action : tool;
+        QWidget *button = window->ActiveBar21->widgetForAction(tool);
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                          button->mapTo(window.get(), button->rect().center()));
+        QCOMPARE(grid().cols(), 22);
+        const QFontMetrics metrics(window->font());
+        for (int c : {0, 20, 21}) {
+            QCOMPARE(window->MSFlexGrid1->colWidth(c),
+                     metrics.horizontalAdvance(u"第%1列"_s.arg(c + 1)) * TwipsPerPixel + 300);
+        }
     }
 
     void save()

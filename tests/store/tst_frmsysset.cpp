@@ -110,6 +110,8 @@ private Q_SLOTS:
         QCOMPARE(dialogs->calls.size(), 1);
         QCOMPARE(dialogs->calls.at(0).kind, u"question"_s);
         QCOMPARE(dialogs->calls.at(0).text, u"您确认清除数据？"_s);
+        // Enter in the box must not empty the results by accident.
+        QCOMPARE(dialogs->calls.at(0).defaultButton, Dialogs::DefaultButton::Cancel);
         QCOMPARE(datalist(), (QStringList{u"甲"_s, u"乙"_s}));
 
         dialogs->questionAnswers.push_back(true);

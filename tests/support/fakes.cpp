@@ -9,9 +9,9 @@ void FakeDialogs::information(const QString &title, const QString &text)
     calls.append({u"information"_s, title, text});
 }
 
-bool FakeDialogs::question(const QString &title, const QString &text)
+bool FakeDialogs::question(const QString &title, const QString &text, DefaultButton defaultButton)
 {
-    calls.append({u"question"_s, title, text});
+    calls.append({u"question"_s, title, text, defaultButton});
     if (questionAnswers.empty())
         return false;
     const bool answer = questionAnswers.front();

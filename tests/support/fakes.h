@@ -27,10 +27,11 @@ public:
         QString kind; // "information", "question", "input" or "saveFile"
         QString title;
         QString text; // message, prompt, or for saveFile the folder and filter joined by '\n'
+        DefaultButton defaultButton = DefaultButton::Ok; // of a question
     };
 
     void information(const QString &title, const QString &text) override;
-    bool question(const QString &title, const QString &text) override;
+    bool question(const QString &title, const QString &text, DefaultButton defaultButton = DefaultButton::Ok) override;
     std::optional<QString> input(const QString &title, const QString &prompt,
                                  const QString &initialText) override;
     QString saveFile(const QString &title, const QString &folder, const QString &filter) override;

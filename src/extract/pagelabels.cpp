@@ -1,0 +1,257 @@
+#include "extract/pagelabels.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "core/textrules.h"
+#include "extract/classlist.h"
+#include "extract/rowtext.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+// Run in a script world of the program's own, where the page's scripts can
+// reach neither its variables nor the console it writes to. %1 is the
+// configuration as a JSON object: token, tag, prefix.
+const QString LabelScript = uR"js(
+(function (config) {
+    'use strict';
+    var MaxText = 200, LabelHeight = 16;
+    var Colours = ['#c62828', '#1565c0', '#2e7d32', '#6a1b9a'];
+    var Css = ':host { all: initial; }'
+        + '.box { position: absolute; box-sizing: border-box; border: 2px solid; pointer-events: none; }'
+        + '.box.hot { background: rgba(255, 193, 7, 0.3); }'
+        + '.label { position: absolute; pointer-events: auto; cursor: pointer; box-sizing: border-box;'
+        + ' height: 16px; padding: 0 4px; border-radius: 3px; color: #fff; white-space: nowrap;'
+        + ' font: 12px/16px sans-serif; opacity: 0.9; }'
+        + '.label:hover { opacity: 1; outline: 2px solid #000; }';
+
+    if (window.__pagrionLabels)
+        window.__pagrionLabels.stop();
+    var root = document.documentElement;
+    if (!root)
+        return;
+
+    var host = document.createElement('pagrion-labels');
+    host.style.cssText = 'all: initial; position: absolute; left: 0; top: 0; width: 0; height: 0;'
+        + ' overflow: visible; z-index: 2147483647; display: block;';
+    var shadow = host.attachShadow({mode: 'closed'});
+    try {
+        var sheet = new CSSStyleSheet();
+        sheet.replaceSync(Css);
+        shadow.adoptedStyleSheets = [sheet];
+    } catch (e) {
+        var style = document.createElement('style');
+        style.textContent = Css;
+        shadow.appendChild(style);
+    }
+    var layer = document.createElement('div');
+    shadow.appendChild(layer);
+
+    var elements = document.getElementsByTagName(config.tag);
+    var marks = [], reportedCount = -1, timer = 0, lastLayout = '';
+
+    function send(message) {
+        console.log(config.token + JSON.stringify(message));
+    }
+    function trimSpaces(text) {
+        return text.replace(/^ +| +$/g, '');
+    }
+    function textOf(element) {
+        return typeof element.innerText === 'string' ? element.innerText : element.textContent;
+    }
+    // What the analysis shows first for the element: a table's first row,
+    // its cells separated by "｜", or the element's own text.
+    function firstCells(element) {
+        if (!config.tables)
+            return trimSpaces(textOf(element));
+        var rows = element.rows || [];
+        if (!rows.length)
+            return '';
+        var cells = [];
+        for (var c = 0; c < rows[0].cells.length; c++)
+            cells.push(trimSpaces(textOf(rows[0].cells[c])));
+        return cells.join('｜');
+    }
+    function depthOf(element) {
+        var depth = 0;
+        for (var parent = element.parentElement; parent; parent = parent.parentElement) {
+            if (parent.localName === config.tag)
+                depth++;
+        }
+        return depth;
+    }
+    function makeMark(index) {
+        var box = document.createElement('div'), label = document.createElement('div');
+        box.className = 'box';
+        label.className = 'label';
+        label.textContent = config.prefix + index;
+        label.addEventListener('click', function (event) {
+            event.preventDefault();
+            event.stopPropagation();
+            send({kind: 'picked', index: index});
+        });
+        label.addEventListener('mouseenter', function () { box.classList.add('hot'); });
+        label.addEventListener('mouseleave', function () { box.classList.remove('hot'); });
+        ['mousedown', 'mouseup', 'dblclick'].forEach(function (type) {
+            label.addEventListener(type, function (event) { event.stopPropagation(); });
+        });
+        layer.appendChild(box);
+        layer.appendChild(label);
+        return {box: box, label: label, first: '', colour: ''};
+    }
+
+    function update(force) {
+        if (!host.isConnected)
+            root.appendChild(host);
+        var count = elements.length, fresh = count !== reportedCount;
+        // Nothing to move while the page keeps its size and its elements.
+        var layout = [count, root.scrollWidth, root.scrollHeight, window.innerWidth].join();
+        if (!fresh && !force && layout === lastLayout)
+            return;
+        lastLayout = layout;
+        while (marks.length > count) {
+            var gone = marks.pop();
+            gone.box.remove();
+            gone.label.remove();
+        }
+        while (marks.length < count)
+            marks.push(makeMark(marks.length));
+
+        // Read every box first and write after, so the page is laid out once.
+        var sx = window.scrollX, sy = window.scrollY, rects = [], widths = [];
+        for (var i = 0; i < count; i++) {
+            rects.push(elements[i].getBoundingClientRect());
+            if (fresh) {
+                marks[i].first = firstCells(elements[i]).slice(0, MaxText);
+                marks[i].label.title = config.prefix + i + '\n' + marks[i].first;
+                marks[i].colour = Colours[depthOf(elements[i]) % Colours.length];
+                marks[i].label.style.background = marks[i].colour;
+            }
+        }
+        for (var w = 0; w < count; w++)
+            widths.push(marks[w].label.offsetWidth);
+
+        // A label sits above its element's top left corner and moves right
+        // past labels already there, as those of nested tables would be.
+        var rowsTaken = {}, labels = [];
+        for (var k = 0; k < count; k++) {
+            var rect = rects[k], mark = marks[k], shown = rect.width > 0 || rect.height > 0;
+            mark.box.hidden = mark.label.hidden = !shown;
+            var left = rect.left + sx, top = rect.top + sy - LabelHeight;
+            if (top < 0)
+                top = rect.top + sy;
+            if (shown) {
+                var row = Math.round(top / LabelHeight), taken = rowsTaken[row] || (rowsTaken[row] = []);
+                for (var tries = 0; tries < 50; tries++) {
+                    var clash = taken.find(function (span) { return left < span[1] && span[0] < left + widths[k]; });
+                    if (!clash)
+                        break;
+                    left = clash[1] + 2;
+                }
+                taken.push([left, left + widths[k]]);
+                mark.box.style.cssText = 'left:' + (rect.left + sx) + 'px;top:' + (rect.top + sy) + 'px;width:'
+                    + rect.width + 'px;height:' + rect.height + 'px;border-color:' + mark.colour;
+                mark.label.style.left = left + 'px';
+                mark.label.style.top = top + 'px';
+            }
+            labels.push({name: config.prefix + k, shown: shown, first: mark.first,
+                         x: left - sx + widths[k] / 2, y: top - sy + LabelHeight / 2});
+        }
+        if (fresh) {
+            reportedCount = count;
+            send({kind: 'labelled', labels: labels});
+        }
+    }
+
+    function onResize() { update(true); }
+    window.addEventListener('resize', onResize);
+    // Pages change after they have loaded (images, scripts): follow them.
+    timer = setInterval(function () { update(false); }, 1000);
+    window.__pagrionLabels = {
+        stop: function () {
+            clearInterval(timer);
+            window.removeEventListener('resize', onResize);
+            host.remove();
+            window.__pagrionLabels = null;
+        }
+    };
+    update(true);
+})(%1);
+)js"_s;
+
+} // namespace
+
+PageLabeller::PageLabeller(QString token)
+    : m_token(std::move(token))
+{
+}
+
+void PageLabeller::setClassValue(const QString &classValue)
+{
+    const QString tag = classValue.toLower();
+    m_tagName = tag == TableClass ? QString() : tag;
+}
+
+QString PageLabeller::labelName(int index) const
+{
+    return tableMode() ? elementName(index) : rowName(elementName(1), index);
+}
+
+QString PageLabeller::script() const
+{
+    // A name is a stem and the index; the page draws the stem and counts.
+    QString prefix = labelName(0);
+    prefix.chop(1);
+    const QJsonObject config{
+        {u"token"_s, m_token},
+        {u"tables"_s, tableMode()},
+        {u"tag"_s, tableMode() ? TableClass : m_tagName},
+        {u"prefix"_s, prefix},
+    };
+    return LabelScript.arg(QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact)));
+}
+
+std::optional<LabelReport> PageLabeller::read(const QString &consoleMessage) const
+{
+    if (m_token.isEmpty() || !consoleMessage.startsWith(m_token))
+        return std::nullopt;
+    const QJsonDocument json = QJsonDocument::fromJson(consoleMessage.mid(m_token.size()).toUtf8());
+    const QJsonObject message = json.object();
+    const QString kind = message.value(u"kind"_s).toString();
+    LabelReport report;
+    if (kind == u"picked") {
+        report.kind = LabelReport::Kind::Picked;
+        report.index = message.value(u"index"_s).toInt(-1);
+        if (report.index < 0)
+            return std::nullopt;
+        return report;
+    }
+    if (kind != u"labelled")
+        return std::nullopt;
+    report.kind = LabelReport::Kind::Labelled;
+    for (const QJsonValue &value : message.value(u"labels"_s).toArray()) {
+        const QJsonObject label = value.toObject();
+        report.labels.append({label.value(u"name"_s).toString(), label.value(u"shown"_s).toBool(),
+                              label.value(u"first"_s).toString(),
+                              QPointF(label.value(u"x"_s).toDouble(), label.value(u"y"_s).toDouble())});
+    }
+    return report;
+}
+
+QString addName(const QString &list, const QString &name)
+{
+    if (NameList(list).contains(name))
+        return list;
+    if (trimSpaces(list).isEmpty())
+        return name;
+    if (list.endsWith(CellSeparator))
+        return list + name;
+    return list + CellSeparator + name;
+}
+
+} // namespace pagrion
