@@ -13,6 +13,7 @@
 
 #include "engine/errorpages.h"
 #include "engine/htmldocument.h"
+#include "engine/pageaddress.h"
 #include "engine/webenginedocument.h"
 
 using namespace Qt::StringLiterals;
@@ -56,6 +57,15 @@ protected:
         return shown() && QWebEnginePage::javaScriptPrompt(origin, message, defaultValue, result);
     }
 
+    // What the user opens is loaded; a page itself leads only to the web.
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        if (!isMainFrame || type == NavigationTypeTyped || type == NavigationTypeBackForward
+            || type == NavigationTypeReload)
+            return true;
+        return type == NavigationTypeRedirect ? isWebAddress(url) : mayFollow(this->url(), url);
+    }
+
 private:
     bool shown() const
     {
@@ -63,6 +73,57 @@ private:
         return view && view->isVisible() && !view->testAttribute(Qt::WA_DontShowOnScreen);
     }
 };
+
+// Chromium's own error numbers for the failures a user can tell apart.
+std::optional<LoadFailure> connectionFailure(int error, const QUrl &url, const QString &text)
+{
+    switch (error) {
+    case -7:   // TIMED_OUT
+    case -118: // CONNECTION_TIMED_OUT
+        return LoadFailure::timeout();
+    case -102: // CONNECTION_REFUSED
+        return LoadFailure::connectionRefused();
+    case -100: // CONNECTION_CLOSED
+    case -101: // CONNECTION_RESET
+    case -103: // CONNECTION_ABORTED
+    case -324: // EMPTY_RESPONSE
+        return LoadFailure::connectionReset();
+    case -105: // NAME_NOT_RESOLVED
+    case -137: // NAME_RESOLUTION_FAILED
+        return LoadFailure::hostNotFound(url.host());
+    case -310: // TOO_MANY_REDIRECTS
+        return LoadFailure::tooManyRedirects(PageLimits::DefaultMaxRedirects);
+    case -301: // DISALLOWED_URL_SCHEME
+    case -302: // UNKNOWN_URL_SCHEME
+    case -311: // UNSAFE_REDIRECT
+        return LoadFailure::refusedScheme(url);
+    case -330: // CONTENT_DECODING_FAILED
+        return LoadFailure::decompression(text);
+    case -354: // CONTENT_LENGTH_MISMATCH
+    case -355: // INCOMPLETE_CHUNKED_ENCODING
+        return LoadFailure::bodyCutShort();
+    case -6: // FILE_NOT_FOUND
+        return LoadFailure::network(u"找不到文件"_s);
+    default:
+        // The secure-connection errors lie between -107 and -199.
+        if (error <= -107 && error >= -199)
+            return LoadFailure::tls(text);
+        return std::nullopt;
+    }
+}
+
+LoadFailure loadFailure(const QWebEngineLoadingInfo &info, const QUrl &url)
+{
+    switch (info.errorDomain()) {
+    case QWebEngineLoadingInfo::HttpStatusCodeDomain:
+        return LoadFailure::httpStatus(info.errorCode());
+    case QWebEngineLoadingInfo::CertificateErrorDomain:
+        return LoadFailure::tls(info.errorString());
+    default:
+        return connectionFailure(info.errorCode(), url, info.errorString())
+            .value_or(LoadFailure::network(info.errorString()));
+    }
+}
 
 bool isLoadableScheme(const QString &scheme)
 {
@@ -150,7 +211,7 @@ void WebEngineBrowser::Navigate(const QString &address)
     m_tracking = false;
 
     if (!url.isValid() || !isLoadableScheme(url.scheme())) {
-        endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false);
+        endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false, LoadFailure::refusedScheme(url));
         return;
     }
     // A jump within the page shown loads nothing, so no end would be reported.
@@ -216,9 +277,10 @@ void WebEngineBrowser::onLoadEnded(const QWebEngineLoadingInfo &info)
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
         if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
-            endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false);
+            endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false, loadFailure(info, url));
         else if (info.isErrorPage())
-            endLater(parseHtmlDocument(httpErrorPageHtml(info.errorCode()), url), url, false);
+            endLater(parseHtmlDocument(httpErrorPageHtml(info.errorCode()), url), url, false,
+                     LoadFailure::httpStatus(info.errorCode()));
         else
             endHttpError(info.errorCode(), url);
         break;
@@ -246,9 +308,9 @@ void WebEngineBrowser::endHttpError(int status, const QUrl &url)
             if (generation != m_generation)
                 return;
             if (html.toString() == u"<html><head></head><body></body></html>")
-                endLater(parseHtmlDocument(httpErrorPageHtml(status), url), url, false);
+                endLater(parseHtmlDocument(httpErrorPageHtml(status), url), url, false, LoadFailure::httpStatus(status));
             else
-                endLater(liveDocument(m_page, readLimitMs()), url, true);
+                endLater(liveDocument(m_page, readLimitMs()), url, true, LoadFailure::httpStatus(status));
         });
 }
 
@@ -290,22 +352,24 @@ void WebEngineBrowser::onTimeLimit()
     m_tracking = false;
     if (m_pageLoading)
         m_page->triggerAction(QWebEnginePage::Stop);
-    finish(parseHtmlDocument(unreachablePageHtml(), m_pendingUrl), m_pendingUrl, false);
+    finish(parseHtmlDocument(unreachablePageHtml(), m_pendingUrl), m_pendingUrl, false, LoadFailure::timeout());
 }
 
-void WebEngineBrowser::endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage)
+void WebEngineBrowser::endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
+                                std::optional<LoadFailure> failure)
 {
     const quint64 generation = m_generation;
     QMetaObject::invokeMethod(
         this,
-        [this, generation, document = std::move(document), url, showsPage] {
+        [this, generation, document = std::move(document), url, showsPage, failure = std::move(failure)] {
             if (generation == m_generation)
-                finish(document, url, showsPage);
+                finish(document, url, showsPage, failure);
         },
         Qt::QueuedConnection);
 }
 
-void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage)
+void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
+                              std::optional<LoadFailure> failure)
 {
     ++m_generation;
     m_timeLimit.stop();
@@ -314,7 +378,7 @@ void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QU
     m_document = std::move(document);
     m_showsPage = showsPage;
     m_url = url;
-    loadEnded();
+    loadEnded(std::move(failure));
     if (m_startedMeanwhile && m_pageLoading && !Busy())
         beginPageLoad();
 }

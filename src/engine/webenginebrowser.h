@@ -26,7 +26,8 @@ namespace pagrion {
 // script or meta refresh moving on, a click in a shown view) report Busy and
 // DownloadComplete like loads started by Navigate. A page's request for a new
 // window is put to NewWindow2; unless a receiver cancels it, the page opens
-// in a window of its own.
+// in a window of its own. A page leads its main frame only to web addresses
+// (redirects, refreshes, scripts, links); what Navigate is given still opens.
 class WebEngineBrowser final : public Browser
 {
     Q_OBJECT
@@ -62,9 +63,11 @@ private:
     void onTimeLimit();
     void endHttpError(int status, const QUrl &url);
     // Ends the load from the event loop unless another has begun meanwhile.
-    void endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage);
+    void endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
+                  std::optional<LoadFailure> failure = std::nullopt);
     // showsPage: the document reads the page itself, not an error page in its place.
-    void finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage);
+    void finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
+                std::optional<LoadFailure> failure = std::nullopt);
     int readLimitMs() const;
 
     QPointer<QWebEngineView> m_view;
