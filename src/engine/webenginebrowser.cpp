@@ -1,6 +1,7 @@
 #include "engine/webenginebrowser.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
@@ -10,6 +11,7 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include "engine/errorpages.h"
 #include "engine/htmldocument.h"
@@ -125,6 +127,14 @@ LoadFailure loadFailure(const QWebEngineLoadingInfo &info, const QUrl &url)
     }
 }
 
+// Where windows reach a screen. The offscreen platform shows nothing, and
+// cannot nest one native window in another either.
+bool windowSystemShowsWindows()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == u"xcb" || platform.startsWith(u"wayland");
+}
+
 bool isLoadableScheme(const QString &scheme)
 {
     // Chromium hands other schemes to other programs; here they lead nowhere.
@@ -137,6 +147,8 @@ bool isLoadableScheme(const QString &scheme)
 WebEngineBrowser::WebEngineBrowser(QObject *parent)
     : Browser(parent), m_view(new QWebEngineView), m_document(parseHtmlDocument(QString()))
 {
+    if (windowSystemShowsWindows())
+        m_parking = new QWindow;
     QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
     profile->setHttpAcceptLanguage(u"zh-CN,zh;q=0.9,en;q=0.5"_s);
     m_page = new QuietPage(profile, this);
@@ -152,8 +164,9 @@ WebEngineBrowser::WebEngineBrowser(QObject *parent)
     m_view->setAttribute(Qt::WA_DontShowOnScreen);
     // Counted as shown, it would otherwise keep the program open after its last window.
     m_view->setAttribute(Qt::WA_QuitOnClose, false);
-    m_view->show();
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->installEventFilter(this);
+    m_view->show();
 
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
         if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
@@ -181,6 +194,7 @@ WebEngineBrowser::~WebEngineBrowser()
     // The view goes before its page, wherever a window has put it.
     delete m_view;
     delete m_page;
+    delete m_parking;
 }
 
 QWebEngineView *WebEngineBrowser::view() const
@@ -190,11 +204,20 @@ QWebEngineView *WebEngineBrowser::view() const
 
 bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched != m_view)
+        return Browser::eventFilter(watched, event);
     // Taken into a window: from now on it is seen whenever that window is.
-    if (watched == m_view && event->type() == QEvent::ParentChange && m_view->parentWidget()) {
+    if (event->type() == QEvent::ParentChange && m_view->parentWidget()) {
+        m_view->setContextMenuPolicy(Qt::DefaultContextMenu);
         m_view->setAttribute(Qt::WA_DontShowOnScreen, false);
         m_view->show();
     }
+    // The engine shows the view's native window whatever WA_DontShowOnScreen
+    // says, and makes it anew when it starts drawing. Each time, the window is
+    // parked inside one that is never shown: it draws, and its page counts as
+    // visible, but no screen, window manager or task bar ever sees it.
+    if (event->type() == QEvent::WinIdChange && m_parking && m_view->isWindow() && m_view->windowHandle())
+        m_view->windowHandle()->setParent(m_parking);
     return Browser::eventFilter(watched, event);
 }
 

@@ -14,6 +14,7 @@ class QWebEngineLoadingInfo;
 class QWebEngineNewWindowRequest;
 class QWebEnginePage;
 class QWebEngineView;
+class QWindow;
 
 namespace pagrion {
 
@@ -45,8 +46,9 @@ public:
     // Where the document shown came from, after redirects.
     QUrl url() const { return m_url; }
 
-    // The view that shows the pages. The browser keeps it off screen, where it
-    // still gives the pages a desktop's size to lay out in; a window that
+    // The view that shows the pages. The browser keeps it off screen and out
+    // of the task bar, where it still gives the pages a desktop's size to lay
+    // out in and draws their animation frames; a window that
     // displays the pages puts it in its layout and so takes it over (null
     // once that window is gone).
     QWebEngineView *view() const;
@@ -71,6 +73,8 @@ private:
     int readLimitMs() const;
 
     QPointer<QWebEngineView> m_view;
+    // Never shown: holds the view's native window while the view is the browser's own.
+    QWindow *m_parking = nullptr;
     QWebEnginePage *m_page;
     QList<QPointer<QWebEngineView>> m_popups;
     QTimer m_timeLimit;
