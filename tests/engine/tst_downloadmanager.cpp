@@ -42,10 +42,7 @@ LoadResult fetch(DownloadManager &manager, const QString &address, const PageLim
 
 TestHttpServer::Route answer(int status, const QByteArray &body = "<p>ok</p>")
 {
-    TestHttpServer::Route route;
-    route.status = status;
-    route.body = body;
-    return route;
+    return TestHttpServer::page(body, status);
 }
 
 // A path of its own for each row of a data-driven test.

@@ -19,14 +19,6 @@ constexpr int DripTimeLimitMs = 2'500;
 
 using Setup = std::function<QString(TestHttpServer &)>;
 
-TestHttpServer::Route answer(const QByteArray &body)
-{
-    TestHttpServer::Route route;
-    route.headers.append({QByteArray("Content-Type"), QByteArray("text/html")});
-    route.body = body;
-    return route;
-}
-
 // A chain of redirects /chain/<name>/0 -> 1 -> ... -> hops, which is a page.
 QString chain(TestHttpServer &server, const QString &name, int hops)
 {
@@ -58,7 +50,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("timeLimitMs");
 
         QTest::newRow("endless body") << Setup([](TestHttpServer &server) {
-            auto route = answer(QByteArray("<tr><td>row</td></tr>").repeated(3000));
+            auto route = TestHttpServer::page(QByteArray("<tr><td>row</td></tr>").repeated(3000));
             route.repeat = 0;
             server.setRoute(u"/endless"_s, route);
             return server.url(u"/endless"_s);
@@ -66,7 +58,7 @@ private Q_SLOTS:
 
         QTest::newRow("compression bomb") << Setup([](TestHttpServer &server) {
             // A gigabyte of zeros in a megabyte: one packed member sent a hundred times.
-            auto route = answer(compressed(QByteArray(10 << 20, '\0'), Compression::Gzip));
+            auto route = TestHttpServer::page(compressed(QByteArray(10 << 20, '\0'), Compression::Gzip));
             route.headers.append({QByteArray("Content-Encoding"), QByteArray("gzip")});
             route.repeat = 100;
             server.setRoute(u"/bomb"_s, route);
@@ -86,21 +78,21 @@ private Q_SLOTS:
                                       << int(Kind::TooManyRedirects) << 21 << Browser::DefaultTimeLimitMs;
 
         QTest::newRow("a byte a second") << Setup([](TestHttpServer &server) {
-            auto route = answer("<table><tr><td>slow</td></tr></table>");
+            auto route = TestHttpServer::page("<table><tr><td>slow</td></tr></table>");
             route.dripMs = 1'000;
             server.setRoute(u"/drip"_s, route);
             return server.url(u"/drip"_s);
         }) << int(Kind::Timeout) << 1 << DripTimeLimitMs;
 
         QTest::newRow("body cut short") << Setup([](TestHttpServer &server) {
-            auto route = answer(QByteArray("<table>") + QByteArray("<tr><td>row</td></tr>").repeated(500));
+            auto route = TestHttpServer::page(QByteArray("<table>") + QByteArray("<tr><td>row</td></tr>").repeated(500));
             route.cutAfter = 4'000;
             server.setRoute(u"/cut"_s, route);
             return server.url(u"/cut"_s);
         }) << int(Kind::BodyCutShort) << 1 << Browser::DefaultTimeLimitMs;
 
         QTest::newRow("head without end") << Setup([](TestHttpServer &server) {
-            auto route = answer("<p>never</p>");
+            auto route = TestHttpServer::page("<p>never</p>");
             for (int i = 0; i < 5'000; ++i)
                 route.headers.append({"X-Filler-" + QByteArray::number(i), QByteArray(100, 'x')});
             server.setRoute(u"/head"_s, route);

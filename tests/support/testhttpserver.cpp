@@ -114,11 +114,18 @@ void TestHttpServer::setRoutes(const QString &path, QList<Route> routes)
     m_answers.remove(path);
 }
 
-void TestHttpServer::setPage(const QString &path, const QByteArray &body, const QByteArray &contentType, int delayMs)
+TestHttpServer::Route TestHttpServer::page(const QByteArray &body, int status, const QByteArray &contentType)
 {
     Route route;
+    route.status = status;
     route.headers.append({QByteArrayLiteral("Content-Type"), contentType});
     route.body = body;
+    return route;
+}
+
+void TestHttpServer::setPage(const QString &path, const QByteArray &body, const QByteArray &contentType, int delayMs)
+{
+    Route route = page(body, 200, contentType);
     route.delayMs = delayMs;
     setRoute(path, std::move(route));
 }

@@ -67,6 +67,10 @@ public:
     // The full address of a path on this server ("/a?b=1" gives http://127.0.0.1:port/a?b=1).
     QString url(const QString &path) const;
 
+    // An answer with this body and status.
+    static Route page(const QByteArray &body, int status = 200,
+                      const QByteArray &contentType = QByteArrayLiteral("text/html; charset=utf-8"));
+
     // A route answers requests whose path and query equal `path`, or whose
     // path alone does when no route has the query too.
     void setRoute(const QString &path, Route route);
