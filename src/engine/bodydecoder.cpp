@@ -1,5 +1,6 @@
 #include "engine/bodydecoder.h"
 
+#include <algorithm>
 #include <array>
 
 #include <zlib.h>
@@ -112,6 +113,9 @@ bool BodyDecoder::append(const char *data, qint64 size)
         m_body.clear();
         return fail(LoadFailure::bodyTooLarge(m_maxBytes));
     }
+    // Growing by doubling could reserve twice the limit just below it.
+    if (m_maxBytes > 0 && m_body.size() + size > m_body.capacity())
+        m_body.reserve(std::min(m_maxBytes, std::max(2 * m_body.capacity(), m_body.size() + size)));
     m_body.append(data, size);
     return true;
 }

@@ -50,7 +50,6 @@ class PageDownload final : public QObject
 public:
     ~PageDownload() override;
 
-    const PageRequest &request() const { return m_request; }
     bool isFinished() const { return m_finished; }
     // The outcome, once finished.
     const LoadResult &result() const { return m_result; }

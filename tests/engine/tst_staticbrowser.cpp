@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "engine/downloadmanager.h"
 #include "engine/staticbrowser.h"
 #include "support/testhttpserver.h"
 
@@ -228,6 +229,24 @@ private Q_SLOTS:
         QVERIFY2(bodyOf(browser).contains(shown), qPrintable(bodyOf(browser)));
         QCOMPARE(bodyOf(browser).contains(u"无法"_s), engineErrorPage);
         QCOMPARE(browser.failure()->reason, u"HTTP %1"_s.arg(status));
+    }
+
+    // One page at a time and no second try, unless a run asks for them.
+    void retriesOnlyWhenAsked()
+    {
+        TestHttpServer::Route busy;
+        busy.status = 503;
+        const auto flaky = QList<TestHttpServer::Route>{busy, TestHttpServer::page("<p>second try</p>")};
+        m_server.setRoutes(u"/flaky"_s, flaky);
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(u"/flaky"_s)));
+        QCOMPARE(browser.failure()->reason, u"HTTP 503"_s);
+
+        m_server.setRoutes(u"/flaky"_s, flaky);
+        browser.downloads().setPolicy({.retries = 1, .firstBackoffMs = 50});
+        QVERIFY(load(browser, m_server.url(u"/flaky"_s)));
+        QVERIFY(!browser.failure());
+        QCOMPARE(bodyOf(browser), u"second try"_s);
     }
 
     void unreachable_data()
