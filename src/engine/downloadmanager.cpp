@@ -60,7 +60,12 @@ DownloadManager::DownloadManager(QObject *parent)
     m_clock.start();
 }
 
-DownloadManager::~DownloadManager() = default;
+DownloadManager::~DownloadManager()
+{
+    // The connections and cookies of the loads under way go with the manager.
+    for (PageDownload *download : std::as_const(m_downloads))
+        download->m_fetch.reset();
+}
 
 void DownloadManager::setPolicy(const LoadPolicy &policy)
 {
@@ -74,6 +79,7 @@ std::unique_ptr<PageDownload> DownloadManager::download(const PageRequest &reque
 {
     std::unique_ptr<PageDownload> download(new PageDownload(*this, request, hostKeyOf(request.url)));
     PageDownload *raw = download.get();
+    m_downloads.insert(raw);
     connect(&raw->m_backoff, &QTimer::timeout, this, [this, raw] { enqueue(raw, true); });
     enqueue(raw, false);
     return download;
@@ -179,6 +185,7 @@ void DownloadManager::release(const QString &hostKey)
 
 void DownloadManager::forget(PageDownload *download)
 {
+    m_downloads.remove(download);
     if (download->m_fetch) {
         download->m_fetch.reset();
         release(download->m_hostKey);

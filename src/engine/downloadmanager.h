@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 #include "engine/loadresult.h"
@@ -41,7 +42,8 @@ struct LoadPolicy
 };
 
 // One load handed to the manager. It ends once with finished(), from the
-// event loop; destroying it drops the load, queued or under way.
+// event loop; destroying it drops the load, queued or under way. One that
+// outlives its manager never ends.
 class PageDownload final : public QObject
 {
     Q_OBJECT
@@ -124,6 +126,7 @@ private:
     QNetworkCookieJar *m_cookies;
     LoadPolicy m_policy;
     QHash<QString, HostQueue> m_hosts;
+    QSet<PageDownload *> m_downloads; // every download not yet destroyed
     QElapsedTimer m_clock;
 };
 
