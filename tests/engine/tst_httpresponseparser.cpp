@@ -99,24 +99,6 @@ private Q_SLOTS:
         QVERIFY(!parser.error().isEmpty());
         QVERIFY(!parser.finishAtClose());
     }
-
-    void answersCutShortAreNotComplete_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("in the head") << QByteArray("HTTP/1.1 200 OK\r\nContent-Le");
-        QTest::newRow("length not met") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nhalf");
-        QTest::newRow("between chunks") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nok\r\n");
-        QTest::newRow("inside a chunk") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n9\r\nhal");
-    }
-    void answersCutShortAreNotComplete()
-    {
-        QFETCH(QByteArray, bytes);
-        HttpResponseParser parser;
-        QByteArray body;
-        QVERIFY(parser.feed(bytes, body));
-        QVERIFY(!parser.complete());
-        QVERIFY(!parser.finishAtClose());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestHttpResponseParser)
