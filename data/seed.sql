@@ -38,6 +38,7 @@ INSERT INTO WebErr (WebErr) VALUES
   ('ed2k://'),
   ('magnet:?'),
   ('ftp://'),
+  ('file:'),
   ('news:'),
   ('about:blank');
 

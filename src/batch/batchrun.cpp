@@ -9,6 +9,7 @@
 #include "extract/extraction.h"
 #include "extract/writers.h"
 #include "engine/browser.h"
+#include "engine/pageaddress.h"
 #include "store/resultstore.h"
 
 using namespace Qt::StringLiterals;
@@ -123,7 +124,7 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
         m_host.message(u"该页面没有可搜索的信息。"_s);
         return endRun(End::Finished);
     }
-    if (!buildLinkPages(links))
+    if (!buildLinkPages(links, QUrl::fromUserInput(settings.address)))
         return endRun(End::Refused);
 
     if (!clearResultsIfAsked(settings))
@@ -133,7 +134,7 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
     return endRun(visitPages(settings));
 }
 
-bool BatchRun::buildLinkPages(const QStringList &links)
+bool BatchRun::buildLinkPages(const QStringList &links, const QUrl &startPage)
 {
     Progress &progress = m_host.progress();
     progress.start(int(std::min<qsizetype>(links.size(), std::numeric_limits<int>::max())));
@@ -141,7 +142,9 @@ bool BatchRun::buildLinkPages(const QStringList &links)
     const LinkFilter filter = LinkFilter::load();
     for (qsizetype j = 0; j < links.size(); ++j) {
         const QString link = trimSpaces(links[j]);
-        if (filter.allows(link))
+        // A page from the web never leads the run to local files or to
+        // data:, javascript: or ftp: addresses.
+        if (filter.allows(link) && mayFollow(startPage, QUrl(link)))
             m_pageList << link;
         if (j % EventsEvery == 0) {
             progress.setValue(int(j + 1));

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include "batch/pagerecords.h"
 #include "core/grid.h"
@@ -93,7 +94,7 @@ public:
 private:
     Outcome runParameter(const BatchSettings &settings);
     Outcome runLinks(const BatchSettings &settings);
-    bool buildLinkPages(const QStringList &links);
+    bool buildLinkPages(const QStringList &links, const QUrl &startPage);
     // Visits the page list; Finished, or why the run ended early.
     End visitPages(const BatchSettings &settings);
     // Finished for a page done or skipped, otherwise why the run ends.

@@ -73,8 +73,9 @@ int runBatch(const QStringList &arguments)
     CommandLine commandLine(
         u"pagrion-cli batch --site 网址 (--pattern 地址模式 --from 起始值 --to 结束值 | --links 起始网页) [选项]"_s,
         u"批量采集：按网址保存的采集设置提取每个网页，用保存的排版或字段生成记录，追加到结果数据库 data/data.mdb。"
-        u"按 Ctrl+C 停止：正在打开的网页不保存，已存入的记录保留。\n"
-        u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，130 被 Ctrl+C 停止。"_s);
+        u"按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留。\n"
+        u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，130 被 Ctrl+C 停止，"
+        u"143 被 SIGTERM 停止。"_s);
     QCommandLineParser &parser = commandLine.parser();
     const BatchOptions options;
     parser.addOptions({options.site, options.pattern, options.from, options.to, options.links, options.fields,
@@ -110,7 +111,7 @@ int runBatch(const QStringList &arguments)
     PageLoader loader(*browser);
     TerminalBatchHost host(loader);
     StopSignal stopSignal;
-    QObject::connect(&stopSignal, &StopSignal::stopRequested, &loader, [&host] { host.stop(); });
+    QObject::connect(&stopSignal, &StopSignal::stopRequested, &loader, [&] { host.stop(stopSignal.signalNumber()); });
 
     Grid mainGrid;
     Grid recordGrid;

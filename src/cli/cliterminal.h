@@ -13,6 +13,7 @@ enum class ExitCode : int {
     PageNotLoaded = 3,  // the page could not be loaded, or shows an error page
     Database = 4,       // a database could not be read or written
     Stopped = 130,      // Ctrl+C ended a batch run, as the shell reports a SIGINT
+    Terminated = 143,   // SIGTERM ended a batch run the same way
 };
 
 // Ends a command: thrown by the command, reported and turned into the exit

@@ -17,6 +17,8 @@ std::shared_ptr<const Document> loadPage(Browser &browser, const QString &addres
         && loader.waitWhileBusy() == PageLoader::WaitEnd::Loaded;
     if (!loaded)
         fail(ExitCode::PageNotLoaded, u"网页没有在 %1 秒内打开：%2"_s.arg(browser.timeLimitMs() / 1000.0).arg(address));
+    if (const std::optional<LoadFailure> &failure = browser.failure())
+        fail(ExitCode::PageNotLoaded, u"无法打开网页（%1）：%2"_s.arg(failure->reason, address));
     const std::shared_ptr<const Document> document = browser.document();
     if (!document || isErrorPage(*document))
         fail(ExitCode::PageNotLoaded, u"无法打开网页：%1"_s.arg(address));

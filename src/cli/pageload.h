@@ -12,8 +12,8 @@ class Document;
 namespace pagrion::cli {
 
 // Opens the page in the browser the way the window opens one and returns its
-// document. A page that does not load in time or shows an error page ends the
-// command.
+// document. A page that fails to load (with the reason), does not load in
+// time or shows an error page ends the command.
 std::shared_ptr<const Document> loadPage(Browser &browser, const QString &address);
 
 } // namespace pagrion::cli

@@ -1,6 +1,8 @@
 #include "cli/terminalbatchhost.h"
 
+#include <csignal>
 #include <cstdio>
+
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -36,12 +38,13 @@ TerminalBatchHost::TerminalBatchHost(PageLoader &loader)
 {
 }
 
-void TerminalBatchHost::stop()
+void TerminalBatchHost::stop(int signalNumber)
 {
-    if (m_stopped)
+    if (m_stopSignal != 0)
         return;
-    m_stopped = true;
-    writeLine(u"收到中断信号，停止采集：正在打开的网页不保存，已存入的记录保留。"_s);
+    m_stopSignal = signalNumber;
+    writeLine((signalNumber == SIGTERM ? u"收到终止信号"_s : u"收到中断信号"_s)
+              + u"，停止采集：正在打开的网页不保存，已存入的记录保留。"_s);
     m_loader.interrupt();
 }
 
@@ -53,7 +56,7 @@ ExitCode TerminalBatchHost::exitCode(BatchRun::End end) const
     case BatchRun::End::Finished:
         return ExitCode::Success;
     case BatchRun::End::Stopped:
-        return ExitCode::Stopped;
+        return m_stopSignal == SIGTERM ? ExitCode::Terminated : ExitCode::Stopped;
     case BatchRun::End::DefinitionFailed:
         return ExitCode::RunInterrupted;
     case BatchRun::End::PageFailed:
@@ -90,7 +93,7 @@ void TerminalBatchHost::runActive(bool active)
 
 bool TerminalBatchHost::stopRequested()
 {
-    return m_stopped;
+    return m_stopSignal != 0;
 }
 
 void TerminalBatchHost::processEvents()

@@ -24,7 +24,8 @@ public:
     explicit TerminalBatchHost(PageLoader &loader);
 
     // Ends the run like the stop button: the page being loaded is not stored.
-    void stop();
+    // signalNumber is the signal that asked for it (SIGINT or SIGTERM).
+    void stop(int signalNumber);
 
     // The exit status for a run that ended so.
     ExitCode exitCode(BatchRun::End end) const;
@@ -61,7 +62,7 @@ private:
     PageLoader &m_loader;
     PageProgress m_progress{*this};
     const bool m_terminal;
-    bool m_stopped = false;
+    int m_stopSignal = 0; // the signal that stopped the run, 0 while it goes on
 
     BatchStats m_stats;
     int m_pageIndex = -1;

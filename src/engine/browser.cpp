@@ -10,8 +10,9 @@ void Browser::loadStarted()
     QMetaObject::invokeMethod(this, &Browser::reportBusy, Qt::QueuedConnection);
 }
 
-void Browser::loadEnded()
+void Browser::loadEnded(std::optional<LoadFailure> failure)
 {
+    m_failure = std::move(failure);
     m_busy = false;
     if (m_reportedBusy) {
         m_reportedBusy = false;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include <QObject>
 #include <QString>
 
 #include "engine/document.h"
+#include "engine/loadresult.h"
 #include "engine/pagelimits.h"
 
 namespace pagrion {
@@ -16,7 +18,8 @@ namespace pagrion {
 // delivered later, from the event loop, never inside Navigate. When a load
 // ends (successfully, with an error page, or at the time limit) Busy() turns
 // false and DownloadComplete is emitted. A page that cannot be loaded is shown
-// as the engine's own error document, so callers always find a document.
+// as the engine's own error document, so callers always find a document;
+// failure() tells beside it that the load failed and why.
 class Browser : public QObject
 {
     Q_OBJECT
@@ -32,6 +35,12 @@ public:
     virtual bool Busy() const { return m_busy; }
     // The document last loaded; an empty document before the first load.
     virtual std::shared_ptr<const Document> document() const = 0;
+    // Why the last load failed ("HTTP 404", "超时"); nullopt when it loaded.
+    // An HTTP error still shows a document: the page the server sent with
+    // it, or the engine's error page when it sent none.
+    const std::optional<LoadFailure> &failure() const { return m_failure; }
+    // The longest a load may take before the browser ends it itself.
+    virtual qint64 longestLoadMs() const { return m_limits.timeLimitMs; }
 
     // What one load may cost before it ends as failed.
     const PageLimits &limits() const { return m_limits; }
@@ -50,14 +59,15 @@ protected:
     // For engines: a load has begun. Busy() is true at once; BusyChanged(true)
     // follows from the event loop, so nothing is emitted inside Navigate.
     void loadStarted();
-    // The load has ended: Busy() turns false, BusyChanged(false) is emitted
-    // if BusyChanged(true) was, then DownloadComplete.
-    void loadEnded();
+    // The load has ended, failed when a failure is given: Busy() turns false,
+    // BusyChanged(false) is emitted if BusyChanged(true) was, then DownloadComplete.
+    void loadEnded(std::optional<LoadFailure> failure = std::nullopt);
 
 private:
     void reportBusy();
 
     PageLimits m_limits;
+    std::optional<LoadFailure> m_failure;
     bool m_busy = false;
     bool m_reportedBusy = false;
 };

@@ -1,5 +1,8 @@
 #include "engine/pageloader.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -72,7 +75,7 @@ PageLoader::WaitEnd PageLoader::wait(const std::function<bool()> &done)
         timedOut = true;
         loop.quit();
     });
-    deadline.start(m_browser.timeLimitMs() + GraceMs);
+    deadline.start(int(std::min<qint64>(m_browser.longestLoadMs() + GraceMs, std::numeric_limits<int>::max())));
 
     loop.exec();
 

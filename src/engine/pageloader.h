@@ -14,8 +14,8 @@ class Browser;
 // The page-load protocol of a window that owns a browser: navigating clears
 // the window's PageLoaded flag, and a DownloadComplete that finds the browser
 // idle raises it again. The waits run a local event loop so the window stays
-// alive, and every wait ends at the latest a little after the browser's own
-// time limit, so no command can hang on a browser that never answers.
+// alive, and every wait ends at the latest a little after the longest load
+// the browser allows, so no command can hang on a browser that never answers.
 class PageLoader final : public QObject
 {
     Q_OBJECT
@@ -43,7 +43,7 @@ public:
     // navigation (the stop button's way in: a stopped load is not waited for).
     void interrupt();
 
-    // Time a wait allows beyond the browser's own load time limit.
+    // Time a wait allows beyond the browser's longest load.
     static constexpr int GraceMs = 2'000;
 
 Q_SIGNALS:

@@ -1,12 +1,11 @@
 #include "engine/staticbrowser.h"
 
 #include <QMimeDatabase>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 
+#include "engine/downloadmanager.h"
 #include "engine/errorpages.h"
 #include "engine/htmldocument.h"
+#include "engine/pageaddress.h"
 #include "engine/textdecoding.h"
 
 using namespace Qt::StringLiterals;
@@ -15,7 +14,6 @@ namespace pagrion {
 
 namespace {
 
-constexpr int MaximumRedirects = 20;
 // Pages that refresh to one another are followed this often per navigation.
 constexpr int MaximumRefreshes = 5;
 
@@ -34,6 +32,7 @@ struct Loaded
     std::optional<QUrl> refresh; // where the page sends its reader at once
 };
 
+// The one place where a loaded body becomes the document shown.
 Loaded documentFor(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
 {
     const QByteArray mime = mimeType(contentType, body, url);
@@ -55,130 +54,79 @@ Loaded documentFor(const QByteArray &body, const QByteArray &contentType, const 
 } // namespace
 
 StaticBrowser::StaticBrowser(QObject *parent)
-    : Browser(parent), m_network(new QNetworkAccessManager(this)), m_document(parseHtmlDocument(QString()))
+    : Browser(parent), m_downloads(new DownloadManager(this)), m_document(parseHtmlDocument(QString()))
 {
-    m_network->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
-    m_timeLimit.setSingleShot(true);
-    connect(&m_timeLimit, &QTimer::timeout, this, [this] {
-        abortPending();
-        fail(m_pendingUrl);
-    });
 }
 
-StaticBrowser::~StaticBrowser()
-{
-    abortPending();
-}
+StaticBrowser::~StaticBrowser() = default;
 
 void StaticBrowser::Navigate(const QString &address)
 {
-    abortPending();
+    m_download.reset();
     ++m_generation;
     loadStarted();
-    m_pendingUrl = QUrl::fromUserInput(address);
+    m_clock.start();
     m_refreshes = 0;
-    start(m_pendingUrl);
-}
-
-void StaticBrowser::start(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    const quint64 generation = m_generation;
-    // Loads that need no network still end from the event loop, never
-    // inside Navigate.
-    if (url.isValid() && scheme == u"about" && url.path() == u"blank") {
+    const QUrl url = QUrl::fromUserInput(address);
+    if (url.isValid() && url.scheme().compare(u"about"_s, Qt::CaseInsensitive) == 0 && url.path() == u"blank") {
+        // Ends from the event loop all the same, never inside Navigate.
         QMetaObject::invokeMethod(
             this,
-            [this, generation, url] {
+            [this, generation = m_generation, url] {
                 if (generation == m_generation)
                     finish(parseHtmlDocument(QString(), url), url);
             },
             Qt::QueuedConnection);
         return;
     }
-    if (!url.isValid() || (scheme != u"http" && scheme != u"https" && scheme != u"file")) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, url] {
-                if (generation == m_generation)
-                    fail(url);
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-
-    QNetworkRequest request(url);
-    request.setMaximumRedirectsAllowed(MaximumRedirects);
-    request.setHeader(QNetworkRequest::UserAgentHeader,
-                      u"Mozilla/5.0 (Windows NT 10.0; Win64; x64) Pagrion/1.0"_s);
-    request.setRawHeader("Accept", "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8");
-    request.setRawHeader("Accept-Language", "zh-CN,zh;q=0.9,en;q=0.5");
-    QNetworkReply *reply = m_network->get(request);
-    m_reply = reply;
-    // Browsers follow every redirect the server asks for, https to http included.
-    connect(reply, &QNetworkReply::redirected, this, [reply] { Q_EMIT reply->redirectAllowed(); });
-    connect(reply, &QNetworkReply::finished, this, &StaticBrowser::onReplyFinished);
-    if (timeLimitMs() > 0)
-        m_timeLimit.start(timeLimitMs());
+    load(url);
 }
 
-void StaticBrowser::onReplyFinished()
+qint64 StaticBrowser::longestLoadMs() const
 {
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
-    m_timeLimit.stop();
-    if (!reply)
-        return;
-    reply->deleteLater();
+    return m_downloads->longestLoadMs(limits());
+}
 
-    const QUrl url = reply->url();
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const int statusCode = status.isValid() ? status.toInt() : 0;
-    // A redirect that could not be followed is a page that cannot be reached.
-    const bool serverAnswered = statusCode > 0 && (statusCode < 300 || statusCode >= 400);
-    if (!serverAnswered && reply->error() != QNetworkReply::NoError) {
-        fail(url);
+void StaticBrowser::load(const QUrl &url)
+{
+    PageRequest request{url, limits()};
+    // Refreshes spend what is left of the navigation's time.
+    if (request.limits.timeLimitMs > 0)
+        request.limits.timeLimitMs = int(std::max<qint64>(1, request.limits.timeLimitMs - m_clock.elapsed()));
+    m_download = m_downloads->download(request);
+    connect(m_download.get(), &PageDownload::finished, this, &StaticBrowser::onLoaded);
+}
+
+void StaticBrowser::onLoaded()
+{
+    // Called from the download's own signal: it goes once that has returned.
+    PageDownload *download = m_download.release();
+    download->deleteLater();
+    LoadResult result = download->takeResult();
+
+    if (result.failure && result.failure->kind != LoadFailure::Kind::HttpStatus) {
+        finish(parseHtmlDocument(unreachablePageHtml(), result.url), result.url, result.failure);
         return;
     }
-
-    const QByteArray body = reply->readAll();
-    if (statusCode >= 400 && body.trimmed().isEmpty()) {
-        const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        finish(parseHtmlDocument(httpErrorPageHtml(statusCode, reason), url), url);
+    if (result.failure && result.body.trimmed().isEmpty()) {
+        finish(parseHtmlDocument(httpErrorPageHtml(result.status, result.reasonPhrase), result.url), result.url, result.failure);
         return;
     }
-    Loaded loaded = documentFor(body, reply->rawHeader("Content-Type"), url);
-    if (loaded.refresh && statusCode < 400 && m_refreshes < MaximumRefreshes) {
+    Loaded loaded = documentFor(result.body, result.header("Content-Type"), result.url);
+    // A refresh elsewhere than to the web is not followed: the page stays, as in a browser.
+    if (loaded.refresh && !result.failure && m_refreshes < MaximumRefreshes && mayFollow(result.url, *loaded.refresh)) {
         ++m_refreshes;
-        m_pendingUrl = *loaded.refresh;
-        start(m_pendingUrl);
+        load(*loaded.refresh);
         return;
     }
-    finish(std::move(loaded.document), url);
+    finish(std::move(loaded.document), result.url, result.failure);
 }
 
-void StaticBrowser::abortPending()
-{
-    m_timeLimit.stop();
-    if (!m_reply)
-        return;
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
-}
-
-void StaticBrowser::fail(const QUrl &url)
-{
-    finish(parseHtmlDocument(unreachablePageHtml(), url), url);
-}
-
-void StaticBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url)
+void StaticBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url, std::optional<LoadFailure> failure)
 {
     m_document = std::move(document);
     m_url = url;
-    loadEnded();
+    loadEnded(std::move(failure));
 }
 
 } // namespace pagrion

@@ -2,24 +2,27 @@
 
 #include <memory>
 
-#include <QPointer>
-#include <QTimer>
+#include <QElapsedTimer>
 #include <QUrl>
 
 #include "engine/browser.h"
 
-class QNetworkAccessManager;
-class QNetworkReply;
-
 namespace pagrion {
 
+class DownloadManager;
+class PageDownload;
+struct LoadResult;
+
 // A browser without scripts or rendering: it fetches the page (http, https or
-// a local file), follows redirects, decodes the text and parses the HTML.
+// a local file) through a DownloadManager, decodes the text and parses the
+// HTML. Redirects and meta refreshes are followed, from the web to web
+// addresses only.
 //
 // A page that cannot be fetched at all shows the engine's own error page,
 // whose text contains "无法找到网页"; an HTTP error without content shows one
 // that also names the status ("HTTP 404 - 无法找到文件"); an error page the
-// server sends with content is shown as sent. No page ever opens a window.
+// server sends with content is shown as sent. failure() tells the reason in
+// each case. No page ever opens a window.
 class StaticBrowser final : public Browser
 {
     Q_OBJECT
@@ -33,25 +36,27 @@ public:
     // means http://example.com/). A load still pending is dropped silently.
     void Navigate(const QString &address) override;
     std::shared_ptr<const Document> document() const override { return m_document; }
+    qint64 longestLoadMs() const override;
 
     // Where the document shown came from, after redirects.
     QUrl url() const { return m_url; }
 
-private:
-    void start(const QUrl &url);
-    void onReplyFinished();
-    void abortPending();
-    void finish(std::shared_ptr<const Document> document, const QUrl &url);
-    void fail(const QUrl &url);
+    // The manager the pages are loaded through: one page at a time, no pause
+    // and no second try unless a run sets another policy on it.
+    DownloadManager &downloads() const { return *m_downloads; }
 
-    QNetworkAccessManager *m_network;
-    QPointer<QNetworkReply> m_reply;
-    QTimer m_timeLimit;
+private:
+    void load(const QUrl &url);
+    void onLoaded();
+    void finish(std::shared_ptr<const Document> document, const QUrl &url,
+                std::optional<LoadFailure> failure = std::nullopt);
+
+    DownloadManager *m_downloads;
+    std::unique_ptr<PageDownload> m_download;
     // Counts navigations, so that work queued for a dropped load is ignored.
     quint64 m_generation = 0;
-    // What BusyChanged last told, so its reports always come in pairs.
-    QUrl m_pendingUrl;
-    int m_refreshes = 0; // meta refreshes followed since Navigate
+    QElapsedTimer m_clock; // since Navigate: refreshes share its time limit
+    int m_refreshes = 0;   // meta refreshes followed since Navigate
     std::shared_ptr<const Document> m_document;
     QUrl m_url;
 };

@@ -1,6 +1,7 @@
 #include "engine/webenginebrowser.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
@@ -10,9 +11,11 @@
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include "engine/errorpages.h"
 #include "engine/htmldocument.h"
+#include "engine/pageaddress.h"
 #include "engine/webenginedocument.h"
 
 using namespace Qt::StringLiterals;
@@ -56,6 +59,15 @@ protected:
         return shown() && QWebEnginePage::javaScriptPrompt(origin, message, defaultValue, result);
     }
 
+    // What the user opens is loaded; a page itself leads only to the web.
+    bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override
+    {
+        if (!isMainFrame || type == NavigationTypeTyped || type == NavigationTypeBackForward
+            || type == NavigationTypeReload)
+            return true;
+        return type == NavigationTypeRedirect ? isWebAddress(url) : mayFollow(this->url(), url);
+    }
+
 private:
     bool shown() const
     {
@@ -63,6 +75,65 @@ private:
         return view && view->isVisible() && !view->testAttribute(Qt::WA_DontShowOnScreen);
     }
 };
+
+// Chromium's own error numbers for the failures a user can tell apart.
+std::optional<LoadFailure> connectionFailure(int error, const QUrl &url, const QString &text)
+{
+    switch (error) {
+    case -7:   // TIMED_OUT
+    case -118: // CONNECTION_TIMED_OUT
+        return LoadFailure::timeout();
+    case -102: // CONNECTION_REFUSED
+        return LoadFailure::connectionRefused();
+    case -100: // CONNECTION_CLOSED
+    case -101: // CONNECTION_RESET
+    case -103: // CONNECTION_ABORTED
+    case -324: // EMPTY_RESPONSE
+        return LoadFailure::connectionReset();
+    case -105: // NAME_NOT_RESOLVED
+    case -137: // NAME_RESOLUTION_FAILED
+        return LoadFailure::hostNotFound(url.host());
+    case -310: // TOO_MANY_REDIRECTS
+        return LoadFailure::tooManyRedirects(PageLimits::DefaultMaxRedirects);
+    case -301: // DISALLOWED_URL_SCHEME
+    case -302: // UNKNOWN_URL_SCHEME
+    case -311: // UNSAFE_REDIRECT
+        return LoadFailure::refusedScheme(url);
+    case -330: // CONTENT_DECODING_FAILED
+        return LoadFailure::decompression(text);
+    case -354: // CONTENT_LENGTH_MISMATCH
+    case -355: // INCOMPLETE_CHUNKED_ENCODING
+        return LoadFailure::bodyCutShort();
+    case -6: // FILE_NOT_FOUND
+        return LoadFailure::network(u"找不到文件"_s);
+    default:
+        // The secure-connection errors lie between -107 and -199.
+        if (error <= -107 && error >= -199)
+            return LoadFailure::tls(text);
+        return std::nullopt;
+    }
+}
+
+LoadFailure loadFailure(const QWebEngineLoadingInfo &info, const QUrl &url)
+{
+    switch (info.errorDomain()) {
+    case QWebEngineLoadingInfo::HttpStatusCodeDomain:
+        return LoadFailure::httpStatus(info.errorCode());
+    case QWebEngineLoadingInfo::CertificateErrorDomain:
+        return LoadFailure::tls(info.errorString());
+    default:
+        return connectionFailure(info.errorCode(), url, info.errorString())
+            .value_or(LoadFailure::network(info.errorString()));
+    }
+}
+
+// Where windows reach a screen. The offscreen platform shows nothing, and
+// cannot nest one native window in another either.
+bool windowSystemShowsWindows()
+{
+    const QString platform = QGuiApplication::platformName();
+    return platform == u"xcb" || platform.startsWith(u"wayland");
+}
 
 bool isLoadableScheme(const QString &scheme)
 {
@@ -76,6 +147,8 @@ bool isLoadableScheme(const QString &scheme)
 WebEngineBrowser::WebEngineBrowser(QObject *parent)
     : Browser(parent), m_view(new QWebEngineView), m_document(parseHtmlDocument(QString()))
 {
+    if (windowSystemShowsWindows())
+        m_parking = new QWindow;
     QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
     profile->setHttpAcceptLanguage(u"zh-CN,zh;q=0.9,en;q=0.5"_s);
     m_page = new QuietPage(profile, this);
@@ -91,8 +164,9 @@ WebEngineBrowser::WebEngineBrowser(QObject *parent)
     m_view->setAttribute(Qt::WA_DontShowOnScreen);
     // Counted as shown, it would otherwise keep the program open after its last window.
     m_view->setAttribute(Qt::WA_QuitOnClose, false);
-    m_view->show();
+    m_view->setContextMenuPolicy(Qt::NoContextMenu);
     m_view->installEventFilter(this);
+    m_view->show();
 
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo &info) {
         if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus)
@@ -120,6 +194,7 @@ WebEngineBrowser::~WebEngineBrowser()
     // The view goes before its page, wherever a window has put it.
     delete m_view;
     delete m_page;
+    delete m_parking;
 }
 
 QWebEngineView *WebEngineBrowser::view() const
@@ -129,11 +204,20 @@ QWebEngineView *WebEngineBrowser::view() const
 
 bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched != m_view)
+        return Browser::eventFilter(watched, event);
     // Taken into a window: from now on it is seen whenever that window is.
-    if (watched == m_view && event->type() == QEvent::ParentChange && m_view->parentWidget()) {
+    if (event->type() == QEvent::ParentChange && m_view->parentWidget()) {
+        m_view->setContextMenuPolicy(Qt::DefaultContextMenu);
         m_view->setAttribute(Qt::WA_DontShowOnScreen, false);
         m_view->show();
     }
+    // The engine shows the view's native window whatever WA_DontShowOnScreen
+    // says, and makes it anew when it starts drawing. Each time, the window is
+    // parked inside one that is never shown: it draws, and its page counts as
+    // visible, but no screen, window manager or task bar ever sees it.
+    if (event->type() == QEvent::WinIdChange && m_parking && m_view->isWindow() && m_view->windowHandle())
+        m_view->windowHandle()->setParent(m_parking);
     return Browser::eventFilter(watched, event);
 }
 
@@ -150,7 +234,7 @@ void WebEngineBrowser::Navigate(const QString &address)
     m_tracking = false;
 
     if (!url.isValid() || !isLoadableScheme(url.scheme())) {
-        endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false);
+        endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false, LoadFailure::refusedScheme(url));
         return;
     }
     // A jump within the page shown loads nothing, so no end would be reported.
@@ -216,9 +300,10 @@ void WebEngineBrowser::onLoadEnded(const QWebEngineLoadingInfo &info)
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
         if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
-            endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false);
+            endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false, loadFailure(info, url));
         else if (info.isErrorPage())
-            endLater(parseHtmlDocument(httpErrorPageHtml(info.errorCode()), url), url, false);
+            endLater(parseHtmlDocument(httpErrorPageHtml(info.errorCode()), url), url, false,
+                     LoadFailure::httpStatus(info.errorCode()));
         else
             endHttpError(info.errorCode(), url);
         break;
@@ -246,9 +331,9 @@ void WebEngineBrowser::endHttpError(int status, const QUrl &url)
             if (generation != m_generation)
                 return;
             if (html.toString() == u"<html><head></head><body></body></html>")
-                endLater(parseHtmlDocument(httpErrorPageHtml(status), url), url, false);
+                endLater(parseHtmlDocument(httpErrorPageHtml(status), url), url, false, LoadFailure::httpStatus(status));
             else
-                endLater(liveDocument(m_page, readLimitMs()), url, true);
+                endLater(liveDocument(m_page, readLimitMs()), url, true, LoadFailure::httpStatus(status));
         });
 }
 
@@ -290,22 +375,24 @@ void WebEngineBrowser::onTimeLimit()
     m_tracking = false;
     if (m_pageLoading)
         m_page->triggerAction(QWebEnginePage::Stop);
-    finish(parseHtmlDocument(unreachablePageHtml(), m_pendingUrl), m_pendingUrl, false);
+    finish(parseHtmlDocument(unreachablePageHtml(), m_pendingUrl), m_pendingUrl, false, LoadFailure::timeout());
 }
 
-void WebEngineBrowser::endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage)
+void WebEngineBrowser::endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
+                                std::optional<LoadFailure> failure)
 {
     const quint64 generation = m_generation;
     QMetaObject::invokeMethod(
         this,
-        [this, generation, document = std::move(document), url, showsPage] {
+        [this, generation, document = std::move(document), url, showsPage, failure = std::move(failure)] {
             if (generation == m_generation)
-                finish(document, url, showsPage);
+                finish(document, url, showsPage, failure);
         },
         Qt::QueuedConnection);
 }
 
-void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage)
+void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
+                              std::optional<LoadFailure> failure)
 {
     ++m_generation;
     m_timeLimit.stop();
@@ -314,7 +401,7 @@ void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QU
     m_document = std::move(document);
     m_showsPage = showsPage;
     m_url = url;
-    loadEnded();
+    loadEnded(std::move(failure));
     if (m_startedMeanwhile && m_pageLoading && !Busy())
         beginPageLoad();
 }

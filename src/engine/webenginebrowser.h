@@ -14,6 +14,7 @@ class QWebEngineLoadingInfo;
 class QWebEngineNewWindowRequest;
 class QWebEnginePage;
 class QWebEngineView;
+class QWindow;
 
 namespace pagrion {
 
@@ -26,7 +27,8 @@ namespace pagrion {
 // script or meta refresh moving on, a click in a shown view) report Busy and
 // DownloadComplete like loads started by Navigate. A page's request for a new
 // window is put to NewWindow2; unless a receiver cancels it, the page opens
-// in a window of its own.
+// in a window of its own. A page leads its main frame only to web addresses
+// (redirects, refreshes, scripts, links); what Navigate is given still opens.
 class WebEngineBrowser final : public Browser
 {
     Q_OBJECT
@@ -44,8 +46,9 @@ public:
     // Where the document shown came from, after redirects.
     QUrl url() const { return m_url; }
 
-    // The view that shows the pages. The browser keeps it off screen, where it
-    // still gives the pages a desktop's size to lay out in; a window that
+    // The view that shows the pages. The browser keeps it off screen and out
+    // of the task bar, where it still gives the pages a desktop's size to lay
+    // out in and draws their animation frames; a window that
     // displays the pages puts it in its layout and so takes it over (null
     // once that window is gone).
     QWebEngineView *view() const;
@@ -62,12 +65,16 @@ private:
     void onTimeLimit();
     void endHttpError(int status, const QUrl &url);
     // Ends the load from the event loop unless another has begun meanwhile.
-    void endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage);
+    void endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
+                  std::optional<LoadFailure> failure = std::nullopt);
     // showsPage: the document reads the page itself, not an error page in its place.
-    void finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage);
+    void finish(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
+                std::optional<LoadFailure> failure = std::nullopt);
     int readLimitMs() const;
 
     QPointer<QWebEngineView> m_view;
+    // Never shown: holds the view's native window while the view is the browser's own.
+    QWindow *m_parking = nullptr;
     QWebEnginePage *m_page;
     QList<QPointer<QWebEngineView>> m_popups;
     QTimer m_timeLimit;

@@ -248,6 +248,24 @@ private Q_SLOTS:
         QCOMPARE(host->statuses.last(), u"搜索完成"_s);
     }
 
+    // Whatever the stored fragments say, a start page from the web leads
+    // the run to web pages only.
+    void remoteStartPageLeadsOnlyToTheWeb()
+    {
+        Database db;
+        QVERIFY(db.open(folder->folder().configDatabasePath()));
+        PAGRION_VERIFY_OK(db.run(u"delete from WebErr"_s));
+        server->setPage(u"/start.html"_s,
+                        "<a href='file:///etc/hostname'>f</a><a href='data:text/html,<table>'>d</a>"
+                        "<a href='javascript:go()'>j</a><a href='ftp://127.0.0.1/item1.html'>ftp</a>"
+                        "<a href='item2.html'>2</a>");
+        BatchSettings settings = parameterSettings(0, 0);
+        settings.mode = BatchSettings::Mode::Links;
+        settings.address = server->url(u"/start.html"_s);
+        QCOMPARE(run(settings).end, BatchRun::End::Finished);
+        QCOMPARE(pageList, QStringList{server->url(u"/item2.html"_s)});
+    }
+
     void unreachableAndSlowPagesAreSkipped()
     {
         browser->setTimeLimitMs(500);

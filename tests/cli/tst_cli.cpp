@@ -112,54 +112,70 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
 
         const QString x = u"extract"_s;
         const QStringList tables{u"--tables"_s, u"TableName0"_s};
-        QTest::newRow("no command") << QStringList{} << 2;
-        QTest::newRow("unknown command") << QStringList{u"fetch"_s, page()} << 2;
-        QTest::newRow("two addresses") << QStringList{x, page(), page()} + tables << 2;
-        QTest::newRow("nothing to extract") << QStringList{x, page()} << 2;
-        QTest::newRow("tag and tables") << QStringList{x, page(), u"--tag"_s, u"p"_s} + tables << 2;
-        QTest::newRow("blank table names") << QStringList{x, page(), u"--tables"_s, u"  "_s} << 2;
+        QTest::newRow("no command") << QStringList{} << 2 << QString();
+        QTest::newRow("unknown command") << QStringList{u"fetch"_s, page()} << 2 << QString();
+        QTest::newRow("two addresses") << QStringList{x, page(), page()} + tables << 2 << QString();
+        QTest::newRow("nothing to extract") << QStringList{x, page()} << 2 << QString();
+        QTest::newRow("tag and tables") << QStringList{x, page(), u"--tag"_s, u"p"_s} + tables << 2 << QString();
+        QTest::newRow("blank table names") << QStringList{x, page(), u"--tables"_s, u"  "_s} << 2 << QString();
         QTest::newRow("table class without tables")
-            << QStringList{x, page(), u"--class"_s, u"表格"_s, u"--data"_s, data()} << 2;
-        QTest::newRow("unknown class") << QStringList{x, page(), u"--class"_s, u"无此模式"_s, u"--data"_s, data()} << 2;
-        QTest::newRow("unknown option") << QStringList{x, page(), u"--bogus"_s} + tables << 2;
-        QTest::newRow("option without value") << QStringList{x, page(), u"--tables"_s} << 2;
-        QTest::newRow("swap without grid") << QStringList{x, page(), u"--swap"_s} + tables << 2;
+            << QStringList{x, page(), u"--class"_s, u"表格"_s, u"--data"_s, data()} << 2 << QString();
+        QTest::newRow("unknown class") << QStringList{x, page(), u"--class"_s, u"无此模式"_s, u"--data"_s, data()}
+            << 2 << QString();
+        QTest::newRow("unknown option") << QStringList{x, page(), u"--bogus"_s} + tables << 2 << QString();
+        QTest::newRow("option without value") << QStringList{x, page(), u"--tables"_s} << 2 << QString();
+        QTest::newRow("swap without grid") << QStringList{x, page(), u"--swap"_s} + tables << 2 << QString();
         QTest::newRow("timeout not a positive number")
-            << QStringList{x, page(), u"--timeout"_s, u"0"_s} + tables << 2;
+            << QStringList{x, page(), u"--timeout"_s, u"0"_s} + tables << 2 << QString();
         QTest::newRow("program folder missing")
-            << QStringList{x, page(), u"--data"_s, data() + u"/none"_s} + tables << 2;
+            << QStringList{x, page(), u"--data"_s, data() + u"/none"_s} + tables << 2 << QString();
 
-        QTest::newRow("server has no such page") << QStringList{x, m_server.url(u"/missing"_s)} + tables << 3;
+        QTest::newRow("server has no such page") << QStringList{x, m_server.url(u"/missing"_s)} + tables << 3
+                                                 << u"HTTP 404"_s;
+        TestHttpServer::Route gone;
+        gone.status = 410;
+        gone.body = Page;
+        m_server.setRoute(u"/gone"_s, gone);
+        QTest::newRow("error status with a page of its own") << QStringList{u"analyse"_s, m_server.url(u"/gone"_s)}
+                                                             << 3 << u"HTTP 410"_s;
+        m_server.setRedirect(u"/to-file"_s, u"file:///etc/hostname"_s);
+        QTest::newRow("redirect to a local file") << QStringList{u"analyse"_s, m_server.url(u"/to-file"_s)} << 3
+                                                  << u"file:"_s;
         QTest::newRow("page slower than the time limit")
-            << QStringList{x, m_server.url(u"/slow"_s), u"--timeout"_s, u"0.3"_s} + tables << 3;
+            << QStringList{x, m_server.url(u"/slow"_s), u"--timeout"_s, u"0.3"_s} + tables << 3 << u"超时"_s;
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const QString refused = u"http://127.0.0.1:%1/"_s.arg(closed.serverPort());
         closed.close();
-        QTest::newRow("connection refused") << QStringList{u"analyse"_s, refused} << 3;
+        QTest::newRow("connection refused") << QStringList{u"analyse"_s, refused} << 3 << u"连接被拒绝"_s;
 
         QTest::newRow("no databases in the program folder")
-            << QStringList{u"analyse"_s, page(), u"--class"_s, u"表格"_s, u"--data"_s, m_emptyFolder.path()} << 4;
+            << QStringList{u"analyse"_s, page(), u"--class"_s, u"表格"_s, u"--data"_s, m_emptyFolder.path()}
+                << 4 << QString();
 
         const QString out = m_emptyFolder.filePath(u"out"_s);
         QTest::newRow("export to a name without a format word")
-            << QStringList{u"export"_s, out + u".doc"_s, u"--data"_s, data()} << 2;
+            << QStringList{u"export"_s, out + u".doc"_s, u"--data"_s, data()} << 2 << QString();
         QTest::newRow("export into a missing folder")
-            << QStringList{u"export"_s, m_emptyFolder.filePath(u"none/out.xls"_s), u"--data"_s, data()} << 2;
+            << QStringList{u"export"_s, m_emptyFolder.filePath(u"none/out.xls"_s), u"--data"_s, data()}
+                << 2 << QString();
         QTest::newRow("export without databases")
-            << QStringList{u"export"_s, out + u".xls"_s, u"--data"_s, m_emptyFolder.path()} << 4;
+            << QStringList{u"export"_s, out + u".xls"_s, u"--data"_s, m_emptyFolder.path()} << 4 << QString();
     }
 
     void failure()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
+        QFETCH(QString, says);
         const CliRun run = runCli(arguments);
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.out, QByteArray());
+        QVERIFY2(run.err.contains(says.toUtf8()), run.err.constData());
         // One plain line on standard error.
         QVERIFY2(run.err.startsWith("pagrion-cli: ") && run.err.endsWith('\n') && run.err.count('\n') == 1,
                  run.err.constData());

@@ -170,15 +170,24 @@ private Q_SLOTS:
         QCOMPARE(m_server.requestCount(u"/store3.html"_s), before);
     }
 
-    void ctrlCStopsAndKeepsWhatWasStored()
+    void signalStopsAndKeepsWhatWasStored_data()
     {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("Ctrl+C") << int(SIGINT) << 130;
+        QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+    }
+    void signalStopsAndKeepsWhatWasStored()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(int, exitCode);
         QSignalSpy requested(&m_server, &TestHttpServer::requestReceived);
         const CliRun run = runCli(batch(pattern(u"/stop(*).html"_s, 1, 2) << u"--timeout"_s << u"100"_s),
                                   [&](QProcess &process) {
                                       QTRY_VERIFY_WITH_TIMEOUT(requested.contains({u"/stop2.html"_s}), 20'000);
-                                      ::kill(pid_t(process.processId()), SIGINT);
+                                      ::kill(pid_t(process.processId()), signalNumber);
                                   });
-        QCOMPARE(run.exitCode, 130);
+        QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.out, QByteArray("pages 2, skipped 0, records 1\n"));
         QCOMPARE(records(), (QList<QStringList>{{u"物品1"_s, u"10"_s}}));
     }

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "engine/downloadmanager.h"
 #include "engine/staticbrowser.h"
 #include "support/testhttpserver.h"
 
@@ -115,6 +116,74 @@ private Q_SLOTS:
         QCOMPARE(browser.document()->links(), QStringList{m_server.url(u"/new/next.htm"_s)});
     }
 
+    // Each hop is checked and followed by the engine itself.
+    void redirectChainsEndOnTheFinalPage_data()
+    {
+        QTest::addColumn<int>("hops");
+        QTest::addColumn<bool>("loaded");
+        for (const int hops : {1, 2, 5, 20, 21})
+            QTest::addRow("%d hops", hops) << hops << (hops <= PageLimits::DefaultMaxRedirects);
+    }
+    void redirectChainsEndOnTheFinalPage()
+    {
+        QFETCH(int, hops);
+        QFETCH(bool, loaded);
+        const QString base = u"/hops%1/"_s.arg(hops);
+        const int statuses[] = {301, 302, 303, 307, 308};
+        for (int i = 0; i < hops; ++i)
+            m_server.setRedirect(base + QString::number(i), base + QString::number(i + 1), statuses[i % 5]);
+        m_server.setPage(base + QString::number(hops), "<table><tr><td>final</td></tr></table>");
+
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(base + u'0')));
+        if (loaded) {
+            QVERIFY(!browser.failure());
+            QCOMPARE(browser.url(), QUrl(m_server.url(base + QString::number(hops))));
+            QCOMPARE(browser.document()->tables().value(0).rows, (QList<QStringList>{{u"final"_s}}));
+        } else {
+            QCOMPARE(browser.failure()->reason, u"重定向超过 20 次"_s);
+            QVERIFY(bodyOf(browser).contains(Unreachable));
+        }
+    }
+
+    // A page from the web never leads to a local file or a script, whatever
+    // way it tries; the page itself stays when a refresh is not followed.
+    void webPagesLeadOnlyToTheWeb_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("failure");
+
+        const QString secret = QUrl::fromLocalFile(m_folder.filePath(u"secret.htm"_s)).toString();
+        QFile file(m_folder.filePath(u"secret.htm"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<p>local secret</p>");
+        file.close();
+
+        const QStringList targets{secret, u"data:text/html,<p>data</p>"_s, u"javascript:alert(1)"_s,
+                                  u"ftp://127.0.0.1/page.htm"_s};
+        for (qsizetype i = 0; i < targets.size(); ++i) {
+            const QString scheme = QUrl(targets[i]).scheme();
+            m_server.setRedirect(u"/lead/redirect%1"_s.arg(i), targets[i]);
+            QTest::addRow("redirect to %s", qPrintable(scheme))
+                << u"/lead/redirect%1"_s.arg(i) << Unreachable << u"不打开这种地址：%1:"_s.arg(scheme);
+            m_server.setPage(u"/lead/refresh%1"_s.arg(i),
+                             u"<meta http-equiv=refresh content=\"0;url=%1\"><p>stays</p>"_s.arg(targets[i]).toUtf8());
+            QTest::addRow("refresh to %s", qPrintable(scheme)) << u"/lead/refresh%1"_s.arg(i) << u"stays"_s << QString();
+        }
+    }
+    void webPagesLeadOnlyToTheWeb()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, shown);
+        QFETCH(QString, failure);
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(path)));
+        QVERIFY2(bodyOf(browser).contains(shown), qPrintable(bodyOf(browser)));
+        QVERIFY(!bodyOf(browser).contains(u"secret"_s));
+        QCOMPARE(browser.failure() ? browser.failure()->reason : QString(), failure);
+    }
+
     void metaRefreshIsFollowedLikeARedirect()
     {
         m_server.setPage(u"/moved.htm"_s, "<html><head><meta http-equiv=\"Refresh\" content=\"0; URL='/here.htm'\">"
@@ -159,28 +228,52 @@ private Q_SLOTS:
         QVERIFY(load(browser, m_server.url(u"/error"_s)));
         QVERIFY2(bodyOf(browser).contains(shown), qPrintable(bodyOf(browser)));
         QCOMPARE(bodyOf(browser).contains(u"无法"_s), engineErrorPage);
+        QCOMPARE(browser.failure()->reason, u"HTTP %1"_s.arg(status));
+    }
+
+    // One page at a time and no second try, unless a run asks for them.
+    void retriesOnlyWhenAsked()
+    {
+        TestHttpServer::Route busy;
+        busy.status = 503;
+        const auto flaky = QList<TestHttpServer::Route>{busy, TestHttpServer::page("<p>second try</p>")};
+        m_server.setRoutes(u"/flaky"_s, flaky);
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(u"/flaky"_s)));
+        QCOMPARE(browser.failure()->reason, u"HTTP 503"_s);
+
+        m_server.setRoutes(u"/flaky"_s, flaky);
+        browser.downloads().setPolicy({.retries = 1, .firstBackoffMs = 50});
+        QVERIFY(load(browser, m_server.url(u"/flaky"_s)));
+        QVERIFY(!browser.failure());
+        QCOMPARE(bodyOf(browser), u"second try"_s);
     }
 
     void unreachable_data()
     {
         QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("reason");
 
         QTcpServer closed;
         QVERIFY(closed.listen(QHostAddress::LocalHost));
         const quint16 port = closed.serverPort();
         closed.close();
-        QTest::newRow("refused connection") << u"http://127.0.0.1:%1/"_s.arg(port);
-        QTest::newRow("missing file") << QUrl::fromLocalFile(m_folder.filePath(u"none.htm"_s)).toString();
-        QTest::newRow("unsupported scheme") << u"gopher://127.0.0.1/"_s;
-        QTest::newRow("empty address") << QString();
+        QTest::newRow("refused connection") << u"http://127.0.0.1:%1/"_s.arg(port) << u"连接被拒绝"_s;
+        QTest::newRow("missing file") << QUrl::fromLocalFile(m_folder.filePath(u"none.htm"_s)).toString()
+                                      << u"找不到文件"_s;
+        QTest::newRow("a folder") << QUrl::fromLocalFile(m_folder.path()).toString() << u"无法读取文件"_s;
+        QTest::newRow("unsupported scheme") << u"gopher://127.0.0.1/"_s << u"gopher:"_s;
+        QTest::newRow("empty address") << QString() << u"地址无效"_s;
     }
     void unreachable()
     {
         QFETCH(QString, address);
+        QFETCH(QString, reason);
         StaticBrowser browser;
         QVERIFY(load(browser, address));
         QVERIFY2(bodyOf(browser).contains(Unreachable), qPrintable(bodyOf(browser)));
         QVERIFY(browser.document()->tables().isEmpty());
+        QVERIFY2(browser.failure()->reason.contains(reason), qPrintable(browser.failure()->reason));
     }
 
     void addressAsTyped()
@@ -198,6 +291,7 @@ private Q_SLOTS:
         QCOMPARE(bodyOf(browser), u"本地网页"_s);
         QVERIFY(load(browser, QUrl::fromLocalFile(file.fileName()).toString()));
         QCOMPARE(bodyOf(browser), u"本地网页"_s);
+        QVERIFY(!browser.failure());
     }
 
     void eventsComeAfterNavigateReturns_data()
@@ -234,6 +328,7 @@ private Q_SLOTS:
         QVERIFY(load(browser, m_server.url(u"/slow"_s)));
         QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(bodyOf(browser).contains(Unreachable));
+        QCOMPARE(browser.failure()->reason, u"超时"_s);
     }
 
     void secondNavigateDropsTheFirst()

@@ -1,5 +1,8 @@
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineView>
 
@@ -90,6 +93,70 @@ private Q_SLOTS:
         QVERIFY(m_browser.Busy());
         QCOMPARE(events, QStringList{});
         QTRY_COMPARE_WITH_TIMEOUT(events, (QStringList{u"busy"_s, u"idle"_s, u"complete"_s}), LoadDeadlineMs);
+    }
+
+    // Both engines name a failed load alike, beside the same error page.
+    void failuresAreNamed_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("reason");
+        TestHttpServer::Route gone;
+        gone.status = 404;
+        m_server.setRoute(u"/gone"_s, gone);
+        gone.body = "<p>gone away</p>";
+        m_server.setRoute(u"/gone-with-page"_s, gone);
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+
+        QTest::newRow("404") << m_server.url(u"/gone"_s) << u"HTTP 404"_s;
+        QTest::newRow("404 with its own page") << m_server.url(u"/gone-with-page"_s) << u"HTTP 404"_s;
+        QTest::newRow("refused connection") << u"http://127.0.0.1:%1/"_s.arg(port) << u"连接被拒绝"_s;
+        QTest::newRow("unsupported scheme") << u"gopher://x/"_s << u"gopher:"_s;
+    }
+    void failuresAreNamed()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, reason);
+        StaticBrowser staticBrowser;
+        for (Browser *browser : {static_cast<Browser *>(&m_browser), static_cast<Browser *>(&staticBrowser)}) {
+            QVERIFY(load(*browser, address));
+            QVERIFY(browser->failure());
+            QVERIFY2(browser->failure()->reason.contains(reason), qPrintable(browser->failure()->reason));
+        }
+        QCOMPARE(bodyOf(m_browser), bodyOf(staticBrowser));
+    }
+
+    // What a web page does by itself never opens a local file; a file the
+    // user names still opens.
+    void webPagesLeadOnlyToTheWeb()
+    {
+        QTemporaryDir folder;
+        const QString secretPath = folder.filePath(u"secret.htm"_s);
+        QFile secret(secretPath);
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("<p>local secret</p>");
+        secret.close();
+        const QByteArray secretUrl = QUrl::fromLocalFile(secretPath).toEncoded();
+
+        m_server.setRedirect(u"/to-file"_s, QString::fromLatin1(secretUrl));
+        QVERIFY(load(m_browser, m_server.url(u"/to-file"_s)));
+        QVERIFY(m_browser.failure());
+        QVERIFY(!bodyOf(m_browser).contains(u"secret"_s));
+
+        m_server.setPage(u"/refresh-file"_s, "<meta http-equiv=refresh content=\"0;url=" + secretUrl + "\"><p>stays</p>");
+        m_server.setPage(u"/script-file"_s, "<script>location = '" + secretUrl + "';</script><p>stays</p>");
+        for (const QString &path : {u"/refresh-file"_s, u"/script-file"_s}) {
+            QSignalSpy completed(&m_browser, &Browser::DownloadComplete);
+            QVERIFY(load(m_browser, m_server.url(path)));
+            QVERIFY(!m_browser.failure());
+            QVERIFY(!completed.wait(500)); // no load of the file follows
+            QCOMPARE(bodyOf(m_browser), u"stays"_s);
+        }
+
+        QVERIFY(load(m_browser, secretPath));
+        QCOMPARE(bodyOf(m_browser), u"local secret"_s);
     }
 
     void popUps_data()

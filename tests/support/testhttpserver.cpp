@@ -1,5 +1,7 @@
 #include "support/testhttpserver.h"
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 
 #include <QTcpSocket>
@@ -22,6 +24,7 @@ QByteArray reasonPhrase(int status)
     case 308: return "Permanent Redirect";
     case 403: return "Forbidden";
     case 404: return "Not Found";
+    case 429: return "Too Many Requests";
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
     default: return "Status";
@@ -33,6 +36,56 @@ QString pathOf(const QString &target)
     return target.left(target.indexOf(u'?'));
 }
 
+// Keeps a slow reader from piling an endless body up in memory.
+constexpr qint64 HighWater = 256 * 1024;
+constexpr qint64 PieceSize = 64 * 1024;
+
+// A body on its way out over one connection.
+struct Transfer
+{
+    TestHttpServer::Route route;
+    bool chunked = false;
+    qint64 total = -1; // -1: without end
+    qint64 sent = 0;
+    bool done = false;
+    std::function<void()> whenSent; // the whole answer has been handed to the socket
+};
+
+void sendBody(QTcpSocket *socket, const std::shared_ptr<Transfer> &transfer)
+{
+    Transfer &t = *transfer;
+    const QByteArray &body = t.route.body;
+    while (!t.done && socket->bytesToWrite() < HighWater) {
+        const qint64 left = t.total < 0 ? PieceSize : t.total - t.sent;
+        if (t.route.cutAfter >= 0 && t.sent >= t.route.cutAfter) {
+            t.done = true; // no final chunk, no rest of the announced length
+            socket->disconnectFromHost();
+            return;
+        }
+        if (left == 0) {
+            if (t.chunked)
+                socket->write("0\r\n\r\n");
+            t.done = true;
+            t.whenSent();
+            return;
+        }
+        const qint64 offset = t.sent % body.size();
+        const qint64 size = t.route.dripMs > 0 ? 1 : std::min({PieceSize, left, body.size() - offset});
+        // A cut falls inside the piece: a chunk is announced whole but not sent whole.
+        const qint64 sending = t.route.cutAfter >= 0 ? std::min(size, t.route.cutAfter - t.sent) : size;
+        const QByteArray piece = body.mid(offset, sending);
+        if (t.chunked)
+            socket->write(QByteArray::number(size, 16) + "\r\n" + piece + (sending == size ? "\r\n" : ""));
+        else
+            socket->write(piece);
+        t.sent += sending;
+        if (t.route.dripMs > 0) {
+            QTimer::singleShot(t.route.dripMs, socket, [socket, transfer] { sendBody(socket, transfer); });
+            return;
+        }
+    }
+}
+
 } // namespace
 
 TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
@@ -41,6 +94,7 @@ TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
     // Batch tests open hundreds of pages; a deep backlog keeps bursts from being refused.
     m_server.setListenBacklogSize(256);
     m_server.listen(QHostAddress::LocalHost, 0);
+    m_clock.start();
 }
 
 QString TestHttpServer::url(const QString &path) const
@@ -51,14 +105,27 @@ QString TestHttpServer::url(const QString &path) const
 
 void TestHttpServer::setRoute(const QString &path, Route route)
 {
-    m_routes.insert(path, std::move(route));
+    setRoutes(path, {std::move(route)});
+}
+
+void TestHttpServer::setRoutes(const QString &path, QList<Route> routes)
+{
+    m_routes.insert(path, std::move(routes));
+    m_answers.remove(path);
+}
+
+TestHttpServer::Route TestHttpServer::page(const QByteArray &body, int status, const QByteArray &contentType)
+{
+    Route route;
+    route.status = status;
+    route.headers.append({QByteArrayLiteral("Content-Type"), contentType});
+    route.body = body;
+    return route;
 }
 
 void TestHttpServer::setPage(const QString &path, const QByteArray &body, const QByteArray &contentType, int delayMs)
 {
-    Route route;
-    route.headers.append({QByteArrayLiteral("Content-Type"), contentType});
-    route.body = body;
+    Route route = page(body, 200, contentType);
     route.delayMs = delayMs;
     setRoute(path, std::move(route));
 }
@@ -73,13 +140,24 @@ void TestHttpServer::setRedirect(const QString &path, const QString &target, int
 
 int TestHttpServer::requestCount(const QString &path) const
 {
+    return int(requestsFor(path).size());
+}
+
+QList<TestHttpServer::Request> TestHttpServer::requestsFor(const QString &path) const
+{
     const bool withQuery = path.contains(u'?');
-    int count = 0;
+    QList<Request> found;
     for (const Request &request : m_requests) {
         if (request.target == path || (!withQuery && pathOf(request.target) == path))
-            ++count;
+            found << request;
     }
-    return count;
+    return found;
+}
+
+void TestHttpServer::setKeepAlive(bool keepAlive, int answersPerConnection)
+{
+    m_keepAlive = keepAlive;
+    m_answersPerConnection = answersPerConnection;
 }
 
 void TestHttpServer::onNewConnection()
@@ -87,21 +165,22 @@ void TestHttpServer::onNewConnection()
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         auto connection = std::make_shared<Connection>();
-        connect(socket, &QTcpSocket::readyRead, this,
-                [this, socket, connection] { readRequest(socket, *connection); });
+        connection->id = ++m_connectionCount;
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket, connection] {
+            connection->received.append(socket->readAll());
+            readRequest(socket, connection);
+        });
     }
 }
 
 // Requests may arrive in pieces: nothing is answered before the header and
-// any announced body are complete, and one request per connection is read.
-void TestHttpServer::readRequest(QTcpSocket *socket, Connection &connection)
+// any announced body are complete. A connection reads its next request only
+// once the answer to the last one is out, and only when it is kept alive.
+void TestHttpServer::readRequest(QTcpSocket *socket, const std::shared_ptr<Connection> &connection)
 {
-    if (connection.requestRead) {
-        socket->readAll();
+    if (connection->busy)
         return;
-    }
-    QByteArray &buffer = connection.received;
-    buffer.append(socket->readAll());
+    QByteArray &buffer = connection->received;
     const qsizetype headerEnd = buffer.indexOf("\r\n\r\n");
     if (headerEnd < 0)
         return;
@@ -111,6 +190,7 @@ void TestHttpServer::readRequest(QTcpSocket *socket, Connection &connection)
     Request request;
     request.method = requestLine.value(0);
     request.target = QString::fromLatin1(requestLine.value(1));
+    request.connection = connection->id;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const qsizetype colon = lines.at(i).indexOf(':');
         if (colon > 0)
@@ -120,28 +200,39 @@ void TestHttpServer::readRequest(QTcpSocket *socket, Connection &connection)
     if (buffer.size() < headerEnd + 4 + bodyLength)
         return;
 
-    connection.requestRead = true;
-    buffer.clear();
+    connection->busy = true;
+    buffer.remove(0, headerEnd + 4 + bodyLength);
+    request.receivedMs = m_clock.elapsed();
     m_requests.append(request);
+    const qsizetype index = m_requests.size() - 1;
     Q_EMIT requestReceived(request.target);
 
-    Route route;
-    if (const Route *found = routeFor(request.target))
-        route = *found;
-    else
-        route.status = 404;
+    if (m_answersPerConnection > 0 && connection->answers >= m_answersPerConnection) {
+        socket->disconnectFromHost(); // as a server does that closes a kept connection
+        return;
+    }
+    ++connection->answers;
+    Route route = routeFor(request.target);
     if (route.delayMs > 0) {
         // The socket is the timer's context: a client that gives up in the
         // meantime closes it, and nothing is answered.
         QTimer::singleShot(route.delayMs, socket,
-                           [this, socket, target = request.target, route] { answer(socket, target, route); });
+                           [this, socket, index, route, connection] { answer(socket, index, route, connection); });
     } else {
-        answer(socket, request.target, std::move(route));
+        answer(socket, index, std::move(route), connection);
     }
 }
 
-void TestHttpServer::answer(QTcpSocket *socket, const QString &target, Route route)
+void TestHttpServer::answer(QTcpSocket *socket, qsizetype request, Route route,
+                            const std::shared_ptr<Connection> &connection)
 {
+    m_requests[request].answeredMs = m_clock.elapsed();
+    const QString target = m_requests.at(request).target;
+    if (route.noAnswer) {
+        socket->disconnectFromHost();
+        Q_EMIT answered(target);
+        return;
+    }
     if (!route.redirectTo.isEmpty()) {
         if (route.status < 300 || route.status >= 400)
             route.status = 302;
@@ -150,20 +241,45 @@ void TestHttpServer::answer(QTcpSocket *socket, const QString &target, Route rou
     QByteArray response = "HTTP/1.1 " + QByteArray::number(route.status) + ' ' + reasonPhrase(route.status) + "\r\n";
     for (const auto &[name, value] : std::as_const(route.headers))
         response += name + ": " + value + "\r\n";
-    response += "Content-Length: " + QByteArray::number(route.body.size()) + "\r\nConnection: close\r\n\r\n";
-    response += route.body;
-    socket->write(response);
-    socket->disconnectFromHost();
+    auto transfer = std::make_shared<Transfer>();
+    transfer->chunked = route.chunked || route.repeat <= 0;
+    transfer->total = route.body.isEmpty() ? 0 : route.repeat > 0 ? route.body.size() * route.repeat : -1;
+    transfer->route = std::move(route);
+    if (m_keepAlive) {
+        transfer->whenSent = [this, socket, connection] {
+            connection->busy = false;
+            QMetaObject::invokeMethod(socket, [this, socket, connection] { readRequest(socket, connection); },
+                                      Qt::QueuedConnection);
+        };
+    } else {
+        transfer->whenSent = [socket] { socket->disconnectFromHost(); };
+    }
+    if (transfer->chunked)
+        response += "Transfer-Encoding: chunked\r\n";
+    else
+        response += "Content-Length: " + QByteArray::number(transfer->total) + "\r\n";
+    socket->write(response + (m_keepAlive ? "\r\n" : "Connection: close\r\n\r\n"));
+    if (transfer->route.dripMs <= 0)
+        connect(socket, &QTcpSocket::bytesWritten, socket, [socket, transfer] { sendBody(socket, transfer); });
+    sendBody(socket, transfer);
     Q_EMIT answered(target);
 }
 
-const TestHttpServer::Route *TestHttpServer::routeFor(const QString &target) const
+TestHttpServer::Route TestHttpServer::routeFor(const QString &target)
 {
-    if (const auto exact = m_routes.constFind(target); exact != m_routes.cend())
-        return &*exact;
-    if (const auto byPath = m_routes.constFind(pathOf(target)); byPath != m_routes.cend())
-        return &*byPath;
-    return nullptr;
+    QString key = target;
+    auto found = m_routes.constFind(key);
+    if (found == m_routes.cend()) {
+        key = pathOf(target);
+        found = m_routes.constFind(key);
+    }
+    if (found == m_routes.cend()) {
+        Route missing;
+        missing.status = 404;
+        return missing;
+    }
+    const int answered = m_answers[key]++;
+    return found->at(std::min<qsizetype>(answered, found->size() - 1));
 }
 
 } // namespace pagrion::test

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <memory>
 #include <utility>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -14,9 +16,11 @@ class QTcpSocket;
 namespace pagrion::test {
 
 // A small HTTP/1.1 server on 127.0.0.1 and a free port, answering from
-// routes the test registers. Every answer closes its connection and carries
-// Content-Length. A request for a path without a route gets 404 with an empty
-// body.
+// routes the test registers. Every answer closes its connection, unless the
+// server is told to keep connections, and carries Content-Length unless its
+// route sends the body chunked. A request for a
+// path without a route gets 404 with an empty body. Routes can also play a
+// hostile server: a body without end, a byte at a time, or cut short.
 class TestHttpServer final : public QObject
 {
     Q_OBJECT
@@ -32,6 +36,18 @@ public:
         int delayMs = 0;
         // When set, the answer is a redirect there (302 unless status is 3xx).
         QString redirectTo;
+        // The body goes out in chunks (Transfer-Encoding: chunked).
+        bool chunked = false;
+        // The body is sent this many times over; 0 sends it without end
+        // (chunked) until the client closes the connection.
+        int repeat = 1;
+        // The body goes out one byte at a time, this many milliseconds apart.
+        int dripMs = 0;
+        // The connection closes after this many bytes of the body, short of
+        // what the header announced.
+        qint64 cutAfter = -1;
+        // The connection closes without any answer.
+        bool noAnswer = false;
     };
 
     struct Request
@@ -39,6 +55,9 @@ public:
         QByteArray method;
         QString target; // path and query, as sent
         QHash<QByteArray, QByteArray> headers; // names in lower case
+        int connection = 0;     // the connection it came over, counted from 1
+        qint64 receivedMs = 0;  // when the request was complete, on the server's clock
+        qint64 answeredMs = -1; // when the answer began; -1 before then
     };
 
     explicit TestHttpServer(QObject *parent = nullptr);
@@ -48,16 +67,27 @@ public:
     // The full address of a path on this server ("/a?b=1" gives http://127.0.0.1:port/a?b=1).
     QString url(const QString &path) const;
 
+    // An answer with this body and status.
+    static Route page(const QByteArray &body, int status = 200,
+                      const QByteArray &contentType = QByteArrayLiteral("text/html; charset=utf-8"));
+
     // A route answers requests whose path and query equal `path`, or whose
     // path alone does when no route has the query too.
     void setRoute(const QString &path, Route route);
     void setPage(const QString &path, const QByteArray &body,
                  const QByteArray &contentType = QByteArrayLiteral("text/html; charset=utf-8"), int delayMs = 0);
     void setRedirect(const QString &path, const QString &target, int status = 302);
+    // The n-th request for the path gets the n-th route; the last answers all later ones.
+    void setRoutes(const QString &path, QList<Route> routes);
+    // Keeps connections open for further requests; after answersPerConnection
+    // answers (0: no end) a connection closes at its next request, unanswered.
+    void setKeepAlive(bool keepAlive, int answersPerConnection = 0);
 
     // Requests for this path (with any query when the path has none).
     int requestCount(const QString &path) const;
     const QList<Request> &requests() const { return m_requests; }
+    // The requests for a path (as requestCount counts them), in the order they came.
+    QList<Request> requestsFor(const QString &path) const;
 
 Q_SIGNALS:
     void requestReceived(const QString &target);
@@ -68,17 +98,24 @@ private:
     void onNewConnection();
     struct Connection
     {
+        int id = 0;
         QByteArray received;
-        bool requestRead = false;
+        bool busy = false; // a request is being answered
+        int answers = 0;
     };
 
-    void readRequest(QTcpSocket *socket, Connection &connection);
-    void answer(QTcpSocket *socket, const QString &target, Route route);
-    const Route *routeFor(const QString &target) const;
+    void readRequest(QTcpSocket *socket, const std::shared_ptr<Connection> &connection);
+    void answer(QTcpSocket *socket, qsizetype request, Route route, const std::shared_ptr<Connection> &connection);
+    Route routeFor(const QString &target);
 
     QTcpServer m_server;
-    QHash<QString, Route> m_routes;
+    QElapsedTimer m_clock;
+    QHash<QString, QList<Route>> m_routes;
+    QHash<QString, int> m_answers; // requests answered per route key
     QList<Request> m_requests;
+    bool m_keepAlive = false;
+    int m_answersPerConnection = 0;
+    int m_connectionCount = 0;
 };
 
 } // namespace pagrion::test

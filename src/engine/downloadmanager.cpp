@@ -1,0 +1,212 @@
+#include "engine/downloadmanager.h"
+
+#include <algorithm>
+
+#include <QDateTime>
+#include <QNetworkCookieJar>
+
+#include "engine/connectionpool.h"
+#include "engine/pageaddress.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+// Requests to one scheme, host and port share a queue; local files and
+// addresses that are refused at once wait for nobody.
+QString hostKeyOf(const QUrl &url)
+{
+    if (!isWebAddress(url))
+        return {};
+    return url.scheme().toLower() + u"://"_s + url.host().toLower() + u':'
+        + QString::number(url.port(url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0 ? 443 : 80));
+}
+
+// Retry-After gives seconds or an HTTP date; nullopt when it gives neither.
+std::optional<qint64> retryAfterMs(const QByteArray &value)
+{
+    const QByteArray text = value.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool isNumber = false;
+    const qint64 seconds = text.toLongLong(&isNumber);
+    if (isNumber)
+        return seconds < 0 ? 0 : std::min(seconds, qint64(1) << 31) * 1000;
+    const QDateTime when = QDateTime::fromString(QString::fromLatin1(text), Qt::RFC2822Date);
+    if (!when.isValid())
+        return std::nullopt;
+    return std::max<qint64>(0, QDateTime::currentDateTimeUtc().msecsTo(when));
+}
+
+} // namespace
+
+PageDownload::PageDownload(DownloadManager &manager, PageRequest request, QString hostKey)
+    : m_manager(&manager), m_request(std::move(request)), m_hostKey(std::move(hostKey))
+{
+    m_backoff.setSingleShot(true);
+}
+
+PageDownload::~PageDownload()
+{
+    if (m_manager)
+        m_manager->forget(this);
+}
+
+DownloadManager::DownloadManager(QObject *parent)
+    : QObject(parent), m_connections(new ConnectionPool(this)), m_cookies(new QNetworkCookieJar(this))
+{
+    m_clock.start();
+}
+
+DownloadManager::~DownloadManager()
+{
+    // The connections and cookies of the loads under way go with the manager.
+    for (PageDownload *download : std::as_const(m_downloads))
+        download->m_fetch.reset();
+}
+
+void DownloadManager::setPolicy(const LoadPolicy &policy)
+{
+    m_policy = policy;
+    const QStringList hosts = m_hosts.keys();
+    for (const QString &host : hosts)
+        pump(host);
+}
+
+std::unique_ptr<PageDownload> DownloadManager::download(const PageRequest &request)
+{
+    std::unique_ptr<PageDownload> download(new PageDownload(*this, request, hostKeyOf(request.url)));
+    PageDownload *raw = download.get();
+    m_downloads.insert(raw);
+    connect(&raw->m_backoff, &QTimer::timeout, this, [this, raw] { enqueue(raw, true); });
+    enqueue(raw, false);
+    return download;
+}
+
+qint64 DownloadManager::longestLoadMs(const PageLimits &limits) const
+{
+    const qint64 attempts = qint64(std::max(m_policy.retries, 0)) + 1;
+    const qint64 longestWait = std::max({m_policy.maxBackoffMs, m_policy.maxRetryAfterMs, 0});
+    return attempts * (std::max(limits.timeLimitMs, 0) + std::max(m_policy.delayMs, 0))
+        + (attempts - 1) * longestWait;
+}
+
+void DownloadManager::enqueue(PageDownload *download, bool atFront)
+{
+    if (download->m_hostKey.isEmpty()) {
+        startAttempt(download);
+        return;
+    }
+    HostQueue &queue = m_hosts[download->m_hostKey];
+    if (atFront)
+        queue.waiting.push_front(download);
+    else
+        queue.waiting.push_back(download);
+    pump(download->m_hostKey);
+}
+
+void DownloadManager::pump(const QString &hostKey)
+{
+    const auto found = m_hosts.find(hostKey);
+    if (found == m_hosts.end())
+        return;
+    HostQueue &queue = *found;
+    const int concurrency = std::max(m_policy.concurrency, 1);
+    while (!queue.waiting.empty() && queue.running < concurrency) {
+        if (m_policy.delayMs > 0 && queue.lastStartMs >= 0) {
+            const qint64 wait = queue.lastStartMs + m_policy.delayMs - m_clock.elapsed();
+            if (wait > 0) {
+                if (!queue.wakeScheduled) {
+                    queue.wakeScheduled = true;
+                    QTimer::singleShot(wait, this, [this, hostKey] {
+                        if (const auto again = m_hosts.find(hostKey); again != m_hosts.end()) {
+                            again->wakeScheduled = false;
+                            pump(hostKey);
+                        }
+                    });
+                }
+                return;
+            }
+        }
+        PageDownload *next = queue.waiting.front();
+        queue.waiting.pop_front();
+        ++queue.running;
+        queue.lastStartMs = m_clock.elapsed();
+        startAttempt(next);
+    }
+    // An idle host is forgotten once its pause is over; until then it
+    // remembers when its last request started.
+    const bool paused = m_policy.delayMs > 0 && queue.lastStartMs >= 0
+        && m_clock.elapsed() - queue.lastStartMs < m_policy.delayMs;
+    if (queue.waiting.empty() && queue.running == 0 && !queue.wakeScheduled && !paused)
+        m_hosts.erase(found);
+}
+
+void DownloadManager::startAttempt(PageDownload *download)
+{
+    ++download->m_attempts;
+    download->m_fetch = std::make_unique<PageFetch>(*m_connections, *m_cookies, download->m_request);
+    connect(download->m_fetch.get(), &PageFetch::finished, download, [this, download] { onAttemptFinished(download); });
+    download->m_fetch->start();
+}
+
+void DownloadManager::onAttemptFinished(PageDownload *download)
+{
+    LoadResult result = download->m_fetch->result();
+    // Called from the fetch's own signal: it goes once that has returned.
+    download->m_fetch.release()->deleteLater();
+    result.attempts = download->m_attempts;
+    release(download->m_hostKey);
+
+    if (result.failure && download->m_attempts <= m_policy.retries && !download->m_hostKey.isEmpty()
+        && result.failure->retryable(result.status)) {
+        const qint64 wait = retryWaitMs(*download, result);
+        if (wait >= 0) {
+            download->m_backoff.start(int(wait));
+            return;
+        }
+    }
+    download->m_result = std::move(result);
+    download->m_finished = true;
+    Q_EMIT download->finished();
+}
+
+void DownloadManager::release(const QString &hostKey)
+{
+    if (hostKey.isEmpty())
+        return;
+    if (const auto found = m_hosts.find(hostKey); found != m_hosts.end()) {
+        --found->running;
+        pump(hostKey);
+    }
+}
+
+void DownloadManager::forget(PageDownload *download)
+{
+    m_downloads.remove(download);
+    if (download->m_fetch) {
+        download->m_fetch.reset();
+        release(download->m_hostKey);
+        return;
+    }
+    if (const auto found = m_hosts.find(download->m_hostKey); found != m_hosts.end()) {
+        std::erase(found->waiting, download);
+        pump(download->m_hostKey);
+    }
+}
+
+// -1 when the server asks for a longer wait than a run puts up with.
+qint64 DownloadManager::retryWaitMs(const PageDownload &download, const LoadResult &result) const
+{
+    const int shift = std::min(download.m_attempts - 1, 30);
+    const qint64 backoff = std::min<qint64>(qint64(std::max(m_policy.firstBackoffMs, 0)) << shift,
+                                            std::max(m_policy.maxBackoffMs, 0));
+    const std::optional<qint64> asked = retryAfterMs(result.header("Retry-After"));
+    if (asked && *asked > m_policy.maxRetryAfterMs)
+        return -1;
+    return std::max(backoff, asked.value_or(0));
+}
+
+} // namespace pagrion

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <deque>
+#include <memory>
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+
+#include "engine/loadresult.h"
+#include "engine/pagefetch.h"
+
+class QNetworkCookieJar;
+
+namespace pagrion {
+
+class ConnectionPool;
+class DownloadManager;
+
+// How the loads of one run share the sites they visit. Each is a setting
+// with the default below: one request at a time, no pause, no second try.
+struct LoadPolicy
+{
+    static constexpr int DefaultFirstBackoffMs = 1'000;
+    static constexpr int DefaultMaxBackoffMs = 60'000;
+    static constexpr int DefaultMaxRetryAfterMs = 120'000;
+
+    int concurrency = 1; // requests in flight per host
+    int delayMs = 0;     // least time between the starts of two requests to one host
+    // Further attempts after a failure that often passes by itself: HTTP 429,
+    // 500, 502, 503, 504, a timeout, a broken connection.
+    int retries = 0;
+    // The wait before retry n is firstBackoffMs * 2^(n-1), at most maxBackoffMs,
+    // or the server's Retry-After when that is longer.
+    int firstBackoffMs = DefaultFirstBackoffMs;
+    int maxBackoffMs = DefaultMaxBackoffMs;
+    // A server that asks for a longer wait than this is not tried again.
+    int maxRetryAfterMs = DefaultMaxRetryAfterMs;
+};
+
+// One load handed to the manager. It ends once with finished(), from the
+// event loop; destroying it drops the load, queued or under way. One that
+// outlives its manager never ends.
+class PageDownload final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PageDownload)
+
+public:
+    ~PageDownload() override;
+
+    bool isFinished() const { return m_finished; }
+    // The outcome, once finished.
+    const LoadResult &result() const { return m_result; }
+    // The same, handed over without copying the body.
+    LoadResult takeResult() { return std::move(m_result); }
+
+Q_SIGNALS:
+    void finished();
+
+private:
+    friend class DownloadManager;
+    PageDownload(DownloadManager &manager, PageRequest request, QString hostKey);
+
+    QPointer<DownloadManager> m_manager;
+    PageRequest m_request;
+    QString m_hostKey;
+    std::unique_ptr<PageFetch> m_fetch;
+    QTimer m_backoff;
+    int m_attempts = 0;
+    bool m_finished = false;
+    LoadResult m_result;
+};
+
+// The one way from an address to a page's bytes. Requests wait in a queue per
+// host, which lets at most `concurrency` of them run at once and starts them
+// at least `delayMs` apart; a failure worth retrying goes back to the head of
+// its queue after a back-off. Every request ends in exactly one result.
+//
+// A run that looks ahead submits the next pages of its list and takes the
+// results in its own order, each from its PageDownload; those it no longer
+// wants it destroys.
+class DownloadManager final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DownloadManager)
+
+public:
+    explicit DownloadManager(QObject *parent = nullptr);
+    ~DownloadManager() override;
+
+    // Applies to every request from now on, queued ones included.
+    void setPolicy(const LoadPolicy &policy);
+    const LoadPolicy &policy() const { return m_policy; }
+
+    std::unique_ptr<PageDownload> download(const PageRequest &request);
+
+    // The longest a request with these limits can take once it has started,
+    // retries and their waits included.
+    qint64 longestLoadMs(const PageLimits &limits) const;
+
+private:
+    friend class PageDownload;
+    struct HostQueue
+    {
+        std::deque<PageDownload *> waiting;
+        int running = 0;
+        qint64 lastStartMs = -1;
+        bool wakeScheduled = false;
+    };
+
+    void enqueue(PageDownload *download, bool atFront);
+    void pump(const QString &hostKey);
+    void startAttempt(PageDownload *download);
+    void onAttemptFinished(PageDownload *download);
+    void release(const QString &hostKey);
+    void forget(PageDownload *download);
+    qint64 retryWaitMs(const PageDownload &download, const LoadResult &result) const;
+
+    ConnectionPool *m_connections;
+    // Cookies a site sets are sent back to it for the rest of the run, as a
+    // browser would; some sites show nothing without.
+    QNetworkCookieJar *m_cookies;
+    LoadPolicy m_policy;
+    QHash<QString, HostQueue> m_hosts;
+    QSet<PageDownload *> m_downloads; // every download not yet destroyed
+    QElapsedTimer m_clock;
+};
+
+} // namespace pagrion

@@ -1,0 +1,133 @@
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "engine/staticbrowser.h"
+#include "support/compressed.h"
+#include "support/testhttpserver.h"
+
+using namespace Qt::StringLiterals;
+using namespace pagrion;
+using namespace pagrion::test;
+using Kind = LoadFailure::Kind;
+
+namespace {
+
+// Every case must end well within this, whatever the server does.
+constexpr int CaseDeadlineMs = 10'000;
+constexpr int DripTimeLimitMs = 2'500;
+
+using Setup = std::function<QString(TestHttpServer &)>;
+
+// A chain of redirects /chain/<name>/0 -> 1 -> ... -> hops, which is a page.
+QString chain(TestHttpServer &server, const QString &name, int hops)
+{
+    for (int i = 0; i < hops; ++i)
+        server.setRedirect(u"/chain/%1/%2"_s.arg(name).arg(i), u"/chain/%1/%2"_s.arg(name).arg(i + 1), 301 + i % 2);
+    server.setPage(u"/chain/%1/%2"_s.arg(name).arg(hops), "<table><tr><td>end</td></tr></table>");
+    return server.url(u"/chain/%1/0"_s.arg(name));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Setup)
+
+// Servers that send without end, too fast, too slowly, in circles or not at
+// all: every load ends in time, as a failed page with a reason and the
+// engine's error document, and never as an empty or half page.
+class TestHostileServers : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(m_server.isListening()); }
+
+    void hostileServerGivesAFailedLoad_data()
+    {
+        QTest::addColumn<Setup>("setup");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<int>("timeLimitMs");
+
+        QTest::newRow("endless body") << Setup([](TestHttpServer &server) {
+            auto route = TestHttpServer::page(QByteArray("<tr><td>row</td></tr>").repeated(3000));
+            route.repeat = 0;
+            server.setRoute(u"/endless"_s, route);
+            return server.url(u"/endless"_s);
+        }) << int(Kind::BodyTooLarge) << 1 << Browser::DefaultTimeLimitMs;
+
+        QTest::newRow("compression bomb") << Setup([](TestHttpServer &server) {
+            // A gigabyte of zeros in a megabyte: one packed member sent a hundred times.
+            auto route = TestHttpServer::page(compressed(QByteArray(10 << 20, '\0'), Compression::Gzip));
+            route.headers.append({QByteArray("Content-Encoding"), QByteArray("gzip")});
+            route.repeat = 100;
+            server.setRoute(u"/bomb"_s, route);
+            return server.url(u"/bomb"_s);
+        }) << int(Kind::BodyTooLarge) << 1 << Browser::DefaultTimeLimitMs;
+
+        QTest::newRow("redirect loop") << Setup([](TestHttpServer &server) {
+            server.setRedirect(u"/loop/a"_s, u"/loop/b"_s);
+            server.setRedirect(u"/loop/b"_s, u"/loop/a"_s);
+            return server.url(u"/loop/a"_s);
+        }) << int(Kind::RedirectLoop) << 4 << Browser::DefaultTimeLimitMs;
+
+        // The page itself is asked for 21 times: the first and 20 redirects.
+        QTest::newRow("30 redirects") << Setup([](TestHttpServer &server) { return chain(server, u"thirty"_s, 30); })
+                                      << int(Kind::TooManyRedirects) << 21 << Browser::DefaultTimeLimitMs;
+        QTest::newRow("60 redirects") << Setup([](TestHttpServer &server) { return chain(server, u"sixty"_s, 60); })
+                                      << int(Kind::TooManyRedirects) << 21 << Browser::DefaultTimeLimitMs;
+
+        QTest::newRow("a byte a second") << Setup([](TestHttpServer &server) {
+            auto route = TestHttpServer::page("<table><tr><td>slow</td></tr></table>");
+            route.dripMs = 1'000;
+            server.setRoute(u"/drip"_s, route);
+            return server.url(u"/drip"_s);
+        }) << int(Kind::Timeout) << 1 << DripTimeLimitMs;
+
+        QTest::newRow("body cut short") << Setup([](TestHttpServer &server) {
+            auto route = TestHttpServer::page(QByteArray("<table>") + QByteArray("<tr><td>row</td></tr>").repeated(500));
+            route.cutAfter = 4'000;
+            server.setRoute(u"/cut"_s, route);
+            return server.url(u"/cut"_s);
+        }) << int(Kind::BodyCutShort) << 1 << Browser::DefaultTimeLimitMs;
+
+        QTest::newRow("head without end") << Setup([](TestHttpServer &server) {
+            auto route = TestHttpServer::page("<p>never</p>");
+            for (int i = 0; i < 5'000; ++i)
+                route.headers.append({"X-Filler-" + QByteArray::number(i), QByteArray(100, 'x')});
+            server.setRoute(u"/head"_s, route);
+            return server.url(u"/head"_s);
+        }) << int(Kind::Network) << 1 << Browser::DefaultTimeLimitMs;
+    }
+    void hostileServerGivesAFailedLoad()
+    {
+        QFETCH(Setup, setup);
+        QFETCH(int, kind);
+        QFETCH(int, requests);
+        QFETCH(int, timeLimitMs);
+        const QString address = setup(m_server);
+        const int before = int(m_server.requests().size());
+
+        StaticBrowser browser;
+        browser.setTimeLimitMs(timeLimitMs);
+        QSignalSpy completed(&browser, &Browser::DownloadComplete);
+        QElapsedTimer clock;
+        clock.start();
+        browser.Navigate(address);
+        QVERIFY(completed.wait(CaseDeadlineMs));
+        QVERIFY2(clock.elapsed() < CaseDeadlineMs, qPrintable(QString::number(clock.elapsed())));
+
+        QVERIFY(browser.failure());
+        QCOMPARE(int(browser.failure()->kind), kind);
+        QVERIFY(!browser.failure()->reason.isEmpty());
+        QVERIFY(browser.document()->bodyText().value_or(QString()).contains(u"无法找到网页"_s));
+        QVERIFY(browser.document()->tables().isEmpty());
+        QCOMPARE(int(m_server.requests().size()) - before, requests);
+    }
+
+private:
+    TestHttpServer m_server;
+};
+
+QTEST_GUILESS_MAIN(TestHostileServers)
+#include "tst_hostileservers.moc"
