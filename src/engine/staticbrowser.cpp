@@ -1,13 +1,11 @@
 #include "engine/staticbrowser.h"
 
-#include <QMimeDatabase>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
 #include "engine/errorpages.h"
 #include "engine/htmldocument.h"
-#include "engine/textdecoding.h"
 
 using namespace Qt::StringLiterals;
 
@@ -19,43 +17,13 @@ constexpr int MaximumRedirects = 20;
 // Pages that refresh to one another are followed this often per navigation.
 constexpr int MaximumRefreshes = 5;
 
-QByteArray mimeType(const QByteArray &contentType, const QByteArray &body, const QUrl &url)
-{
-    QByteArray mime = contentType.split(';').constFirst().trimmed().toLower();
-    if (mime.isEmpty() && url.isLocalFile())
-        mime = QMimeDatabase().mimeTypeForFileNameAndData(url.fileName(), body).name().toLatin1();
-    // A server that names no type almost always sends a page.
-    return mime.isEmpty() ? QByteArrayLiteral("text/html") : mime;
-}
-
-struct Loaded
-{
-    std::shared_ptr<const Document> document;
-    std::optional<QUrl> refresh; // where the page sends its reader at once
-};
-
-Loaded documentFor(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
-{
-    const QByteArray mime = mimeType(contentType, body, url);
-    if (mime == "text/html" || mime.contains("xml")) {
-        const QString html = decodePage(body, contentType);
-        return {parseHtmlDocument(html, url), metaRefreshTarget(html, url)};
-    }
-    if (mime.startsWith("text/") || mime == "application/json" || mime.contains("javascript")
-        || mime.contains("ecmascript")) {
-        // The line feed after <pre> is swallowed by the parser, so a text's
-        // own first line feed survives.
-        return {parseHtmlDocument(u"<pre>\n"_s + decodePage(body, contentType).toHtmlEscaped() + u"</pre>"_s, url), {}};
-    }
-    // Images, archives and the like are shown by viewers, not as a page: a
-    // document without a body.
-    return {parseHtmlDocument(u"<frameset></frameset>"_s, url), {}};
-}
-
 } // namespace
 
 StaticBrowser::StaticBrowser(QObject *parent)
-    : Browser(parent), m_network(new QNetworkAccessManager(this)), m_document(parseHtmlDocument(QString()))
+    : Browser(parent)
+    , m_network(new QNetworkAccessManager(this))
+    , m_builder(new DocumentBuilder(this))
+    , m_document(parseHtmlDocument(QString()))
 {
     m_network->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
     m_timeLimit.setSingleShot(true);
@@ -126,7 +94,6 @@ void StaticBrowser::onReplyFinished()
 {
     QNetworkReply *reply = m_reply;
     m_reply = nullptr;
-    m_timeLimit.stop();
     if (!reply)
         return;
     reply->deleteLater();
@@ -137,29 +104,35 @@ void StaticBrowser::onReplyFinished()
     // A redirect that could not be followed is a page that cannot be reached.
     const bool serverAnswered = statusCode > 0 && (statusCode < 300 || statusCode >= 400);
     if (!serverAnswered && reply->error() != QNetworkReply::NoError) {
+        m_timeLimit.stop();
         fail(url);
         return;
     }
 
     const QByteArray body = reply->readAll();
     if (statusCode >= 400 && body.trimmed().isEmpty()) {
+        m_timeLimit.stop();
         const QString reason = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         finish(parseHtmlDocument(httpErrorPageHtml(statusCode, reason), url), url);
         return;
     }
-    Loaded loaded = documentFor(body, reply->rawHeader("Content-Type"), url);
-    if (loaded.refresh && statusCode < 400 && m_refreshes < MaximumRefreshes) {
-        ++m_refreshes;
-        m_pendingUrl = *loaded.refresh;
-        start(m_pendingUrl);
-        return;
-    }
-    finish(std::move(loaded.document), url);
+    // Parsing counts against the time limit, which keeps running meanwhile.
+    m_builder->build(body, reply->rawHeader("Content-Type"), url, limits(), [this, statusCode, url](BuiltPage page) {
+        m_timeLimit.stop();
+        if (page.refresh && statusCode < 400 && m_refreshes < MaximumRefreshes) {
+            ++m_refreshes;
+            m_pendingUrl = *page.refresh;
+            start(m_pendingUrl);
+            return;
+        }
+        finish(std::move(page.document), url);
+    });
 }
 
 void StaticBrowser::abortPending()
 {
     m_timeLimit.stop();
+    m_builder->cancel();
     if (!m_reply)
         return;
     QNetworkReply *reply = m_reply;

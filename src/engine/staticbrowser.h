@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "engine/browser.h"
+#include "engine/documentbuilder.h"
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -45,6 +46,7 @@ private:
     void fail(const QUrl &url);
 
     QNetworkAccessManager *m_network;
+    DocumentBuilder *m_builder;
     QPointer<QNetworkReply> m_reply;
     QTimer m_timeLimit;
     // Counts navigations, so that work queued for a dropped load is ignored.

@@ -1,0 +1,522 @@
+#include "engine/markupguard.h"
+
+#include <array>
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include <gumbo.h>
+
+namespace pagrion::html {
+
+namespace {
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isTagSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+using TagSet = std::array<bool, GUMBO_TAG_LAST + 1>;
+
+TagSet tagSet(std::initializer_list<GumboTag> tags)
+{
+    TagSet set{};
+    for (GumboTag tag : tags)
+        set[tag] = true;
+    return set;
+}
+
+const TagSet &voidTags()
+{
+    static const TagSet set = tagSet({GUMBO_TAG_AREA, GUMBO_TAG_BASE, GUMBO_TAG_BASEFONT, GUMBO_TAG_BGSOUND,
+                                      GUMBO_TAG_BR, GUMBO_TAG_COL, GUMBO_TAG_EMBED, GUMBO_TAG_FRAME, GUMBO_TAG_HR,
+                                      GUMBO_TAG_IMAGE, GUMBO_TAG_IMG, GUMBO_TAG_INPUT, GUMBO_TAG_KEYGEN,
+                                      GUMBO_TAG_LINK, GUMBO_TAG_META, GUMBO_TAG_PARAM, GUMBO_TAG_SOURCE,
+                                      GUMBO_TAG_TRACK, GUMBO_TAG_WBR, GUMBO_TAG_MENUITEM});
+    return set;
+}
+
+// Elements whose content is text up to their own end tag.
+const TagSet &rawTextTags()
+{
+    static const TagSet set = tagSet({GUMBO_TAG_SCRIPT, GUMBO_TAG_STYLE, GUMBO_TAG_TEXTAREA, GUMBO_TAG_TITLE,
+                                      GUMBO_TAG_XMP, GUMBO_TAG_IFRAME, GUMBO_TAG_NOEMBED, GUMBO_TAG_NOFRAMES,
+                                      GUMBO_TAG_NOSCRIPT});
+    return set;
+}
+
+const TagSet &closesParagraph()
+{
+    static const TagSet set = tagSet(
+        {GUMBO_TAG_ADDRESS, GUMBO_TAG_ARTICLE, GUMBO_TAG_ASIDE, GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_CENTER,
+         GUMBO_TAG_DETAILS, GUMBO_TAG_DIR, GUMBO_TAG_DIV, GUMBO_TAG_DL, GUMBO_TAG_FIELDSET, GUMBO_TAG_FIGCAPTION,
+         GUMBO_TAG_FIGURE, GUMBO_TAG_FOOTER, GUMBO_TAG_HEADER, GUMBO_TAG_HGROUP, GUMBO_TAG_MAIN, GUMBO_TAG_MENU,
+         GUMBO_TAG_NAV, GUMBO_TAG_OL, GUMBO_TAG_P, GUMBO_TAG_SECTION, GUMBO_TAG_SUMMARY, GUMBO_TAG_UL,
+         GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5, GUMBO_TAG_H6, GUMBO_TAG_PRE,
+         GUMBO_TAG_LISTING, GUMBO_TAG_FORM, GUMBO_TAG_PLAINTEXT, GUMBO_TAG_TABLE, GUMBO_TAG_HR, GUMBO_TAG_XMP,
+         GUMBO_TAG_LI, GUMBO_TAG_DD, GUMBO_TAG_DT});
+    return set;
+}
+
+// Elements that end the reach of an end tag looking for its element.
+const TagSet &specialTags()
+{
+    static const TagSet set = tagSet(
+        {GUMBO_TAG_ADDRESS, GUMBO_TAG_APPLET, GUMBO_TAG_ARTICLE, GUMBO_TAG_ASIDE, GUMBO_TAG_BLOCKQUOTE,
+         GUMBO_TAG_BUTTON, GUMBO_TAG_CAPTION, GUMBO_TAG_CENTER, GUMBO_TAG_DD, GUMBO_TAG_DETAILS, GUMBO_TAG_DIR,
+         GUMBO_TAG_DIV, GUMBO_TAG_DL, GUMBO_TAG_DT, GUMBO_TAG_FIELDSET, GUMBO_TAG_FIGCAPTION, GUMBO_TAG_FIGURE,
+         GUMBO_TAG_FOOTER, GUMBO_TAG_FORM, GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5,
+         GUMBO_TAG_H6, GUMBO_TAG_HEADER, GUMBO_TAG_HGROUP, GUMBO_TAG_LI, GUMBO_TAG_LISTING, GUMBO_TAG_MAIN,
+         GUMBO_TAG_MARQUEE, GUMBO_TAG_MENU, GUMBO_TAG_NAV, GUMBO_TAG_OBJECT, GUMBO_TAG_OL, GUMBO_TAG_P,
+         GUMBO_TAG_PRE, GUMBO_TAG_SECTION, GUMBO_TAG_SELECT, GUMBO_TAG_SUMMARY, GUMBO_TAG_TABLE, GUMBO_TAG_TBODY,
+         GUMBO_TAG_TD, GUMBO_TAG_TEMPLATE, GUMBO_TAG_TFOOT, GUMBO_TAG_TH, GUMBO_TAG_THEAD, GUMBO_TAG_TR,
+         GUMBO_TAG_UL, GUMBO_TAG_HTML, GUMBO_TAG_BODY});
+    return set;
+}
+
+const TagSet &scopeBoundaries()
+{
+    static const TagSet set = tagSet({GUMBO_TAG_APPLET, GUMBO_TAG_CAPTION, GUMBO_TAG_HTML, GUMBO_TAG_TABLE,
+                                      GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_MARQUEE, GUMBO_TAG_OBJECT,
+                                      GUMBO_TAG_TEMPLATE});
+    return set;
+}
+
+// Start tags that leave SVG or MathML for HTML again.
+const TagSet &foreignBreakouts()
+{
+    static const TagSet set = tagSet(
+        {GUMBO_TAG_B, GUMBO_TAG_BIG, GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_BODY, GUMBO_TAG_BR, GUMBO_TAG_CENTER,
+         GUMBO_TAG_CODE, GUMBO_TAG_DD, GUMBO_TAG_DIV, GUMBO_TAG_DL, GUMBO_TAG_DT, GUMBO_TAG_EM, GUMBO_TAG_EMBED,
+         GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5, GUMBO_TAG_H6, GUMBO_TAG_HEAD,
+         GUMBO_TAG_HR, GUMBO_TAG_I, GUMBO_TAG_IMG, GUMBO_TAG_LI, GUMBO_TAG_LISTING, GUMBO_TAG_MENU, GUMBO_TAG_META,
+         GUMBO_TAG_NOBR, GUMBO_TAG_OL, GUMBO_TAG_P, GUMBO_TAG_PRE, GUMBO_TAG_RUBY, GUMBO_TAG_S, GUMBO_TAG_SMALL,
+         GUMBO_TAG_SPAN, GUMBO_TAG_STRONG, GUMBO_TAG_STRIKE, GUMBO_TAG_SUB, GUMBO_TAG_SUP, GUMBO_TAG_TABLE,
+         GUMBO_TAG_TT, GUMBO_TAG_U, GUMBO_TAG_UL, GUMBO_TAG_VAR});
+    return set;
+}
+
+// How far down the open elements a new list item looks for the one it ends.
+constexpr size_t ListItemReach = 64;
+
+bool isHeading(GumboTag tag)
+{
+    return tag >= GUMBO_TAG_H1 && tag <= GUMBO_TAG_H6;
+}
+
+bool isSection(GumboTag tag)
+{
+    return tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_THEAD || tag == GUMBO_TAG_TFOOT;
+}
+
+bool isCell(GumboTag tag)
+{
+    return tag == GUMBO_TAG_TD || tag == GUMBO_TAG_TH;
+}
+
+// One element the parser holds open, as far as its nesting goes.
+struct Open
+{
+    GumboTag tag;
+    std::uint32_t key;         // which name list it is on
+    bool foreignContent;       // what it holds is SVG or MathML
+    bool kept;                 // within the nesting limit
+    std::int32_t scopeFloor;   // the nearest scope boundary at or below it
+    std::int32_t specialFloor; // the nearest special element at or below it
+    std::int32_t tableFloor;   // the nearest table (or html) at or below it
+};
+
+// Follows the elements a parser holds open while the page is read, and
+// rewrites the markup as guardMarkup() promises.
+class Guard
+{
+public:
+    explicit Guard(std::string_view html) : m_html(html) {}
+
+    std::optional<std::string> run()
+    {
+        size_t pos = 0;
+        while (pos < m_html.size()) {
+            const size_t open = m_html.find('<', pos);
+            if (open == std::string_view::npos)
+                break;
+            pos = markup(open);
+        }
+        if (!m_changed)
+            return std::nullopt;
+        m_out.append(m_html.substr(m_copied));
+        return std::move(m_out);
+    }
+
+private:
+    char at(size_t i) const { return i < m_html.size() ? m_html[i] : '\0'; }
+
+    size_t skipPast(size_t from, std::string_view end) const
+    {
+        const size_t found = m_html.find(end, from);
+        return found == std::string_view::npos ? m_html.size() : found + end.size();
+    }
+
+    // Reads the markup that starts at this '<'; returns where reading goes on.
+    size_t markup(size_t open)
+    {
+        const char next = at(open + 1);
+        if (isLetter(next))
+            return startTag(open);
+        if (next == '/' && isLetter(at(open + 2)))
+            return endTag(open);
+        if (m_html.substr(open, 4) == "<!--") {
+            // "<!-->" and "<!--->" are whole comments.
+            const size_t body = open + 4;
+            if (at(body) == '>')
+                return body + 1;
+            if (at(body) == '-' && at(body + 1) == '>')
+                return body + 2;
+            return skipPast(body, "-->");
+        }
+        if (inForeignContent() && m_html.substr(open, 9) == "<![CDATA[")
+            return skipPast(open + 9, "]]>");
+        if (next == '!' || next == '?' || next == '/')
+            return skipPast(open + 1, ">");
+        return open + 1;
+    }
+
+    struct Tag
+    {
+        std::string name; // lower case
+        size_t end;       // past the '>'
+        bool selfClosing;
+    };
+
+    Tag readTag(size_t nameStart) const
+    {
+        Tag tag;
+        size_t pos = nameStart;
+        while (pos < m_html.size() && !isTagSpace(m_html[pos]) && m_html[pos] != '/' && m_html[pos] != '>')
+            tag.name += lower(m_html[pos++]);
+        // Attributes: a quoted value may hold '>'.
+        char previous = '\0';
+        while (pos < m_html.size() && m_html[pos] != '>') {
+            const char c = m_html[pos];
+            if ((c == '"' || c == '\'') && previous == '=') {
+                const size_t close = m_html.find(c, pos + 1);
+                pos = close == std::string_view::npos ? m_html.size() : close + 1;
+                previous = c;
+                continue;
+            }
+            if (!isTagSpace(c))
+                previous = c;
+            ++pos;
+        }
+        tag.selfClosing = previous == '/';
+        tag.end = pos < m_html.size() ? pos + 1 : pos;
+        return tag;
+    }
+
+    size_t startTag(size_t open)
+    {
+        const Tag tag = readTag(open + 1);
+        GumboTag id = gumbo_tagn_enum(tag.name.data(), unsigned(tag.name.size()));
+        if (id == GUMBO_TAG_IMAGE)
+            id = GUMBO_TAG_IMG;
+
+        if (inForeignContent()) {
+            if (!foreignBreakouts()[id]) {
+                if (!tag.selfClosing)
+                    push(id, tag.name, true, open, tag.end);
+                else if (tooDeep())
+                    drop(open, tag.end);
+                return tag.end;
+            }
+            while (!m_open.empty() && m_open.back().foreignContent)
+                pop();
+        }
+        if (id == GUMBO_TAG_HTML || id == GUMBO_TAG_HEAD || id == GUMBO_TAG_BODY || id == GUMBO_TAG_FRAMESET)
+            return tag.end;
+        if (id == GUMBO_TAG_PLAINTEXT) // the rest of the page is its text
+            return m_html.size();
+
+        closeImplied(id);
+        if (voidTags()[id]) {
+            if (tooDeep())
+                drop(open, tag.end);
+            return tag.end;
+        }
+        if (rawTextTags()[id])
+            return rawText(id, tag, open);
+        if (id == GUMBO_TAG_SVG || id == GUMBO_TAG_MATH) {
+            if (!tag.selfClosing)
+                push(id, tag.name, true, open, tag.end);
+            else if (tooDeep())
+                drop(open, tag.end);
+            return tag.end;
+        }
+        push(id, tag.name, false, open, tag.end);
+        return tag.end;
+    }
+
+    // A raw text element is read whole, with its end tag.
+    size_t rawText(GumboTag id, const Tag &tag, size_t open)
+    {
+        const size_t contentEnd = rawTextEnd(tag.end, tag.name);
+        const size_t end = contentEnd < m_html.size() ? readTag(contentEnd + 2).end : m_html.size();
+        if (tooDeep()) {
+            drop(open, end);
+        } else if (id == GUMBO_TAG_NOSCRIPT) {
+            noscript(tag.end, contentEnd);
+        }
+        return end;
+    }
+
+    size_t rawTextEnd(size_t from, const std::string &name) const
+    {
+        for (size_t pos = m_html.find("</", from); pos != std::string_view::npos; pos = m_html.find("</", pos + 2)) {
+            size_t i = 0;
+            while (i < name.size() && lower(at(pos + 2 + i)) == name[i])
+                ++i;
+            const char after = at(pos + 2 + name.size());
+            if (i == name.size() && (isTagSpace(after) || after == '/' || after == '>'))
+                return pos;
+        }
+        return m_html.size();
+    }
+
+    // A browser that runs scripts reads what noscript holds as text. In the
+    // head, where the parser puts no text, it is kept as a comment instead.
+    void noscript(size_t begin, size_t end)
+    {
+        std::string replacement = m_inBody ? std::string() : std::string("<!--");
+        for (const char c : m_html.substr(begin, end - begin)) {
+            if (c == '<' && m_inBody)
+                replacement += "&lt;";
+            else if (c == '&' && m_inBody)
+                replacement += "&amp;";
+            else if (c == '>' && !m_inBody)
+                replacement += "&gt;";
+            else
+                replacement += c;
+        }
+        if (!m_inBody)
+            replacement += "-->";
+        replace(begin, end, replacement);
+    }
+
+    size_t endTag(size_t open)
+    {
+        const Tag tag = readTag(open + 2);
+        const GumboTag id = gumbo_tagn_enum(tag.name.data(), unsigned(tag.name.size()));
+        if (id == GUMBO_TAG_HTML || id == GUMBO_TAG_BODY || id == GUMBO_TAG_BR)
+            return tag.end;
+        if (id == GUMBO_TAG_HEAD) {
+            m_inBody = true;
+            return tag.end;
+        }
+        const std::int32_t match = topmost(tag.name);
+        if (match < 0)
+            return tag.end;
+        const Open &top = m_open.back();
+        std::int32_t floor = top.specialFloor;
+        if (m_open[size_t(match)].foreignContent || inForeignContent())
+            floor = 0;
+        else if (id == GUMBO_TAG_TD || id == GUMBO_TAG_TH || id == GUMBO_TAG_TR || isSection(id)
+                 || id == GUMBO_TAG_TABLE || id == GUMBO_TAG_CAPTION)
+            floor = top.tableFloor;
+        else if (specialTags()[id] || id == GUMBO_TAG_A || id == GUMBO_TAG_B || id == GUMBO_TAG_I
+                 || id == GUMBO_TAG_FONT || id == GUMBO_TAG_U || id == GUMBO_TAG_S || id == GUMBO_TAG_EM
+                 || id == GUMBO_TAG_STRONG || id == GUMBO_TAG_SMALL || id == GUMBO_TAG_BIG || id == GUMBO_TAG_TT
+                 || id == GUMBO_TAG_CODE || id == GUMBO_TAG_NOBR || id == GUMBO_TAG_STRIKE)
+            floor = top.scopeFloor;
+        if (match < floor)
+            return tag.end;
+        if (!m_open[size_t(match)].kept)
+            drop(open, tag.end);
+        popTo(match);
+        return tag.end;
+    }
+
+    // The end tags a parser implies when this start tag arrives.
+    void closeImplied(GumboTag id)
+    {
+        if (id == GUMBO_TAG_LI || id == GUMBO_TAG_DD || id == GUMBO_TAG_DT) {
+            // The parser looks down to the nearest special element; so far
+            // down only in markup that no longer matters.
+            const size_t lowest = m_open.size() > ListItemReach ? m_open.size() - ListItemReach : 0;
+            for (size_t i = m_open.size(); i-- > lowest;) {
+                const GumboTag open = m_open[i].tag;
+                if (open == id || (id != GUMBO_TAG_LI && (open == GUMBO_TAG_DD || open == GUMBO_TAG_DT))) {
+                    popTo(std::int32_t(i));
+                    break;
+                }
+                if (specialTags()[open] && open != GUMBO_TAG_ADDRESS && open != GUMBO_TAG_DIV && open != GUMBO_TAG_P)
+                    break;
+            }
+        }
+        if (closesParagraph()[id])
+            closeParagraph();
+        if (isHeading(id) && !m_open.empty() && isHeading(m_open.back().tag))
+            pop();
+        if (id == GUMBO_TAG_OPTION || id == GUMBO_TAG_OPTGROUP) {
+            if (!m_open.empty() && m_open.back().tag == GUMBO_TAG_OPTION)
+                pop();
+            if (id == GUMBO_TAG_OPTGROUP && !m_open.empty() && m_open.back().tag == GUMBO_TAG_OPTGROUP)
+                pop();
+        }
+        if (id == GUMBO_TAG_A || id == GUMBO_TAG_NOBR || id == GUMBO_TAG_BUTTON || id == GUMBO_TAG_SELECT) {
+            const std::int32_t same = topmost(id);
+            if (same >= 0 && same >= m_open.back().scopeFloor)
+                popTo(same);
+        }
+        if (isCell(id) || id == GUMBO_TAG_TR || isSection(id) || id == GUMBO_TAG_TABLE)
+            closeTablePart(id);
+    }
+
+    // A paragraph in button scope: no scope boundary or button above it.
+    void closeParagraph()
+    {
+        const std::int32_t paragraph = topmost(GUMBO_TAG_P);
+        if (paragraph >= 0 && paragraph >= m_open.back().scopeFloor && paragraph > topmost(GUMBO_TAG_BUTTON))
+            popTo(paragraph);
+    }
+
+    // Cells, rows and sections close one another, and a table supplies the
+    // section and row a cell needs.
+    void closeTablePart(GumboTag id)
+    {
+        if (m_open.empty())
+            return;
+        if (id == GUMBO_TAG_TABLE) {
+            // A table started right inside a table ends the first one.
+            if (topTag() == GUMBO_TAG_TABLE || isSection(topTag()) || topTag() == GUMBO_TAG_TR)
+                popTo(topmost(GUMBO_TAG_TABLE));
+            return;
+        }
+        const std::int32_t table = m_open.back().tableFloor;
+        for (GumboTag cell : {GUMBO_TAG_TD, GUMBO_TAG_TH}) {
+            const std::int32_t open = topmost(cell);
+            if (open > table)
+                popTo(open);
+        }
+        if ((id == GUMBO_TAG_TR || isSection(id)) && topTag() == GUMBO_TAG_TR)
+            pop();
+        if (isSection(id) && isSection(topTag()))
+            pop();
+        if ((id == GUMBO_TAG_TR || isCell(id)) && topTag() == GUMBO_TAG_TABLE)
+            push(GUMBO_TAG_TBODY, "tbody", false, 0, 0);
+        if (isCell(id) && isSection(topTag()))
+            push(GUMBO_TAG_TR, "tr", false, 0, 0);
+    }
+
+    GumboTag topTag() const { return m_open.empty() ? GUMBO_TAG_LAST : m_open.back().tag; }
+
+    bool inForeignContent() const { return !m_open.empty() && m_open.back().foreignContent; }
+
+    bool tooDeep() const { return m_open.size() + 1 >= size_t(MaximumNestingDepth); }
+
+    std::uint32_t keyOf(GumboTag tag, const std::string &name)
+    {
+        if (tag != GUMBO_TAG_UNKNOWN)
+            return std::uint32_t(tag);
+        const auto next = std::uint32_t(GUMBO_TAG_LAST + 1 + m_unknownNames.size());
+        return m_unknownNames.try_emplace(name, next).first->second;
+    }
+
+    std::int32_t topmost(GumboTag tag) const
+    {
+        const auto &positions = m_positions.size() > size_t(tag) ? m_positions[size_t(tag)] : m_none;
+        return positions.empty() ? -1 : positions.back();
+    }
+
+    std::int32_t topmost(const std::string &name) const
+    {
+        const GumboTag tag = gumbo_tagn_enum(name.data(), unsigned(name.size()));
+        if (tag != GUMBO_TAG_UNKNOWN)
+            return topmost(tag);
+        const auto known = m_unknownNames.find(name);
+        if (known == m_unknownNames.end() || m_positions.size() <= known->second)
+            return -1;
+        const auto &positions = m_positions[known->second];
+        return positions.empty() ? -1 : positions.back();
+    }
+
+    // Opens an element; one past the nesting limit is left out of the markup.
+    void push(GumboTag tag, const std::string &name, bool foreign, size_t begin, size_t end)
+    {
+        const bool kept = !tooDeep();
+        if (!kept && end > begin)
+            drop(begin, end);
+        if (tag != GUMBO_TAG_TEMPLATE) // the one element the head holds open
+            m_inBody = true;
+        const std::int32_t index = std::int32_t(m_open.size());
+        const Open *below = m_open.empty() ? nullptr : &m_open.back();
+        Open open{tag, keyOf(tag, name), foreign, kept, below ? below->scopeFloor : 0,
+                  below ? below->specialFloor : 0, below ? below->tableFloor : 0};
+        if (scopeBoundaries()[tag])
+            open.scopeFloor = index;
+        if (specialTags()[tag])
+            open.specialFloor = index;
+        if (tag == GUMBO_TAG_TABLE || tag == GUMBO_TAG_TEMPLATE)
+            open.tableFloor = index;
+        if (foreign && (name == "foreignobject" || name == "desc" || name == "title" || name == "mi"
+                             || name == "mo" || name == "mn" || name == "ms" || name == "mtext"))
+            open.foreignContent = false;
+        if (m_positions.size() <= open.key)
+            m_positions.resize(open.key + 1);
+        m_positions[open.key].push_back(index);
+        m_open.push_back(open);
+    }
+
+    void pop()
+    {
+        m_positions[m_open.back().key].pop_back();
+        m_open.pop_back();
+    }
+
+    void popTo(std::int32_t index)
+    {
+        while (index >= 0 && std::int32_t(m_open.size()) > index)
+            pop();
+    }
+
+    void drop(size_t begin, size_t end) { replace(begin, end, {}); }
+
+    void replace(size_t begin, size_t end, std::string_view replacement)
+    {
+        if (!m_changed) {
+            m_out.reserve(m_html.size());
+            m_changed = true;
+        }
+        m_out.append(m_html.substr(m_copied, begin - m_copied));
+        m_out.append(replacement);
+        m_copied = end;
+    }
+
+    std::string_view m_html;
+    std::vector<Open> m_open;
+    // For each tag and each other name met, where elements of it are open.
+    std::vector<std::vector<std::int32_t>> m_positions;
+    const std::vector<std::int32_t> m_none;
+    std::unordered_map<std::string, std::uint32_t> m_unknownNames;
+    bool m_inBody = false;
+    bool m_changed = false;
+    std::string m_out;
+    size_t m_copied = 0;
+};
+
+} // namespace
+
+std::optional<std::string> guardMarkup(std::string_view html)
+{
+    return Guard(html).run();
+}
+
+} // namespace pagrion::html
