@@ -7,6 +7,8 @@
 
 #include <QSocketNotifier>
 
+#include "engine/readbudget.h"
+
 namespace pagrion::cli {
 
 namespace {
@@ -16,6 +18,8 @@ int pipeEnds[2] = {-1, -1};
 void onInterrupt(int)
 {
     // Only async-signal-safe calls in here; the event loop does the rest.
+    // A page being read holds the event loop up, so its read ends at once.
+    pagrion::interruptDocumentReads();
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &byte, 1);
 }

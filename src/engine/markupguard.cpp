@@ -241,8 +241,12 @@ private:
             while (!m_open.empty() && m_open.back().foreignContent)
                 pop();
         }
-        if (id == GUMBO_TAG_HTML || id == GUMBO_TAG_HEAD || id == GUMBO_TAG_BODY || id == GUMBO_TAG_FRAMESET)
+        if (id == GUMBO_TAG_HTML || id == GUMBO_TAG_HEAD)
             return tag.end;
+        if (id == GUMBO_TAG_BODY || id == GUMBO_TAG_FRAMESET) {
+            m_inBody = true;
+            return tag.end;
+        }
         if (id == GUMBO_TAG_PLAINTEXT) // the rest of the page is its text
             return m_html.size();
 
