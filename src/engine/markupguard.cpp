@@ -1,6 +1,7 @@
 #include "engine/markupguard.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
@@ -109,6 +110,27 @@ const TagSet &foreignBreakouts()
 // How far down the open elements a new list item looks for the one it ends.
 constexpr size_t ListItemReach = 64;
 
+// Formatting elements closed by something other than their own end tag are
+// opened again, all of them, before the next text: past a few the parser's
+// work grows with the square of the page. Further ones are left out.
+constexpr int DanglingFormattingLimit = 16;
+
+const TagSet &formattingTags()
+{
+    static const TagSet set = tagSet({GUMBO_TAG_A, GUMBO_TAG_B, GUMBO_TAG_BIG, GUMBO_TAG_CODE, GUMBO_TAG_EM,
+                                      GUMBO_TAG_FONT, GUMBO_TAG_I, GUMBO_TAG_NOBR, GUMBO_TAG_S, GUMBO_TAG_SMALL,
+                                      GUMBO_TAG_STRIKE, GUMBO_TAG_STRONG, GUMBO_TAG_TT, GUMBO_TAG_U});
+    return set;
+}
+
+// Elements that start a list of formatting elements of their own.
+const TagSet &formattingMarkers()
+{
+    static const TagSet set = tagSet({GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_CAPTION, GUMBO_TAG_APPLET,
+                                      GUMBO_TAG_OBJECT, GUMBO_TAG_MARQUEE, GUMBO_TAG_TEMPLATE});
+    return set;
+}
+
 bool isHeading(GumboTag tag)
 {
     return tag >= GUMBO_TAG_H1 && tag <= GUMBO_TAG_H6;
@@ -134,6 +156,14 @@ struct Open
     std::int32_t scopeFloor;   // the nearest scope boundary at or below it
     std::int32_t specialFloor; // the nearest special element at or below it
     std::int32_t tableFloor;   // the nearest table (or html) at or below it
+    std::string_view startTag; // as written, attributes and all
+};
+
+// A formatting element closed but not ended, waiting to be opened again.
+struct Dangling
+{
+    GumboTag tag;
+    std::string_view startTag;
 };
 
 // Follows the elements a parser holds open while the page is read, and
@@ -265,6 +295,10 @@ private:
                 drop(open, tag.end);
             return tag.end;
         }
+        if (formattingTags()[id] && m_dangling.size() >= size_t(DanglingFormattingLimit)) {
+            drop(open, tag.end);
+            return tag.end;
+        }
         push(id, tag.name, false, open, tag.end);
         return tag.end;
     }
@@ -326,8 +360,10 @@ private:
             return tag.end;
         }
         const std::int32_t match = topmost(tag.name);
-        if (match < 0)
+        if (match < 0) {
+            forgetDangling(id);
             return tag.end;
+        }
         const Open &top = m_open.back();
         std::int32_t floor = top.specialFloor;
         if (m_open[size_t(match)].foreignContent || inForeignContent())
@@ -344,7 +380,8 @@ private:
             return tag.end;
         if (!m_open[size_t(match)].kept)
             drop(open, tag.end);
-        popTo(match);
+        popTo(match + 1);
+        pop(false);
         return tag.end;
     }
 
@@ -377,8 +414,10 @@ private:
         }
         if (id == GUMBO_TAG_A || id == GUMBO_TAG_NOBR || id == GUMBO_TAG_BUTTON || id == GUMBO_TAG_SELECT) {
             const std::int32_t same = topmost(id);
-            if (same >= 0 && same >= m_open.back().scopeFloor)
-                popTo(same);
+            if (same >= 0 && same >= m_open.back().scopeFloor) {
+                popTo(same + 1);
+                pop(false);
+            }
         }
         if (isCell(id) || id == GUMBO_TAG_TR || isSection(id) || id == GUMBO_TAG_TABLE)
             closeTablePart(id);
@@ -463,7 +502,7 @@ private:
         const std::int32_t index = std::int32_t(m_open.size());
         const Open *below = m_open.empty() ? nullptr : &m_open.back();
         Open open{tag, keyOf(tag, name), foreign, kept, below ? below->scopeFloor : 0,
-                  below ? below->specialFloor : 0, below ? below->tableFloor : 0};
+                  below ? below->specialFloor : 0, below ? below->tableFloor : 0, m_html.substr(begin, end - begin)};
         if (scopeBoundaries()[tag])
             open.scopeFloor = index;
         if (specialTags()[tag])
@@ -475,14 +514,51 @@ private:
             open.foreignContent = false;
         if (m_positions.size() <= open.key)
             m_positions.resize(open.key + 1);
+        if (!foreign && formattingMarkers()[tag]) {
+            m_danglingOutside.push_back(std::move(m_dangling));
+            m_dangling.clear();
+        }
         m_positions[open.key].push_back(index);
         m_open.push_back(open);
     }
 
-    void pop()
+    // Closes the current element; unless by its own end tag, a formatting
+    // element closed so waits to be opened again.
+    void pop(bool implied = true)
     {
-        m_positions[m_open.back().key].pop_back();
+        const Open &top = m_open.back();
+        if (!top.foreignContent && formattingMarkers()[top.tag] && !m_danglingOutside.empty()) {
+            m_dangling = std::move(m_danglingOutside.back());
+            m_danglingOutside.pop_back();
+        } else if (implied && !top.foreignContent && formattingTags()[top.tag]) {
+            addDangling(top.tag, top.startTag);
+        }
+        m_positions[top.key].pop_back();
         m_open.pop_back();
+    }
+
+    // The parser keeps no more than three alike.
+    void addDangling(GumboTag tag, std::string_view startTag)
+    {
+        int alike = 0;
+        for (const Dangling &dangling : m_dangling)
+            alike += dangling.startTag == startTag ? 1 : 0;
+        if (alike < 3)
+            m_dangling.push_back({tag, startTag});
+    }
+
+    // An end tag for a formatting element that is no longer open ends the
+    // wait of the last one of its kind.
+    void forgetDangling(GumboTag tag)
+    {
+        if (!formattingTags()[tag])
+            return;
+        for (size_t i = m_dangling.size(); i-- > 0;) {
+            if (m_dangling[i].tag == tag) {
+                m_dangling.erase(m_dangling.begin() + std::ptrdiff_t(i));
+                return;
+            }
+        }
     }
 
     void popTo(std::int32_t index)
@@ -510,6 +586,9 @@ private:
     std::vector<std::vector<std::int32_t>> m_positions;
     const std::vector<std::int32_t> m_none;
     std::unordered_map<std::string, std::uint32_t> m_unknownNames;
+    std::vector<Dangling> m_dangling;
+    // What the cells and other markers around hide of the list.
+    std::vector<std::vector<Dangling>> m_danglingOutside;
     bool m_inBody = false;
     bool m_changed = false;
     std::string m_out;

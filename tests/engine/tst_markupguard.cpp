@@ -42,6 +42,8 @@ private Q_SLOTS:
             repeated("<br><img src=x><input><hr><svg><path d='M0'/><use/></svg>", many));
         row("raw text holds no tags", repeated("<script>if (a<b) document.write('<div>')</script>", many));
         row("links closing links", repeated("<a href=1>one<a href=2>two", many));
+        row("formatting left open across paragraphs", repeated("<p><font color=red>a<b>b</p>", many));
+        row("formatting left open in cells", "<table>" + repeated("<tr><td><b><i>x<td><u>y", many) + "</table>");
         row("quoted attributes with brackets", repeated("<div title='<div>'>x</div>", many));
     }
     void ordinaryMarkupPassesUnchanged()
