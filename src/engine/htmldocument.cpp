@@ -125,7 +125,12 @@ public:
     HtmlDocument(const QByteArray &utf8, const QUrl &url, const PageLimits &limits)
         : m_page(utf8), m_baseUrl(url), m_limits(limits)
     {
-        if (std::optional<std::string> guarded = guardMarkup({utf8.constData(), size_t(utf8.size())})) {
+        std::optional<std::string> guarded = guardMarkup({utf8.constData(), size_t(utf8.size())});
+        const std::string_view given = guarded ? std::string_view(*guarded)
+                                               : std::string_view(utf8.constData(), size_t(utf8.size()));
+        if (std::optional<std::string> referenced = controlsAsReferences(given))
+            guarded = std::move(referenced);
+        if (guarded) {
             m_guarded = std::move(*guarded);
             m_page.clear();
         }

@@ -50,10 +50,13 @@ const std::array<Style, GUMBO_TAG_LAST + 1> &defaultStyles()
     return styles;
 }
 
-// Inline SVG is one piece of its line, like an image, though its text shows;
-// its title and description are tooltips and notes, never drawn.
+// Inline SVG is one piece of its line, like an image, though its text shows,
+// each text element on a line of its own; its title and description are
+// tooltips and notes, never drawn.
 Style svgStyle(const GumboElement &element)
 {
+    if (element.tag == GUMBO_TAG_UNKNOWN && lowerAscii(originalTagName(element)) == "text")
+        return Style(Box::Block);
     if (element.tag == GUMBO_TAG_TITLE || element.tag == GUMBO_TAG_DESC || element.tag == GUMBO_TAG_STYLE
         || element.tag == GUMBO_TAG_SCRIPT)
         return Style(Box::None);

@@ -602,4 +602,28 @@ std::optional<std::string> guardMarkup(std::string_view html)
     return Guard(html).run();
 }
 
+std::optional<std::string> controlsAsReferences(std::string_view html)
+{
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    std::optional<std::string> written;
+    size_t copied = 0;
+    for (size_t pos = html.find('\xC2'); pos != std::string_view::npos && pos + 1 < html.size();
+         pos = html.find('\xC2', pos + 1)) {
+        const auto second = static_cast<unsigned char>(html[pos + 1]);
+        if (second < 0x80 || second > 0x9F)
+            continue;
+        if (!written)
+            written.emplace().reserve(html.size() + 64);
+        written->append(html.substr(copied, pos - copied));
+        written->append("&#x");
+        written->push_back(Hex[second >> 4]);
+        written->push_back(Hex[second & 0xF]);
+        written->push_back(';');
+        copied = pos + 2;
+    }
+    if (written)
+        written->append(html.substr(copied));
+    return written;
+}
+
 } // namespace pagrion::html

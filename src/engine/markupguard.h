@@ -21,4 +21,9 @@ constexpr int MaximumNestingDepth = 512;
 // enough that no ordinary page comes near the limit.
 std::optional<std::string> guardMarkup(std::string_view html);
 
+// The markup with the control characters U+0080 to U+009F written as
+// character references, or nullopt when it has none: the parser would
+// replace them, where browsers keep them.
+std::optional<std::string> controlsAsReferences(std::string_view html);
+
 } // namespace pagrion::html

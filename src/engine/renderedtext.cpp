@@ -256,7 +256,9 @@ private:
             opening(frame);
         if (m_selects(node)) {
             frame.selected = int(m_selected.size());
-            Selected selected{node, shown ? state : State::Raw};
+            // Only HTML elements have an innerText; SVG and MathML give their text content.
+            const bool html = node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
+            Selected selected{node, shown && html ? state : State::Raw};
             if (selected.text == State::Raw) {
                 selected.begin = m_raw.size();
                 ++m_rawOpen;

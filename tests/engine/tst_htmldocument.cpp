@@ -88,7 +88,7 @@ private Q_SLOTS:
                u"<p>e <img> <img> f</p>"_s
             << u"a  b\n\n c  d\n\ne   f"_s;
         QTest::newRow("svg shows its text, not its title or description")
-            << u"x<svg><title>tip</title><desc>note</desc><text>label</text></svg>y"_s << u"xlabely"_s;
+            << u"x<svg><title>tip</title><desc>note</desc><text>label</text></svg>y"_s << u"x\nlabel\ny"_s;
         QTest::newRow("noscript content is text, and hidden") << u"a<noscript><p>n</p></noscript>b"_s << u"ab"_s;
         QTest::newRow("empty body") << QString() << QString();
     }
