@@ -6,12 +6,12 @@
 
 #include <QByteArray>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <gumbo.h>
 
 #include "engine/htmltree.h"
 #include "engine/markupguard.h"
+#include "engine/parserarena.h"
 #include "engine/readbudget.h"
 #include "engine/renderedtext.h"
 
@@ -53,29 +53,6 @@ QString resolveAddress(const QUrl &base, const char *value)
     const QUrl relative(reference, QUrl::TolerantMode);
     const QUrl resolved = base.isValid() && !base.isEmpty() ? base.resolved(relative) : relative;
     return resolved.isValid() ? resolved.toString(QUrl::FullyEncoded) : reference;
-}
-
-// The parser frees its tree recursively, one call per level. The markup
-// guard keeps trees shallow; should one still be deep, it is freed on a
-// thread whose stack has room for it.
-constexpr int DeepTree = 2'000;
-constexpr qsizetype StackPerLevel = 256;
-
-int depthOf(const GumboNode *root)
-{
-    int deepest = 0;
-    std::vector<std::pair<const GumboNode *, int>> pending{{root, 0}};
-    while (!pending.empty()) {
-        const auto [node, depth] = pending.back();
-        pending.pop_back();
-        deepest = std::max(deepest, depth);
-        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT)
-            continue;
-        const GumboVector &children = childrenOf(node);
-        for (unsigned i = 0; i < children.length; ++i)
-            pending.emplace_back(childAt(node, i), depth + 1);
-    }
-    return deepest;
 }
 
 bool isCell(const GumboNode *node)
@@ -138,8 +115,10 @@ public:
                                                         : std::string_view(m_page.constData(), size_t(m_page.size()));
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0; // nobody reads the parse errors
+        options.allocator = &ParserArena::allocateIn;
+        options.deallocator = &ParserArena::releaseIn;
+        options.userdata = &m_arena;
         m_output = gumbo_parse_with_options(&options, source.data(), source.size());
-        m_depth = depthOf(m_output->document);
 
         const GumboNode *base = nullptr;
         forEachElement(m_output->document, [&](const GumboNode *node) {
@@ -151,20 +130,6 @@ public:
             if (baseUrl.isValid() && !baseUrl.isRelative())
                 m_baseUrl = baseUrl;
         }
-    }
-
-    ~HtmlDocument() override
-    {
-        GumboOutput *output = m_output;
-        const auto destroy = [output] { gumbo_destroy_output(&kGumboDefaultOptions, output); };
-        if (m_depth < DeepTree) {
-            destroy();
-            return;
-        }
-        const std::unique_ptr<QThread> thread(QThread::create(destroy));
-        thread->setStackSize(uint(std::min<qsizetype>(qsizetype(m_depth) * StackPerLevel + (1 << 20), 1 << 30)));
-        thread->start();
-        thread->wait();
     }
 
     Q_DISABLE_COPY_MOVE(HtmlDocument)
@@ -253,8 +218,9 @@ private:
     // elements point into it.
     QByteArray m_page;
     std::string m_guarded;
+    // Holds the whole parsed tree, which goes with it.
+    ParserArena m_arena;
     GumboOutput *m_output = nullptr;
-    int m_depth = 0;
     QUrl m_baseUrl;
     PageLimits m_limits;
 };
