@@ -1,12 +1,14 @@
 #include "engine/markupguard.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
 
 #include <gumbo.h>
+
+#include "engine/htmltagsets.h"
+#include "engine/htmltree.h"
 
 namespace pagrion::html {
 
@@ -17,94 +19,9 @@ bool isLetter(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool isTagSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
-}
-
 char lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-using TagSet = std::array<bool, GUMBO_TAG_LAST + 1>;
-
-TagSet tagSet(std::initializer_list<GumboTag> tags)
-{
-    TagSet set{};
-    for (GumboTag tag : tags)
-        set[tag] = true;
-    return set;
-}
-
-const TagSet &voidTags()
-{
-    static const TagSet set = tagSet({GUMBO_TAG_AREA, GUMBO_TAG_BASE, GUMBO_TAG_BASEFONT, GUMBO_TAG_BGSOUND,
-                                      GUMBO_TAG_BR, GUMBO_TAG_COL, GUMBO_TAG_EMBED, GUMBO_TAG_FRAME, GUMBO_TAG_HR,
-                                      GUMBO_TAG_IMAGE, GUMBO_TAG_IMG, GUMBO_TAG_INPUT, GUMBO_TAG_KEYGEN,
-                                      GUMBO_TAG_LINK, GUMBO_TAG_META, GUMBO_TAG_PARAM, GUMBO_TAG_SOURCE,
-                                      GUMBO_TAG_TRACK, GUMBO_TAG_WBR, GUMBO_TAG_MENUITEM});
-    return set;
-}
-
-// Elements whose content is text up to their own end tag.
-const TagSet &rawTextTags()
-{
-    static const TagSet set = tagSet({GUMBO_TAG_SCRIPT, GUMBO_TAG_STYLE, GUMBO_TAG_TEXTAREA, GUMBO_TAG_TITLE,
-                                      GUMBO_TAG_XMP, GUMBO_TAG_IFRAME, GUMBO_TAG_NOEMBED, GUMBO_TAG_NOFRAMES,
-                                      GUMBO_TAG_NOSCRIPT});
-    return set;
-}
-
-const TagSet &closesParagraph()
-{
-    static const TagSet set = tagSet(
-        {GUMBO_TAG_ADDRESS, GUMBO_TAG_ARTICLE, GUMBO_TAG_ASIDE, GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_CENTER,
-         GUMBO_TAG_DETAILS, GUMBO_TAG_DIR, GUMBO_TAG_DIV, GUMBO_TAG_DL, GUMBO_TAG_FIELDSET, GUMBO_TAG_FIGCAPTION,
-         GUMBO_TAG_FIGURE, GUMBO_TAG_FOOTER, GUMBO_TAG_HEADER, GUMBO_TAG_HGROUP, GUMBO_TAG_MAIN, GUMBO_TAG_MENU,
-         GUMBO_TAG_NAV, GUMBO_TAG_OL, GUMBO_TAG_P, GUMBO_TAG_SECTION, GUMBO_TAG_SUMMARY, GUMBO_TAG_UL,
-         GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5, GUMBO_TAG_H6, GUMBO_TAG_PRE,
-         GUMBO_TAG_LISTING, GUMBO_TAG_FORM, GUMBO_TAG_PLAINTEXT, GUMBO_TAG_TABLE, GUMBO_TAG_HR, GUMBO_TAG_XMP,
-         GUMBO_TAG_LI, GUMBO_TAG_DD, GUMBO_TAG_DT});
-    return set;
-}
-
-// Elements that end the reach of an end tag looking for its element.
-const TagSet &specialTags()
-{
-    static const TagSet set = tagSet(
-        {GUMBO_TAG_ADDRESS, GUMBO_TAG_APPLET, GUMBO_TAG_ARTICLE, GUMBO_TAG_ASIDE, GUMBO_TAG_BLOCKQUOTE,
-         GUMBO_TAG_BUTTON, GUMBO_TAG_CAPTION, GUMBO_TAG_CENTER, GUMBO_TAG_DD, GUMBO_TAG_DETAILS, GUMBO_TAG_DIR,
-         GUMBO_TAG_DIV, GUMBO_TAG_DL, GUMBO_TAG_DT, GUMBO_TAG_FIELDSET, GUMBO_TAG_FIGCAPTION, GUMBO_TAG_FIGURE,
-         GUMBO_TAG_FOOTER, GUMBO_TAG_FORM, GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5,
-         GUMBO_TAG_H6, GUMBO_TAG_HEADER, GUMBO_TAG_HGROUP, GUMBO_TAG_LI, GUMBO_TAG_LISTING, GUMBO_TAG_MAIN,
-         GUMBO_TAG_MARQUEE, GUMBO_TAG_MENU, GUMBO_TAG_NAV, GUMBO_TAG_OBJECT, GUMBO_TAG_OL, GUMBO_TAG_P,
-         GUMBO_TAG_PRE, GUMBO_TAG_SECTION, GUMBO_TAG_SELECT, GUMBO_TAG_SUMMARY, GUMBO_TAG_TABLE, GUMBO_TAG_TBODY,
-         GUMBO_TAG_TD, GUMBO_TAG_TEMPLATE, GUMBO_TAG_TFOOT, GUMBO_TAG_TH, GUMBO_TAG_THEAD, GUMBO_TAG_TR,
-         GUMBO_TAG_UL, GUMBO_TAG_HTML, GUMBO_TAG_BODY});
-    return set;
-}
-
-const TagSet &scopeBoundaries()
-{
-    static const TagSet set = tagSet({GUMBO_TAG_APPLET, GUMBO_TAG_CAPTION, GUMBO_TAG_HTML, GUMBO_TAG_TABLE,
-                                      GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_MARQUEE, GUMBO_TAG_OBJECT,
-                                      GUMBO_TAG_TEMPLATE});
-    return set;
-}
-
-// Start tags that leave SVG or MathML for HTML again.
-const TagSet &foreignBreakouts()
-{
-    static const TagSet set = tagSet(
-        {GUMBO_TAG_B, GUMBO_TAG_BIG, GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_BODY, GUMBO_TAG_BR, GUMBO_TAG_CENTER,
-         GUMBO_TAG_CODE, GUMBO_TAG_DD, GUMBO_TAG_DIV, GUMBO_TAG_DL, GUMBO_TAG_DT, GUMBO_TAG_EM, GUMBO_TAG_EMBED,
-         GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5, GUMBO_TAG_H6, GUMBO_TAG_HEAD,
-         GUMBO_TAG_HR, GUMBO_TAG_I, GUMBO_TAG_IMG, GUMBO_TAG_LI, GUMBO_TAG_LISTING, GUMBO_TAG_MENU, GUMBO_TAG_META,
-         GUMBO_TAG_NOBR, GUMBO_TAG_OL, GUMBO_TAG_P, GUMBO_TAG_PRE, GUMBO_TAG_RUBY, GUMBO_TAG_S, GUMBO_TAG_SMALL,
-         GUMBO_TAG_SPAN, GUMBO_TAG_STRONG, GUMBO_TAG_STRIKE, GUMBO_TAG_SUB, GUMBO_TAG_SUP, GUMBO_TAG_TABLE,
-         GUMBO_TAG_TT, GUMBO_TAG_U, GUMBO_TAG_UL, GUMBO_TAG_VAR});
-    return set;
 }
 
 // How far down the open elements a new list item looks for the one it ends.
@@ -114,22 +31,6 @@ constexpr size_t ListItemReach = 64;
 // opened again, all of them, before the next text: past a few the parser's
 // work grows with the square of the page. Further ones are left out.
 constexpr int DanglingFormattingLimit = 16;
-
-const TagSet &formattingTags()
-{
-    static const TagSet set = tagSet({GUMBO_TAG_A, GUMBO_TAG_B, GUMBO_TAG_BIG, GUMBO_TAG_CODE, GUMBO_TAG_EM,
-                                      GUMBO_TAG_FONT, GUMBO_TAG_I, GUMBO_TAG_NOBR, GUMBO_TAG_S, GUMBO_TAG_SMALL,
-                                      GUMBO_TAG_STRIKE, GUMBO_TAG_STRONG, GUMBO_TAG_TT, GUMBO_TAG_U});
-    return set;
-}
-
-// Elements that start a list of formatting elements of their own.
-const TagSet &formattingMarkers()
-{
-    static const TagSet set = tagSet({GUMBO_TAG_TD, GUMBO_TAG_TH, GUMBO_TAG_CAPTION, GUMBO_TAG_APPLET,
-                                      GUMBO_TAG_OBJECT, GUMBO_TAG_MARQUEE, GUMBO_TAG_TEMPLATE});
-    return set;
-}
 
 bool isHeading(GumboTag tag)
 {
@@ -232,7 +133,7 @@ private:
     {
         Tag tag;
         size_t pos = nameStart;
-        while (pos < m_html.size() && !isTagSpace(m_html[pos]) && m_html[pos] != '/' && m_html[pos] != '>')
+        while (pos < m_html.size() && !isAsciiSpace(m_html[pos]) && m_html[pos] != '/' && m_html[pos] != '>')
             tag.name += lower(m_html[pos++]);
         // Attributes: a quoted value may hold '>'.
         char previous = '\0';
@@ -244,7 +145,7 @@ private:
                 previous = c;
                 continue;
             }
-            if (!isTagSpace(c))
+            if (!isAsciiSpace(c))
                 previous = c;
             ++pos;
         }
@@ -323,7 +224,7 @@ private:
             while (i < name.size() && lower(at(pos + 2 + i)) == name[i])
                 ++i;
             const char after = at(pos + 2 + name.size());
-            if (i == name.size() && (isTagSpace(after) || after == '/' || after == '>'))
+            if (i == name.size() && (isAsciiSpace(after) || after == '/' || after == '>'))
                 return pos;
         }
         return m_html.size();
@@ -371,10 +272,7 @@ private:
         else if (id == GUMBO_TAG_TD || id == GUMBO_TAG_TH || id == GUMBO_TAG_TR || isSection(id)
                  || id == GUMBO_TAG_TABLE || id == GUMBO_TAG_CAPTION)
             floor = top.tableFloor;
-        else if (specialTags()[id] || id == GUMBO_TAG_A || id == GUMBO_TAG_B || id == GUMBO_TAG_I
-                 || id == GUMBO_TAG_FONT || id == GUMBO_TAG_U || id == GUMBO_TAG_S || id == GUMBO_TAG_EM
-                 || id == GUMBO_TAG_STRONG || id == GUMBO_TAG_SMALL || id == GUMBO_TAG_BIG || id == GUMBO_TAG_TT
-                 || id == GUMBO_TAG_CODE || id == GUMBO_TAG_NOBR || id == GUMBO_TAG_STRIKE)
+        else if (specialTags()[id] || formattingTags()[id])
             floor = top.scopeFloor;
         if (match < floor)
             return tag.end;

@@ -253,7 +253,7 @@ private:
         }
 
         if (frame.events && !isHtml(node, GUMBO_TAG_BR))
-            opening(frame);
+            edge(frame, false);
         if (m_selects(node)) {
             frame.selected = int(m_selected.size());
             // Only HTML elements have an innerText; SVG and MathML give their text content.
@@ -271,21 +271,15 @@ private:
         m_stack.push_back(frame);
     }
 
-    void opening(const Frame &frame)
+    // What an inline box or a block writes at either edge; an image gives
+    // only one mark, having no inside.
+    void edge(const Frame &frame, bool closing)
     {
-        switch (frame.style.box) {
-        case Box::Inline:
-            if (frame.style.atomic)
-                add({EventKind::Atomic, true, 0});
-            break;
-        case Box::Block:
-        case Box::Paragraph:
-        case Box::Table:
-            add({EventKind::Break, true, frame.visible ? breaksOf(frame.style.box) : 0u});
-            break;
-        default:
-            break;
-        }
+        const Style &style = frame.style;
+        if (style.box == Box::Inline && style.atomic && !(closing && style.replaced))
+            add({EventKind::Atomic, true, 0});
+        else if (style.box == Box::Block || style.box == Box::Paragraph || style.box == Box::Table)
+            add({EventKind::Break, true, frame.visible ? breaksOf(style.box) : 0u});
     }
 
     static std::uint32_t breaksOf(Box box) { return box == Box::Paragraph ? 2 : 1; }
@@ -317,15 +311,6 @@ private:
             return;
         }
         switch (frame.style.box) {
-        case Box::Inline:
-            if (frame.style.atomic && !frame.style.replaced)
-                add({EventKind::Atomic, true, 0});
-            break;
-        case Box::Block:
-        case Box::Paragraph:
-        case Box::Table:
-            add({EventKind::Break, true, frame.visible ? breaksOf(frame.style.box) : 0u});
-            break;
         // Every row and cell but the last is followed by its separator.
         case Box::Row:
             if (frame.visible && laterRow(node))
@@ -335,7 +320,8 @@ private:
             if (frame.visible && int(node->index_within_parent) < lastOf(m_stack.back(), &Frame::lastCell))
                 add({EventKind::Literal, true, '\t'});
             break;
-        case Box::None:
+        default:
+            edge(frame, true);
             break;
         }
     }
