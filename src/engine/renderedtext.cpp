@@ -387,8 +387,9 @@ private:
                 text = m_raw.substr(selected.begin, selected.end - selected.begin);
             else if (selected.text == State::Rendered)
                 text = TextWriter().write(m_events.data() + selected.begin, m_events.data() + selected.end, m_budget);
-            m_budget.addText(qint64(text.size()));
-            texts.push_back({selected.element, QString::fromUtf8(text.data(), qsizetype(text.size()))});
+            QString decoded = QString::fromUtf8(text.data(), qsizetype(text.size()));
+            m_budget.addText(decoded.size() * qint64(sizeof(QChar)));
+            texts.push_back({selected.element, std::move(decoded)});
         }
         return texts;
     }

@@ -184,10 +184,10 @@ private Q_SLOTS:
         for (int i = 0; i < 200; ++i)
             html += u"<div>0123456789"_s;
         PageLimits limits;
-        limits.maxTextBytes = 300'000;
+        limits.maxTextBytes = 600'000;
         const auto document = parseHtmlDocument(html, QUrl(), limits);
         QCOMPARE(document->elementTexts(u"div"_s).size(), 200);
-        limits.maxTextBytes = 100'000;
+        limits.maxTextBytes = 200'000;
         QVERIFY_THROWS_EXCEPTION(DocumentError, parseHtmlDocument(html, QUrl(), limits)->elementTexts(u"div"_s));
     }
 
