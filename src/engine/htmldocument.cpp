@@ -1,7 +1,8 @@
 #include "engine/htmldocument.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include <QByteArray>
@@ -60,7 +61,17 @@ bool isCell(const GumboNode *node)
     return node->v.element.tag == GUMBO_TAG_TD || node->v.element.tag == GUMBO_TAG_TH;
 }
 
-using CellTexts = std::unordered_map<const GumboNode *, QString>;
+// Every cell's text, ordered by the cell's address for lookup.
+using CellTexts = std::vector<ElementText>;
+
+QString textOf(const CellTexts &cellTexts, const GumboNode *cell)
+{
+    const auto found = std::lower_bound(cellTexts.begin(), cellTexts.end(), cell,
+                                        [](const ElementText &text, const GumboNode *node) {
+                                            return std::less<const GumboNode *>()(text.element, node);
+                                        });
+    return found != cellTexts.end() && found->element == cell ? found->text : QString();
+}
 
 // A table's rows as the DOM lists them: header rows first, then the rows of
 // the table and its bodies, then footer rows; rows of nested tables belong to
@@ -88,7 +99,7 @@ HtmlTable readTable(const GumboNode *table, const CellTexts &cellTexts)
             QStringList cells;
             forEachChildElement(row, [&](const GumboNode *cell) {
                 if (isCell(cell))
-                    cells.append(cellTexts.at(cell));
+                    cells.append(textOf(cellTexts, cell));
             });
             result.rows.append(cells);
         }
@@ -137,9 +148,11 @@ public:
     QList<HtmlTable> tables() const override
     {
         ReadBudget budget(m_limits);
-        CellTexts cellTexts;
-        for (ElementText &cell : renderedTexts(m_output->document, isCell, budget))
-            cellTexts.emplace(cell.element, std::move(cell.text));
+        CellTexts cellTexts = renderedTexts(m_output->document, isCell, budget);
+        std::sort(cellTexts.begin(), cellTexts.end(),
+                  [](const ElementText &a, const ElementText &b) {
+                      return std::less<const GumboNode *>()(a.element, b.element);
+                  });
         QList<HtmlTable> tables;
         forEachElement(m_output->document, [&](const GumboNode *table) {
             if (table->v.element.tag == GUMBO_TAG_TABLE)
