@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test bench clean
+.PHONY: deps configure build run test bench fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -30,6 +30,11 @@ bench: deps
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-bench
 	@$(BENCH_DIR)/bench/pagrion-bench
+
+# The page fuzzer for a minute, with clang and the sanitizers; what it finds
+# stays in tests/fuzz/corpus, which make test reads again.
+fuzz:
+	@scripts/fuzz
 
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -7,6 +7,8 @@
 
 #include <QSocketNotifier>
 
+#include "engine/readbudget.h"
+
 namespace pagrion::cli {
 
 namespace {
@@ -20,6 +22,8 @@ void onStopSignal(int number)
     // The next signal of either kind takes its default course.
     for (const int stop : StopSignals)
         std::signal(stop, SIG_DFL);
+    // A page being read holds the event loop up, so its read ends at once.
+    pagrion::interruptDocumentReads();
     const char byte = char(number);
     [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &byte, 1);
 }

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "engine/document.h"
+#include "engine/pagelimits.h"
 
 namespace pagrion {
 
@@ -20,7 +21,14 @@ namespace pagrion {
 // blocks start new lines, paragraphs leave an empty line, cells of a row are
 // joined by tabs and rows by line feeds, white space collapses outside
 // preformatted text, and hidden or invisible content gives nothing.
-std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUrl &baseUrl = {});
+//
+// Every read walks the whole page and ends within the limits' time and text
+// allowance, raising DocumentError past them.
+std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUrl &baseUrl = {},
+                                                  const PageLimits &limits = {});
+// The same for markup already in UTF-8.
+std::shared_ptr<const Document> parseHtmlDocument(const QByteArray &utf8, const QUrl &baseUrl,
+                                                  const PageLimits &limits);
 
 // Where a page sends its reader with <meta http-equiv="refresh"> within a few
 // seconds, as old sites do instead of a redirect; nullopt when it does not.

@@ -1,12 +1,9 @@
 #include "engine/staticbrowser.h"
 
-#include <QMimeDatabase>
-
 #include "engine/downloadmanager.h"
 #include "engine/errorpages.h"
 #include "engine/htmldocument.h"
 #include "engine/pageaddress.h"
-#include "engine/textdecoding.h"
 
 using namespace Qt::StringLiterals;
 
@@ -17,52 +14,29 @@ namespace {
 // Pages that refresh to one another are followed this often per navigation.
 constexpr int MaximumRefreshes = 5;
 
-QByteArray mimeType(const QByteArray &contentType, const QByteArray &body, const QUrl &url)
-{
-    QByteArray mime = contentType.split(';').constFirst().trimmed().toLower();
-    if (mime.isEmpty() && url.isLocalFile())
-        mime = QMimeDatabase().mimeTypeForFileNameAndData(url.fileName(), body).name().toLatin1();
-    // A server that names no type almost always sends a page.
-    return mime.isEmpty() ? QByteArrayLiteral("text/html") : mime;
-}
-
-struct Loaded
-{
-    std::shared_ptr<const Document> document;
-    std::optional<QUrl> refresh; // where the page sends its reader at once
-};
-
-// The one place where a loaded body becomes the document shown.
-Loaded documentFor(const QByteArray &body, const QByteArray &contentType, const QUrl &url)
-{
-    const QByteArray mime = mimeType(contentType, body, url);
-    if (mime == "text/html" || mime.contains("xml")) {
-        const QString html = decodePage(body, contentType);
-        return {parseHtmlDocument(html, url), metaRefreshTarget(html, url)};
-    }
-    if (mime.startsWith("text/") || mime == "application/json" || mime.contains("javascript")
-        || mime.contains("ecmascript")) {
-        // The line feed after <pre> is swallowed by the parser, so a text's
-        // own first line feed survives.
-        return {parseHtmlDocument(u"<pre>\n"_s + decodePage(body, contentType).toHtmlEscaped() + u"</pre>"_s, url), {}};
-    }
-    // Images, archives and the like are shown by viewers, not as a page: a
-    // document without a body.
-    return {parseHtmlDocument(u"<frameset></frameset>"_s, url), {}};
-}
-
 } // namespace
 
 StaticBrowser::StaticBrowser(QObject *parent)
-    : Browser(parent), m_downloads(new DownloadManager(this)), m_document(parseHtmlDocument(QString()))
+    : Browser(parent)
+    , m_downloads(new DownloadManager(this))
+    , m_builder(new DocumentBuilder(this))
+    , m_document(parseHtmlDocument(QString()))
 {
+    m_buildLimit.setSingleShot(true);
+    connect(&m_buildLimit, &QTimer::timeout, this, [this] {
+        m_builder->cancel();
+        finish(parseHtmlDocument(unreachablePageHtml(), m_building), m_building, LoadFailure::timeout());
+    });
 }
 
-StaticBrowser::~StaticBrowser() = default;
+StaticBrowser::~StaticBrowser()
+{
+    abortPending();
+}
 
 void StaticBrowser::Navigate(const QString &address)
 {
-    m_download.reset();
+    abortPending();
     ++m_generation;
     loadStarted();
     m_clock.start();
@@ -84,7 +58,9 @@ void StaticBrowser::Navigate(const QString &address)
 
 qint64 StaticBrowser::longestLoadMs() const
 {
-    return m_downloads->longestLoadMs(limits());
+    // A retried load may still parse for a whole limit after its last try.
+    const qint64 parsing = m_downloads->policy().retries > 0 ? std::max(timeLimitMs(), 0) : 0;
+    return m_downloads->longestLoadMs(limits()) + parsing;
 }
 
 void StaticBrowser::load(const QUrl &url)
@@ -109,17 +85,39 @@ void StaticBrowser::onLoaded()
         return;
     }
     if (result.failure && result.body.trimmed().isEmpty()) {
-        finish(parseHtmlDocument(httpErrorPageHtml(result.status, result.reasonPhrase), result.url), result.url, result.failure);
+        finish(parseHtmlDocument(httpErrorPageHtml(result.status, result.reasonPhrase), result.url), result.url,
+               result.failure);
         return;
     }
-    Loaded loaded = documentFor(result.body, result.header("Content-Type"), result.url);
+
+    if (timeLimitMs() > 0) {
+        const qint64 left = result.attempts > 1 ? timeLimitMs() : timeLimitMs() - m_clock.elapsed();
+        m_buildLimit.start(int(std::max<qint64>(1, left)));
+    }
+    m_building = result.url;
+    m_builder->build(result.body, result.header("Content-Type"), result.url, limits(),
+                     [this, url = result.url, failure = result.failure](BuiltPage page) {
+                         m_buildLimit.stop();
+                         onBuilt(std::move(page), url, failure);
+                     });
+}
+
+void StaticBrowser::onBuilt(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure)
+{
     // A refresh elsewhere than to the web is not followed: the page stays, as in a browser.
-    if (loaded.refresh && !result.failure && m_refreshes < MaximumRefreshes && mayFollow(result.url, *loaded.refresh)) {
+    if (page.refresh && !failure && m_refreshes < MaximumRefreshes && mayFollow(url, *page.refresh)) {
         ++m_refreshes;
-        load(*loaded.refresh);
+        load(*page.refresh);
         return;
     }
-    finish(std::move(loaded.document), result.url, result.failure);
+    finish(std::move(page.document), url, failure);
+}
+
+void StaticBrowser::abortPending()
+{
+    m_download.reset();
+    m_buildLimit.stop();
+    m_builder->cancel();
 }
 
 void StaticBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url, std::optional<LoadFailure> failure)

@@ -3,9 +3,11 @@
 #include <memory>
 
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QUrl>
 
 #include "engine/browser.h"
+#include "engine/documentbuilder.h"
 
 namespace pagrion {
 
@@ -14,9 +16,10 @@ class PageDownload;
 struct LoadResult;
 
 // A browser without scripts or rendering: it fetches the page (http, https or
-// a local file) through a DownloadManager, decodes the text and parses the
-// HTML. Redirects and meta refreshes are followed, from the web to web
-// addresses only.
+// a local file) through a DownloadManager, then decodes and parses it on a
+// worker thread. Redirects and meta refreshes are followed, from the web to
+// web addresses only. The time limit covers the load, the refreshes and the
+// parsing; a run that retries gives the try that succeeded the whole limit.
 //
 // A page that cannot be fetched at all shows the engine's own error page,
 // whose text contains "无法找到网页"; an HTTP error without content shows one
@@ -48,11 +51,16 @@ public:
 private:
     void load(const QUrl &url);
     void onLoaded();
+    void onBuilt(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure);
+    void abortPending();
     void finish(std::shared_ptr<const Document> document, const QUrl &url,
                 std::optional<LoadFailure> failure = std::nullopt);
 
     DownloadManager *m_downloads;
     std::unique_ptr<PageDownload> m_download;
+    DocumentBuilder *m_builder;
+    QTimer m_buildLimit; // a page still being built when it fires has taken too long
+    QUrl m_building;     // the address of the page being built
     // Counts navigations, so that work queued for a dropped load is ignored.
     quint64 m_generation = 0;
     QElapsedTimer m_clock; // since Navigate: refreshes share its time limit

@@ -254,11 +254,54 @@ Bom byteOrderMark(const QByteArray &bytes)
     return {};
 }
 
-bool isValidUtf8(const QByteArray &bytes)
+// Bytes 0x80 to 0x9F of windows-1252; the five it leaves undefined stand for
+// the control characters of the same number, as browsers read them.
+constexpr char16_t Windows1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString decodeWindows1252(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    [[maybe_unused]] const QString text = decoder.decode(bytes);
-    return !decoder.hasError();
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = byte >= 0x80 && byte < 0xA0 ? Windows1252High[byte - 0x80] : char16_t(byte);
+    }
+    return text;
+}
+
+// Browsers read a lone byte 0x80 in GBK text as the euro sign, which GB18030
+// writes as A2 E3; every other byte sequence means the same in both.
+QByteArray withGbkEuroSigns(QByteArrayView bytes)
+{
+    QByteArray fixed;
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead == 0x80) {
+            fixed.append(bytes.sliced(copied, i - copied));
+            fixed += "\xA2\xE3";
+            copied = ++i;
+            continue;
+        }
+        if (lead < 0x81 || lead == 0xFF || i + 1 >= bytes.size()) {
+            ++i;
+            continue;
+        }
+        const auto trail = static_cast<unsigned char>(bytes[i + 1]);
+        if (trail >= 0x30 && trail <= 0x39)
+            i += 4;
+        else if ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFE))
+            i += 2;
+        else
+            ++i;
+    }
+    if (copied == 0)
+        return bytes.toByteArray();
+    fixed.append(bytes.sliced(std::min(copied, bytes.size())));
+    return fixed;
 }
 
 } // namespace
@@ -271,7 +314,7 @@ QByteArray pageEncoding(const QByteArray &bytes, const QByteArray &contentType)
         return encoding;
     if (QByteArray encoding = MetaScanner(bytes).charset(); !encoding.isEmpty())
         return encoding;
-    return isValidUtf8(bytes) ? Utf8 : Gb18030;
+    return QByteArrayView(bytes).isValidUtf8() ? Utf8 : Gb18030;
 }
 
 QString decodePage(const QByteArray &bytes, const QByteArray &contentType)
@@ -279,12 +322,27 @@ QString decodePage(const QByteArray &bytes, const QByteArray &contentType)
     const Bom bom = byteOrderMark(bytes);
     const QByteArray encoding = bom.length > 0 ? bom.encoding : pageEncoding(bytes, contentType);
     const QByteArrayView content = QByteArrayView(bytes).sliced(bom.length);
+    if (encoding == Windows1252)
+        return decodeWindows1252(content);
     QStringDecoder decoder(encoding.constData(), QStringConverter::Flag::Stateless);
     // Without ICU only the built-in encodings exist; Latin-1 at least keeps
     // the markup readable.
     if (!decoder.isValid())
         return QString::fromLatin1(content);
+    if (encoding == Gb18030)
+        return decoder.decode(withGbkEuroSigns(content));
     return decoder.decode(content);
+}
+
+QByteArray decodePageToUtf8(const QByteArray &bytes, const QByteArray &contentType)
+{
+    const Bom bom = byteOrderMark(bytes);
+    const QByteArray encoding = bom.length > 0 ? bom.encoding : pageEncoding(bytes, contentType);
+    const QByteArray content = bytes.sliced(bom.length);
+    // Valid UTF-8 is already what the parser reads: no copy at all.
+    if (encoding == Utf8 && QByteArrayView(content).isValidUtf8())
+        return content;
+    return decodePage(bytes, contentType).toUtf8();
 }
 
 } // namespace pagrion

@@ -13,7 +13,12 @@ namespace pagrion {
 // as GB18030, which contains both.
 QByteArray pageEncoding(const QByteArray &bytes, const QByteArray &contentType = {});
 
-// The page's text in that encoding, without its byte order mark.
+// The page's text in that encoding, without its byte order mark. Labels are
+// read as browsers read them: the Latin-1 family means windows-1252, and a
+// lone byte 0x80 in GBK text is the euro sign.
 QString decodePage(const QByteArray &bytes, const QByteArray &contentType = {});
+
+// The same text as UTF-8, the parser's encoding.
+QByteArray decodePageToUtf8(const QByteArray &bytes, const QByteArray &contentType = {});
 
 } // namespace pagrion

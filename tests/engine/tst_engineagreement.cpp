@@ -72,7 +72,7 @@ private Q_SLOTS:
         QTest::addColumn<Reading>("reading");
         QTest::addColumn<QString>("tag");
 
-        for (const QString &page : {u"tables.html"_s, u"text.html"_s, u"links.html"_s}) {
+        for (const QString &page : {u"tables.html"_s, u"text.html"_s, u"links.html"_s, u"realpage.html"_s}) {
             const auto row = [&](const char *name, Reading reading, const QString &tag = {}) {
                 QTest::addRow("%s %s", qPrintable(page), name) << page << reading << tag;
             };
@@ -82,7 +82,8 @@ private Q_SLOTS:
             row("body", Reading::Body);
             for (const QString &tag : {u"p"_s, u"div"_s, u"li"_s, u"ul"_s, u"span"_s, u"a"_s, u"td"_s, u"th"_s,
                                        u"tr"_s, u"table"_s, u"h1"_s, u"dt"_s, u"dd"_s, u"dl"_s, u"blockquote"_s,
-                                       u"pre"_s, u"address"_s, u"section"_s, u"caption"_s, u"center"_s})
+                                       u"pre"_s, u"address"_s, u"section"_s, u"caption"_s, u"center"_s,
+                                       u"label"_s, u"form"_s, u"svg"_s, u"img"_s})
                 row(qPrintable(tag), Reading::Elements, tag);
         }
     }
@@ -117,6 +118,15 @@ private Q_SLOTS:
         QTest::newRow("undeclared GBK") << QString() << 200 << html << gbk << u"中文内容"_s;
         QTest::newRow("GBK in the header") << QString() << 200 << QByteArray("text/html; charset=gbk") << gbk
                                            << u"中文内容"_s;
+        QTest::newRow("GBK byte 0x80 is the euro sign")
+            << QString() << 200 << QByteArray("text/html; charset=gb2312") << QByteArray("<p>\x80 ") + gbk
+            << u"\u20AC"_s;
+        QTest::newRow("latin1 label means windows-1252")
+            << QString() << 200 << QByteArray("text/html; charset=iso-8859-1")
+            << QByteArray("<p>caf\xE9 \x80 \x93q\x94 \x81\x8D\x9D</p>") << u"caf\u00E9 \u20AC \u201Cq\u201D"_s;
+        QTest::newRow("ascii label means windows-1252")
+            << QString() << 200 << QByteArray("text/html; charset=us-ascii") << QByteArray("<p>\x80\x99</p>")
+            << u"\u20AC\u2122"_s;
         QTest::newRow("no type at all") << QString() << 200 << QByteArray() << QByteArray("<b>x</b>  y") << u"x y"_s;
         QTest::newRow("plain text") << QString() << 200 << QByteArray("text/plain") << QByteArray("\n a  <b>\n")
                                     << u" a  <b>"_s;

@@ -83,6 +83,13 @@ private Q_SLOTS:
         QTest::newRow("no-break space is text") << u"a&nbsp;&nbsp;b"_s << u"a\u00a0\u00a0b"_s;
         QTest::newRow("images and controls give no text")
             << u"a<img alt=\"x\"><iframe>fallback</iframe><textarea>t</textarea>b"_s << u"ab"_s;
+        QTest::newRow("spaces beside images, controls and icons stay apart")
+            << u"<p>a <img src=\"i.png\"> b</p><p><input> c <svg><path d=\"M0\"/></svg> d</p>"
+               u"<p>e <img> <img> f</p>"_s
+            << u"a  b\n\n c  d\n\ne   f"_s;
+        QTest::newRow("svg shows its text, not its title or description")
+            << u"x<svg><title>tip</title><desc>note</desc><text>label</text></svg>y"_s << u"x\nlabel\ny"_s;
+        QTest::newRow("noscript content is text, and hidden") << u"a<noscript><p>n</p></noscript>b"_s << u"ab"_s;
         QTest::newRow("empty body") << QString() << QString();
     }
     void bodyText()
@@ -151,6 +158,13 @@ private Q_SLOTS:
             << u"<details><summary>s</summary><p>x</p></details>"_s << u"p"_s << QStringList{QString()};
         QTest::newRow("template content is not in the page")
             << u"<template><p>x</p></template><p>y</p>"_s << u"p"_s << QStringList{u"y"_s};
+        QTest::newRow("noscript holds no elements")
+            << u"<head><noscript><p>h</p></noscript></head><p>x</p><noscript><p>n</p><table></table></noscript>"
+               u"<p>y</p>"_s
+            << u"p"_s << QStringList{u"x"_s, u"y"_s};
+        QTest::newRow("noscript read on its own gives its markup")
+            << u"<body><noscript><b>n &amp; m</b></noscript>"_s << u"noscript"_s
+            << QStringList{u"<b>n &amp; m</b>"_s};
         QTest::newRow("no such element") << u"<p>x</p>"_s << u"li"_s << QStringList{};
         QTest::newRow("empty tag name") << u"<p>x</p>"_s << QString() << QStringList{};
     }
@@ -160,6 +174,21 @@ private Q_SLOTS:
         QFETCH(QString, tag);
         QFETCH(QStringList, expected);
         QCOMPARE(parseHtmlDocument(html)->elementTexts(tag), expected);
+    }
+
+    // Nested elements each hold the text of those inside: the text limit
+    // ends a list that would grow past it, instead of exhausting memory.
+    void elementTextsWithinTheTextLimit()
+    {
+        QString html;
+        for (int i = 0; i < 200; ++i)
+            html += u"<div>0123456789"_s;
+        PageLimits limits;
+        limits.maxTextBytes = 600'000;
+        const auto document = parseHtmlDocument(html, QUrl(), limits);
+        QCOMPARE(document->elementTexts(u"div"_s).size(), 200);
+        limits.maxTextBytes = 200'000;
+        QVERIFY_THROWS_EXCEPTION(DocumentError, parseHtmlDocument(html, QUrl(), limits)->elementTexts(u"div"_s));
     }
 
     void links_data()

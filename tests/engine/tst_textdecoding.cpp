@@ -66,6 +66,12 @@ private Q_SLOTS:
         QTest::newRow("latin1 means windows-1252")
             << QByteArray("\x80") << QByteArray("text/html; charset=iso-8859-1") << QByteArray("windows-1252")
             << u"\u20ac"_s;
+        QTest::newRow("ascii means windows-1252, undefined bytes are controls")
+            << QByteArray("\x81\x8D\x93x\x9D") << QByteArray("text/html; charset=us-ascii")
+            << QByteArray("windows-1252") << u"\u0081\u008D\u201Cx\u009D"_s;
+        QTest::newRow("GBK byte 0x80 is the euro sign")
+            << "\x80" + gb + "\x80" << QByteArray("text/html; charset=gb2312") << QByteArray("GB18030")
+            << u"\u20AC"_s + Chinese + u"\u20AC"_s;
         QTest::newRow("undeclared UTF-8") << utf8 << QByteArray("text/html") << QByteArray("UTF-8") << Chinese;
         QTest::newRow("undeclared GBK") << gb << QByteArray("text/html") << QByteArray("GB18030") << Chinese;
         QTest::newRow("empty") << QByteArray() << QByteArray() << QByteArray("UTF-8") << QString();
@@ -78,6 +84,7 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QCOMPARE(pageEncoding(bytes, contentType), encoding);
         QCOMPARE(pagrion::decodePage(bytes, contentType), text);
+        QCOMPARE(decodePageToUtf8(bytes, contentType), text.toUtf8());
     }
 };
 

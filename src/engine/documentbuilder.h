@@ -1,0 +1,56 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <QByteArray>
+#include <QObject>
+#include <QUrl>
+
+#include "engine/document.h"
+#include "engine/pagelimits.h"
+
+namespace pagrion {
+
+// A response turned into what the static engine shows.
+struct BuiltPage
+{
+    std::shared_ptr<const Document> document;
+    std::optional<QUrl> refresh; // where the page sends its reader at once
+};
+
+// The document a response body makes: a page is decoded and parsed, a text
+// shown as preformatted text, and anything else (images, archives) gives a
+// document without a body.
+BuiltPage buildPage(const QByteArray &body, const QByteArray &contentType, const QUrl &url,
+                    const PageLimits &limits);
+
+// Builds pages on a worker thread, so a large page neither freezes the
+// window nor keeps a stop request or the time limit waiting. One build at a
+// time: starting another or cancelling drops the one under way, whose work
+// then ends unseen.
+class DocumentBuilder final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DocumentBuilder)
+
+public:
+    using Done = std::function<void(BuiltPage)>;
+
+    explicit DocumentBuilder(QObject *parent = nullptr);
+    ~DocumentBuilder() override;
+
+    // `done` runs from the event loop once the page is built, unless the
+    // build was dropped first.
+    void build(const QByteArray &body, const QByteArray &contentType, const QUrl &url, const PageLimits &limits,
+               Done done);
+    void cancel();
+    bool building() const { return m_current != 0; }
+
+private:
+    quint64 m_builds = 0;
+    quint64 m_current = 0; // the build whose result is awaited; 0: none
+};
+
+} // namespace pagrion

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include <QString>
+
+#include <gumbo.h>
+
+namespace pagrion {
+class ReadBudget;
+} // namespace pagrion
+
+namespace pagrion::html {
+
+struct ElementText
+{
+    const GumboNode *element;
+    QString text;
+};
+
+// The innerText of every element `selects` accepts, in document order, as
+// browsers derive it from the rendering (see parseHtmlDocument): blocks start
+// new lines, paragraphs leave an empty line, cells of a row are joined by tabs
+// and rows by line feeds, white space collapses outside preformatted text,
+// and hidden or invisible content gives nothing. An element that is not
+// rendered gives its raw text content, as does an image or control read on
+// its own; one folded away in a closed details element gives nothing.
+//
+// One walk over the tree serves every selected element, so nested elements
+// (a list of divs inside divs) cost no more than the text they give.
+std::vector<ElementText> renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
+                                       ReadBudget &budget);
+
+} // namespace pagrion::html
