@@ -36,5 +36,17 @@ bench: deps
 fuzz:
 	@scripts/fuzz
 
+# Removes the build but keeps the program folder's data/ and temp/: they hold
+# the collected records, the saved sites and layouts, and exported files.
 clean:
-	@rm -rf $(BUILD_DIR)
+	@if [ -d $(BUILD_DIR) ]; then \
+	  find $(BUILD_DIR) -mindepth 1 -maxdepth 1 ! -name bin -exec rm -rf {} +; \
+	  if [ -d $(BUILD_DIR)/bin ]; then \
+	    find $(BUILD_DIR)/bin -mindepth 1 -maxdepth 1 ! -name data ! -name temp -exec rm -rf {} +; \
+	  fi; \
+	  if [ -n "$$(ls -A $(BUILD_DIR)/bin 2>/dev/null)" ]; then \
+	    echo "make clean: kept $(BUILD_DIR)/bin/data and $(BUILD_DIR)/bin/temp (the collected data)"; \
+	  else \
+	    rm -rf $(BUILD_DIR); \
+	  fi; \
+	fi

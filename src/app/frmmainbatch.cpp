@@ -15,8 +15,7 @@
 #include "platform/dialogs.h"
 #include "platform/progressbinding.h"
 #include "platform/rowtextedit.h"
-#include "platform/shell.h"
-#include "store/programfolder.h"
+#include "store/frmresults.h"
 
 using namespace Qt::StringLiterals;
 
@@ -101,7 +100,7 @@ void FrmMain::command6_Click()
     else
         RunWebUrl();
     if (Current<Dialogs>::get().question(windowTitle(), u"采集完成是否查看采集结果！"_s))
-        Current<Shell>::get().open(programFolder().resultDatabasePath());
+        FrmResults::showFor(this);
     IsStopped = true;
 }
 

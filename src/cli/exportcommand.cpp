@@ -15,8 +15,9 @@ int runExport(const QStringList &arguments)
 {
     CommandLine commandLine(
         u"pagrion-cli export 文件 [选项]"_s,
-        u"把结果数据库 data/data.mdb 的记录输出到文件：文件的完整路径（文件夹也算在内）中含有 xls 或 csv 时为电子表格，"
-        u"否则含有 txt 时为文本表格，否则含有 html 时为网页表格。\n"
+        u"把结果数据库 data/data.mdb 的记录输出到文件：文件的完整路径（文件夹也算在内）中含有 xls 或 csv 时为电子表格"
+        u"（名为 *.csv 的写成 CSV，名为 *.xls 的写成加上 x 的 *.xlsx 工作簿，其他名称写成工作簿），"
+        u"否则含有 txt 时为制表符分隔的文本表格，否则含有 html 时为网页表格。输出后打印实际写入的文件。\n"
         u"退出状态：0 输出完成，2 命令行有误或路径中没有这些字样，4 数据库无法读取或文件无法写入。"_s);
     commandLine.parser().addPositionalArgument(u"文件"_s, u"要输出的文件。"_s);
 
@@ -26,15 +27,16 @@ int runExport(const QStringList &arguments)
         return int(ExitCode::Success);
     }
     const QString file = QFileInfo(commandLine.singleArgument(u"输出文件"_s)).absoluteFilePath();
-    const std::optional<ExportFormat> format = exportFormatFor(file);
-    if (!format)
+    const std::optional<ExportTarget> target = exportTargetFor(QDir::toNativeSeparators(file));
+    if (!target)
         fail(ExitCode::Usage, unknownExportFormatMessage());
     if (!QFileInfo(file).absoluteDir().exists())
         fail(ExitCode::Usage, u"找不到文件夹：%1"_s.arg(QDir::toNativeSeparators(QFileInfo(file).absolutePath())));
 
-    if (const Status exported = exportDatalist(file, *format); !exported)
+    const Result<ExportReport> exported = exportDatalist(*target);
+    if (!exported)
         fail(ExitCode::Database, exported.error());
-    writeOutput(u"已按 %1 输出：%2\n"_s.arg(exportFormatName(*format), QDir::toNativeSeparators(file)));
+    writeOutput(exportDoneMessage(exported.value()) + u'\n');
     return int(ExitCode::Success);
 }
 

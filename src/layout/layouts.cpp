@@ -17,11 +17,6 @@ namespace pagrion {
 
 namespace {
 
-QString quotedName(const QString &name)
-{
-    return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
-}
-
 Status runStatement(Database &db, const QString &statement, const QVariantList &values = {})
 {
     auto ran = db.run(statement, values);
@@ -94,20 +89,6 @@ Result<Layout> readLayout()
         layout.append(row);
     }
     return layout;
-}
-
-Result<QList<Field>> readFields()
-{
-    Database db;
-    if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
-        return Error{opened.error()};
-    auto records = db.selectAll(u"select id, filedname from FileName order by rowid"_s);
-    if (!records)
-        return Error{records.error()};
-    QList<Field> fields;
-    for (const QSqlRecord &record : records.value())
-        fields.append(Field{record.value(0).toString(), record.value(1).toString()});
-    return fields;
 }
 
 Status saveLayout(const Layout &layout)

@@ -7,6 +7,7 @@
 
 #include "core/grid.h"
 #include "core/result.h"
+#include "store/fieldlist.h"
 
 // Layouts and field lists: the two ways a page's extracted grid becomes
 // records. A layout row names, per record column, the source cells whose
@@ -18,17 +19,8 @@ namespace pagrion {
 using LayoutRow = QList<std::optional<QString>>;
 using Layout = QList<LayoutRow>;
 
-struct Field
-{
-    QString id;        // the field's position from 1, as stored (read leniently)
-    QString filedname; // searched for in the head of each source row
-
-    bool operator==(const Field &) const = default;
-};
-
-// The stored definitions, in stored order.
+// The stored layout, in stored order (the field list: store/fieldlist.h).
 Result<Layout> readLayout();
-Result<QList<Field>> readFields();
 
 // Saving one definition empties the other; both deletions and the inserts
 // run as one transaction, so a failure leaves the old definitions in place.

@@ -32,7 +32,30 @@ std::optional<QString> QtDialogs::input(const QString &title, const QString &pro
 
 QString QtDialogs::saveFile(const QString &title, const QString &folder, const QString &filter)
 {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), title, folder, qtFileFilter(filter));
+    QFileDialog dialog(QApplication::activeWindow(), title, folder, qtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // A name typed without an extension gets the one of the filter chosen
+    // when the dialog is confirmed, before it asks about replacing a file.
+    const auto useSuffixOf = [&dialog](const QString &nameFilter) {
+        dialog.setDefaultSuffix(nameFilterSuffix(nameFilter));
+    };
+    useSuffixOf(dialog.selectedNameFilter());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, useSuffixOf);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString nameFilterSuffix(const QString &nameFilter)
+{
+    // The patterns stand in the last parentheses, or make up the whole filter.
+    QString patterns = nameFilter;
+    if (const qsizetype open = nameFilter.lastIndexOf(u'('); open >= 0)
+        patterns = nameFilter.mid(open + 1).section(u')', 0, 0);
+    const QString first = patterns.split(u' ', Qt::SkipEmptyParts).value(0);
+    const QString suffix = first.startsWith(u"*.") ? first.mid(2) : QString();
+    return suffix.contains(u'*') || suffix.contains(u'?') ? QString() : suffix;
 }
 
 QString qtFileFilter(const QString &filter)

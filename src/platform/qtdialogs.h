@@ -18,4 +18,8 @@ public:
 // Turns "Caption|*.a|Caption|*.b" into Qt's "Caption (*.a);;Caption (*.b)".
 QString qtFileFilter(const QString &filter);
 
+// The extension of a Qt name filter's first pattern: "xls" for
+// "Excel (*.xls)"; empty when the pattern names none ("*" or "data*").
+QString nameFilterSuffix(const QString &nameFilter);
+
 } // namespace pagrion

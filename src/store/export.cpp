@@ -1,15 +1,12 @@
 #include "store/export.h"
 
 #include <algorithm>
-#include <functional>
 
-#include <QSqlError>
-#include <QSqlRecord>
 #include <QStringList>
 
 #include "core/progress.h"
 #include "store/database.h"
-#include "store/positionaltable.h"
+#include "store/datalisttable.h"
 #include "store/programfolder.h"
 #include "store/tablewriter.h"
 
@@ -19,106 +16,22 @@ namespace pagrion {
 
 namespace {
 
-QString quotedName(const QString &name)
-{
-    return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
-}
-
-bool refusedCharacter(QChar c)
-{
-    const char16_t code = c.unicode();
-    return code < 0x20 && code != u'\t' && code != u'\n' && code != u'\r';
-}
-
-// Removes the control characters no export format can carry; tab and line
-// breaks stay. (The database already delivers non-characters and halves of
-// surrogate pairs as U+FFFD.)
-QString cleanedCell(const QString &text)
-{
-    if (std::none_of(text.cbegin(), text.cend(), refusedCharacter))
-        return text;
-    QString cleaned;
-    cleaned.reserve(text.size());
-    for (const QChar c : text) {
-        if (!refusedCharacter(c))
-            cleaned += c;
-    }
-    return cleaned;
-}
-
-struct Shape
-{
-    QString key;
-    QStringList columns; // up to the last one holding text in some record
-    int rows = 0;
-};
-
-// One pass over the table for its row count and how far its records reach.
-Result<Shape> usedShape(Database &db)
-{
-    const auto columns = tableColumns(db, tableName(PositionalTable::Datalist));
-    if (!columns)
-        return Error{columns.error()};
-    Shape shape;
-    shape.key = columns.value().constFirst();
-    const QStringList data = columns.value().mid(1);
-    QStringList measures{u"count(*)"_s};
-    for (const QString &column : data)
-        measures << u"max(length(%1) > 0)"_s.arg(quotedName(column));
-    const auto found = db.selectAll(u"select %1 from datalist"_s.arg(measures.join(u',')));
-    if (!found)
-        return Error{found.error()};
-    const QSqlRecord &record = found.value().constFirst();
-    shape.rows = record.value(0).toInt();
-    qsizetype used = 0;
-    for (qsizetype c = 0; c < data.size(); ++c) {
-        if (record.value(int(c) + 1).toInt() == 1)
-            used = c + 1;
-    }
-    shape.columns = data.mid(0, used);
-    return shape;
-}
-
-// Hands every record to take, in id order, reading one row at a time.
-Status forEachRecord(Database &db, const Shape &shape, const std::function<Status(const QStringList &)> &take)
-{
-    if (shape.columns.isEmpty())
-        return success();
-    QStringList names;
-    for (const QString &column : shape.columns)
-        names << quotedName(column);
-    auto selected = db.run(u"select %1 from datalist order by %2"_s.arg(names.join(u','), quotedName(shape.key)));
-    if (!selected)
-        return Error{selected.error()};
-    QSqlQuery query = std::move(selected).value();
-    const int count = int(shape.columns.size());
-    QStringList cells;
-    while (query.next()) {
-        cells.clear();
-        for (int c = 0; c < count; ++c)
-            cells << cleanedCell(query.value(c).toString());
-        if (Status taken = take(cells); !taken)
-            return taken;
-    }
-    if (query.lastError().isValid())
-        return Error{query.lastError().text()};
-    return success();
-}
-
 std::unique_ptr<TableWriter> writerFor(ExportFormat format)
 {
     switch (format) {
-    case ExportFormat::Spreadsheet:
-        return makeSpreadsheetWriter();
+    case ExportFormat::Workbook:
+        return makeWorkbookWriter();
+    case ExportFormat::Csv:
+        return makeCsvWriter();
     case ExportFormat::Text:
-        return makeTextTableWriter();
+        return makeTabTextWriter();
     case ExportFormat::Html:
         return makeHtmlTableWriter();
     }
     Q_UNREACHABLE();
 }
 
-// Counts rows across the passes and always hides the bar again.
+// Counts the rows written and always hides the bar again.
 class RowCounter final
 {
 public:
@@ -146,70 +59,92 @@ private:
     int m_done = 0;
 };
 
-} // namespace
-
-std::optional<ExportFormat> exportFormatFor(const QString &path)
+bool endsWithSuffix(const QString &path, QStringView suffix)
 {
-    const QString name = path.toLower();
-    if (name.contains(u"xls"_s) || name.contains(u"csv"_s))
-        return ExportFormat::Spreadsheet;
-    if (name.contains(u"txt"_s))
-        return ExportFormat::Text;
-    if (name.contains(u"html"_s))
-        return ExportFormat::Html;
-    return std::nullopt;
+    return path.endsWith(suffix, Qt::CaseInsensitive);
 }
 
-QString exportFormatName(ExportFormat format)
+} // namespace
+
+std::optional<ExportTarget> exportTargetFor(const QString &chosenPath)
 {
-    switch (format) {
-    case ExportFormat::Spreadsheet:
-        return u"Microsoft Excel (*.xls)"_s;
-    case ExportFormat::Text:
-        return u"MS-DOS Text (*.txt)"_s;
-    case ExportFormat::Html:
-        return u"HTML (*.html)"_s;
+    const QString words = chosenPath.toLower();
+    if (words.contains(u"xls"_s) || words.contains(u"csv"_s)) {
+        if (endsWithSuffix(chosenPath, u".csv"))
+            return ExportTarget{ExportFormat::Csv, chosenPath};
+        if (endsWithSuffix(chosenPath, u".xls")) {
+            // The added letter follows the case of the extension: r.XLS gives r.XLSX.
+            const bool upper = chosenPath.back().isUpper();
+            return ExportTarget{ExportFormat::Workbook, chosenPath + (upper ? u'X' : u'x')};
+        }
+        return ExportTarget{ExportFormat::Workbook, chosenPath};
     }
-    Q_UNREACHABLE();
+    if (words.contains(u"txt"_s))
+        return ExportTarget{ExportFormat::Text, chosenPath};
+    if (words.contains(u"html"_s))
+        return ExportTarget{ExportFormat::Html, chosenPath};
+    return std::nullopt;
 }
 
 QString unknownExportFormatMessage()
 {
     return u"没有输出文件：文件名中要含有 xls 或 csv（电子表格）、txt（文本表格）或 html（网页表格），"
-           u"如 data.xls、data.txt、data.html。"_s;
+           u"如 data.xlsx、data.csv、data.txt、data.html。"_s;
 }
 
-Status exportDatalist(const QString &path, ExportFormat format, Progress *progress)
+Result<ExportReport> exportDatalist(const ExportTarget &target, Progress *progress)
 {
     Database db;
     if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
-        return opened;
-    const auto shape = usedShape(db);
-    if (!shape)
-        return Error{shape.error()};
+        return Error{opened.error()};
+    auto columns = readDatalistColumns(db);
+    if (!columns)
+        return Error{columns.error()};
+    const auto use = measureDatalist(db, columns.value());
+    if (!use)
+        return Error{use.error()};
+    // Without a readable field list the columns are simply numbered.
+    const Result<QList<Field>> read = readFields();
+    const QList<Field> fields = read ? read.value() : QList<Field>();
 
-    const std::unique_ptr<TableWriter> writer = writerFor(format);
-    const int passes = writer->needsMeasuring() ? 2 : 1;
-    RowCounter counter(progress, shape.value().rows * passes);
-    if (writer->needsMeasuring()) {
-        writer->measure(shape.value().columns);
-        const Status measured = forEachRecord(db, shape.value(), [&](const QStringList &cells) {
-            writer->measure(cells);
-            counter.step();
-            return success();
-        });
-        if (!measured)
-            return measured;
-    }
-    if (Status started = writer->start(path, shape.value().columns); !started)
-        return started;
-    const Status written = forEachRecord(db, shape.value(), [&](const QStringList &cells) {
+    // The columns that hold text, further when the field list names later
+    // ones, and at least one, so that even an empty table has a header.
+    DatalistColumns shown = std::move(columns).value();
+    const qsizetype count = std::clamp<qsizetype>(std::max(use.value().usedColumns, fieldListWidth(fields)), 1,
+                                                  shown.columns.size());
+    shown.columns.resize(count);
+
+    const std::unique_ptr<TableWriter> writer = writerFor(target.format);
+    RowCounter counter(progress, use.value().records);
+    if (Status started = writer->start(target.path, datalistHeader(int(count), fields)); !started)
+        return Error{started.error()};
+    ExportReport report{target};
+    QStringList cells;
+    const Status written = forEachRecord(db, shown, [&](const QStringList &stored) {
+        cells.clear();
+        for (const QString &cell : stored)
+            cells << presentedCell(cell);
         counter.step();
+        ++report.records;
         return writer->writeRow(cells);
     });
     if (!written)
-        return written;
-    return writer->finish();
+        return Error{written.error()};
+    if (Status finished = writer->finish(); !finished)
+        return Error{finished.error()};
+    report.cutCells = writer->cutCells();
+    return report;
+}
+
+QString exportDoneMessage(const ExportReport &report)
+{
+    QString message = u"您成功输出,文件："_s + report.target.path;
+    if (report.records == 0)
+        message += u"\n结果表中没有记录：文件中只有标题行，共输出 0 条记录。"_s;
+    if (report.cutCells > 0)
+        message += u"\n有 %1 个单元格超过 Excel 单元格能容纳的 %2 个字符，工作簿中只保留了前 %2 个字符；"
+                   u"输出为文本表格（.txt）或网页表格（.html）可保留全文。"_s.arg(report.cutCells).arg(MaxWorkbookCellLength);
+    return message;
 }
 
 } // namespace pagrion

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,9 +17,9 @@
 #include "core/progress.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
-#include "platform/shell.h"
 #include "store/enginesetting.h"
 #include "store/export.h"
+#include "store/frmresults.h"
 #include "store/getvarvalue.h"
 #include "store/namedsetting.h"
 #include "store/programfolder.h"
@@ -134,17 +135,23 @@ void Frmsysset::command2_Click()
         Label5->clear();
         return;
     }
-    const std::optional<ExportFormat> format = exportFormatFor(file);
-    if (!format) {
+    const std::optional<ExportTarget> target = exportTargetFor(file);
+    if (!target) {
         information(unknownExportFormatMessage());
         return;
     }
+    // The dialog asked about replacing the name chosen, not the workbook
+    // written under the name with an x.
+    if (target->path != file && QFileInfo::exists(target->path)
+        && !Current<Dialogs>::get().question(
+            windowTitle(), u"文件 %1 已经存在，要替换它吗？"_s.arg(QDir::toNativeSeparators(target->path))))
+        return;
 
     Label5->setText(u"正在输出文件请稍等...."_s);
     Label5->repaint();
     m_exporting = true;
     RepaintingProgress progress;
-    const Status exported = exportDatalist(file, *format, &progress);
+    const Result<ExportReport> exported = exportDatalist(*target, &progress);
     m_exporting = false;
     Label5->clear();
     if (!exported) {
@@ -152,12 +159,12 @@ void Frmsysset::command2_Click()
         information(exported.error());
         return;
     }
-    information(u"您成功输出,文件："_s + file);
+    information(exportDoneMessage(exported.value()));
 }
 
 void Frmsysset::command3_Click()
 {
-    Current<Shell>::get().open(Label2->text());
+    FrmResults::showFor(this);
 }
 
 void Frmsysset::command4_Click()

@@ -8,14 +8,24 @@ namespace pagrion {
 
 namespace {
 
-// Escaped for element content; a line break inside a cell is kept as <br>.
-QString htmlCell(const QString &cell)
+// Spreadsheets open the page as a sheet. Every cell is marked as text, for
+// Excel by the style sheet's mso-number-format and for LibreOffice by each
+// cell's sdnum, so codes keep their leading zeros, long numbers their digits
+// and nothing is computed. A line break inside a cell is a character
+// reference: browsers show it through white-space, LibreOffice keeps it
+// inside the cell, where a <br> would start a new row.
+constexpr char16_t PageHead[] = u"<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n"
+                                u"<title>datalist</title>\n<style>\n"
+                                u"table { border-collapse: collapse; }\n"
+                                u"th, td { border: 1px solid #999; padding: 2px 6px; text-align: left; "
+                                u"vertical-align: top; white-space: pre-wrap; mso-number-format: \"\\@\"; }\n"
+                                u"th { background: #eee; }\n"
+                                u"</style>\n</head>\n<body>\n<table>\n<thead>\n";
+constexpr char16_t TextCell[] = u"<td sdnum=\"2052;0;@\">";
+
+QString escaped(const QString &cell)
 {
-    QString html = cell.toHtmlEscaped();
-    html.replace(u"\r\n"_s, u"<br>"_s);
-    html.replace(u'\r', u"<br>"_s);
-    html.replace(u'\n', u"<br>"_s);
-    return html;
+    return cell.toHtmlEscaped().replace(u'\n', u"&#10;"_s);
 }
 
 class HtmlTableWriter final : public TableWriter
@@ -26,14 +36,19 @@ public:
         m_file.setFileName(path);
         if (!m_file.open(QIODevice::WriteOnly))
             return Error{m_file.errorString()};
-        QString head = u"<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>datalist</title>\n"
-                       u"</head>\n<body>\n<table border=\"1\">\n<thead>\n"_s;
-        head += row(u"th"_s, header);
-        head += u"</thead>\n<tbody>\n"_s;
-        return write(head);
+        QString head = QString::fromUtf16(PageHead) + u"<tr>"_s;
+        for (const QString &cell : header)
+            head += u"<th>"_s + escaped(cell) + u"</th>"_s;
+        return write(head + u"</tr>\n</thead>\n<tbody>\n"_s);
     }
 
-    Status writeRow(const QStringList &cells) override { return write(row(u"td"_s, cells)); }
+    Status writeRow(const QStringList &cells) override
+    {
+        QString row = u"<tr>"_s;
+        for (const QString &cell : cells)
+            row += QString::fromUtf16(TextCell) + escaped(cell) + u"</td>"_s;
+        return write(row + u"</tr>\n"_s);
+    }
 
     Status finish() override
     {
@@ -45,14 +60,6 @@ public:
     }
 
 private:
-    static QString row(const QString &tag, const QStringList &cells)
-    {
-        QString html = u"<tr>"_s;
-        for (const QString &cell : cells)
-            html += u'<' + tag + u'>' + htmlCell(cell) + u"</"_s + tag + u'>';
-        return html + u"</tr>\n"_s;
-    }
-
     Status write(const QString &html)
     {
         if (m_file.write(html.toUtf8()) < 0)

@@ -30,12 +30,12 @@ Shape shapeOf(PositionalTable table)
     Q_UNREACHABLE();
 }
 
+} // namespace
+
 QString quotedName(const QString &name)
 {
     return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
 }
-
-} // namespace
 
 QString tableName(PositionalTable table)
 {

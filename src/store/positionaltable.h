@@ -20,6 +20,10 @@ enum class PositionalTable
 
 QString tableName(PositionalTable table);
 
+// A column or table name as an SQL identifier, for statements that are built
+// from names read out of the database.
+QString quotedName(const QString &name);
+
 // All column names of a table in position order, datalist's key included.
 Result<QStringList> tableColumns(Database &db, const QString &table);
 

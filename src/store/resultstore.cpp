@@ -16,11 +16,6 @@ namespace pagrion {
 
 namespace {
 
-QString quotedName(const QString &name)
-{
-    return u'"' + QString(name).replace(u'"', u"\"\""_s) + u'"';
-}
-
 Result<QString> insertStatement(Database &db, int cols)
 {
     if (cols == 0)

@@ -12,6 +12,7 @@
 #include "layout/layouts.h"
 #include "engine/staticbrowser.h"
 #include "store/database.h"
+#include "store/frmresults.h"
 #include "support/fakeplatform.h"
 #include "support/resultcheck.h"
 #include "support/testhttpserver.h"
@@ -87,7 +88,10 @@ private Q_SLOTS:
         QVERIFY(window->command1->isEnabled());
         QVERIFY(window->IsStopped);
         QCOMPARE(platform->dialogs.calls.last().text, u"采集完成是否查看采集结果！"_s);
-        QCOMPARE(platform->shell.opened, QStringList{platform->folder.folder().resultDatabasePath()});
+        // OK shows the collected records in the program's own window.
+        const auto *results = window->findChild<FrmResults *>();
+        QVERIFY(results && results->isVisible());
+        QCOMPARE(results->Label1->text(), u"共 100 条记录"_s);
     }
 
     void stopButtonEndsTheRun()
@@ -101,7 +105,7 @@ private Q_SLOTS:
         window->command6_Click(); // Cancel: nothing opened
         QCOMPARE(storedCount(), 2);
         QCOMPARE(window->Label4->text(), u"中断采集"_s);
-        QVERIFY(platform->shell.opened.isEmpty());
+        QVERIFY(!window->findChild<FrmResults *>());
         QVERIFY(window->command6->isEnabled());
     }
 

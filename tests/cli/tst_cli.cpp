@@ -181,7 +181,9 @@ private Q_SLOTS:
                  run.err.constData());
     }
 
-    void exportTakesTheFormatFromTheFolderToo()
+    // The folder's word picks the format; an .xls name is written as the
+    // workbook under the name with an x, and the output names that file.
+    void exportNamesTheFileWritten()
     {
         {
             pagrion::Database db;
@@ -190,13 +192,20 @@ private Q_SLOTS:
         }
         QTemporaryDir out;
         QVERIFY(QDir(out.path()).mkdir(u"txt"_s));
-        const QString file = out.filePath(u"txt/out.html"_s);
-        const CliRun run = runCli({u"export"_s, file, u"--data"_s, data()});
+        const QString text = out.filePath(u"txt/out.html"_s);
+        CliRun run = runCli({u"export"_s, text, u"--data"_s, data()});
         QCOMPARE(run.err, QByteArray());
         QCOMPARE(run.exitCode, 0);
-        QFile written(file);
+        QCOMPARE(run.out, (u"您成功输出,文件："_s + text + u'\n').toUtf8());
+        QFile written(text);
         QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), QByteArray("c1    c2\r\n----  ----\r\n名称  价格\r\na     b\r\n"));
+        QCOMPARE(written.readAll(), QByteArray("\xEF\xBB\xBF第1列\t第2列\r\n名称\t价格\r\na\tb\r\n"));
+
+        run = runCli({u"export"_s, out.filePath(u"r.xls"_s), u"--data"_s, data()});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, (u"您成功输出,文件："_s + out.filePath(u"r.xlsx"_s) + u'\n').toUtf8());
+        QVERIFY(QFile::exists(out.filePath(u"r.xlsx"_s)));
+        QVERIFY(!QFile::exists(out.filePath(u"r.xls"_s)));
     }
 
     void helpGoesToStandardOutput()

@@ -2,8 +2,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 #include <QtEndian>
 
 #include <zlib.h>
@@ -17,9 +22,30 @@ using namespace Qt::StringLiterals;
 using namespace pagrion;
 using namespace pagrion::test;
 
-Q_DECLARE_METATYPE(std::optional<ExportFormat>)
+Q_DECLARE_METATYPE(ExportFormat)
+Q_DECLARE_METATYPE(std::optional<ExportTarget>)
 
 namespace {
+
+const QString Long = QString(40000, u'长');
+
+// Records as a batch run stores them: every first value starts with the
+// row text's CR LF.
+const QList<QStringList> GoldenRecords = {
+    {u"\r\n名称"_s, u"价格"_s, u"代码"_s, u"备注"_s},
+    {u"\r\n苹果, 红色"_s, u"他说\"好\""_s, u"000123"_s, u"a|b<rows>"_s},
+    {u"\r\n第一行\r\n第二行"_s, u"=1+1"_s, u"110101199001011234"_s, u"<b>&amp;</b>\x07\t尾"_s},
+    {u"\r\n长文本"_s, Long, u"0012"_s, u"\r\n前后换行\r\n"_s},
+};
+
+// What every export shows of them, under its header.
+const QList<QStringList> Shown = {
+    {u"第1列"_s, u"第2列"_s, u"第3列"_s, u"第4列"_s},
+    {u"名称"_s, u"价格"_s, u"代码"_s, u"备注"_s},
+    {u"苹果, 红色"_s, u"他说\"好\""_s, u"000123"_s, u"a|b<rows>"_s},
+    {u"第一行\n第二行"_s, u"=1+1"_s, u"110101199001011234"_s, u"<b>&amp;</b>\t尾"_s},
+    {u"长文本"_s, Long, u"0012"_s, u"前后换行"_s},
+};
 
 bool execResult(const QString &statement, const QVariantList &values = {})
 {
@@ -27,10 +53,33 @@ bool execResult(const QString &statement, const QVariantList &values = {})
     return db.open(programFolder().resultDatabasePath()) && db.run(statement, values).ok();
 }
 
+bool execConfig(const QString &statement)
+{
+    Database db;
+    return db.open(programFolder().configDatabasePath()) && db.run(statement).ok();
+}
+
+bool storeGoldenRecords()
+{
+    for (const QStringList &record : GoldenRecords) {
+        if (!execResult(u"insert into datalist (c1, c2, c3, c4) values (?, ?, ?, ?)"_s,
+                        {record[0], record[1], record[2], record[3]}))
+            return false;
+    }
+    return true;
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A golden file; "@LONG@" in it stands for the 40,000-character value.
+QByteArray golden(const QString &name)
+{
+    const QString path = qEnvironmentVariable("PAGRION_SOURCE_DIR") + u"/tests/store/golden/export/"_s + name;
+    return readAll(path).replace("@LONG@", Long.toUtf8());
 }
 
 // One entry of a zip archive, found through the central directory and
@@ -66,6 +115,90 @@ QByteArray zipEntry(const QByteArray &zip, const QByteArray &name)
     return {};
 }
 
+// What a workbook's first sheet says about its cells and columns.
+struct Sheet
+{
+    QMap<QString, QString> text;  // cell reference -> its inline text
+    QMap<QString, int> style;     // cell reference -> index into the cell formats
+    QList<double> widths;         // per column
+    QString frozenPane;           // the pane's ySplit when it is frozen
+    QString filter;               // the autofilter's range
+};
+
+Sheet readSheet(const QByteArray &xml)
+{
+    Sheet sheet;
+    QXmlStreamReader reader(xml);
+    QString cell;
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const auto attributes = reader.attributes();
+        const auto name = reader.name();
+        if (name == u"c") {
+            cell = attributes.value(u"r"_s).toString();
+            sheet.style[cell] = attributes.value(u"s"_s).toInt();
+        } else if (name == u"t") {
+            sheet.text[cell] = reader.readElementText();
+        } else if (name == u"col") {
+            sheet.widths << attributes.value(u"width"_s).toDouble();
+        } else if (name == u"pane" && attributes.value(u"state"_s) == u"frozen") {
+            sheet.frozenPane = attributes.value(u"ySplit"_s).toString();
+        } else if (name == u"autoFilter") {
+            sheet.filter = attributes.value(u"ref"_s).toString();
+        }
+    }
+    return sheet;
+}
+
+// The cell formats of a workbook: whether each is bold, wraps, and its
+// number format id (49 is text, "@").
+struct CellFormat
+{
+    bool bold = false;
+    bool wrap = false;
+    int numberFormat = 0;
+};
+
+QList<CellFormat> readCellFormats(const QByteArray &xml)
+{
+    QList<bool> boldFonts;
+    QList<CellFormat> formats;
+    QXmlStreamReader reader(xml);
+    bool inCellFormats = false;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isEndElement() && reader.name() == u"cellXfs")
+            inCellFormats = false;
+        if (!reader.isStartElement())
+            continue;
+        if (reader.name() == u"font")
+            boldFonts << false;
+        else if (reader.name() == u"b" && !boldFonts.isEmpty())
+            boldFonts.last() = true;
+        else if (reader.name() == u"cellXfs")
+            inCellFormats = true;
+        else if (inCellFormats && reader.name() == u"xf")
+            formats << CellFormat{boldFonts.value(reader.attributes().value(u"fontId"_s).toInt()), false,
+                                  reader.attributes().value(u"numFmtId"_s).toInt()};
+        else if (inCellFormats && reader.name() == u"alignment")
+            formats.last().wrap = reader.attributes().value(u"wrapText"_s) == u"1";
+    }
+    return formats;
+}
+
+QList<QStringList> rowsOf(const QJsonValue &rows)
+{
+    QList<QStringList> table;
+    for (const QJsonValue &row : rows.toArray()) {
+        QStringList cells;
+        for (const QJsonValue &cell : row.toArray())
+            cells << cell.toString();
+        table << cells;
+    }
+    return table;
+}
+
 } // namespace
 
 class TestExport : public QObject
@@ -78,14 +211,9 @@ private:
 
     QString out(const QString &name) const { return m_out->filePath(name); }
 
-    // Inserted out of id order. The widest record reaches c4; c5 and c7 hold
-    // empty text, which does not count as data.
-    void fillSample()
+    Result<ExportReport> exportAs(ExportFormat format, const QString &name)
     {
-        QVERIFY(execResult(u"insert into datalist (id, c1) values (3, '中文宽字符')"_s));
-        QVERIFY(execResult(u"insert into datalist (id, c1, c2, c3) values (1, '名称', '价格', '')"_s));
-        QVERIFY(execResult(u"insert into datalist (id, c1, c2, c4, c5, c7) values (2, ?, ?, '<x&y>', '', '')"_s,
-                           {u"a\x01\tb"_s, u"line1\r\nline2"_s}));
+        return exportDatalist(ExportTarget{format, out(name)});
     }
 
 private Q_SLOTS:
@@ -100,94 +228,173 @@ private Q_SLOTS:
         m_folder.reset();
     }
 
-    void formatFromPathWords_data()
+    void targetFollowsTheName_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<std::optional<ExportFormat>>("format");
-        const std::optional<ExportFormat> spreadsheet = ExportFormat::Spreadsheet;
-        QTest::newRow("xls") << u"/home/u/temp/data.xls"_s << spreadsheet;
-        QTest::newRow("csv is a spreadsheet") << u"/tmp/data.csv"_s << spreadsheet;
-        QTest::newRow("upper case") << u"/tmp/DATA.TXT"_s << std::optional(ExportFormat::Text);
-        QTest::newRow("xls wins over txt") << u"/tmp/report.txt.xls"_s << spreadsheet;
-        QTest::newRow("folder names count") << u"/tmp/xlsdata/out.html"_s << spreadsheet;
-        QTest::newRow("txt folder before html") << u"/tmp/txt/out.html"_s << std::optional(ExportFormat::Text);
-        QTest::newRow("anywhere in the name") << u"/tmp/a.shtml"_s << std::optional(ExportFormat::Html);
-        QTest::newRow("htm is not html") << u"/tmp/page.htm"_s << std::optional<ExportFormat>();
-        QTest::newRow("no word") << u"/tmp/data.doc"_s << std::optional<ExportFormat>();
+        QTest::addColumn<std::optional<ExportTarget>>("target");
+        const auto target = [](ExportFormat format, const QString &path) {
+            return std::optional(ExportTarget{format, path});
+        };
+        QTest::newRow("xls gets its x") << u"/t/data.xls"_s << target(ExportFormat::Workbook, u"/t/data.xlsx"_s);
+        QTest::newRow("in its case") << u"/t/DATA.XLS"_s << target(ExportFormat::Workbook, u"/t/DATA.XLSX"_s);
+        QTest::newRow("xlsx") << u"/t/data.xlsx"_s << target(ExportFormat::Workbook, u"/t/data.xlsx"_s);
+        QTest::newRow("csv") << u"/t/data.CSV"_s << target(ExportFormat::Csv, u"/t/data.CSV"_s);
+        QTest::newRow("last extension counts")
+            << u"/t/report.txt.xls"_s << target(ExportFormat::Workbook, u"/t/report.txt.xlsx"_s);
+        QTest::newRow("folder word, other name")
+            << u"/t/xlsdata/out.html"_s << target(ExportFormat::Workbook, u"/t/xlsdata/out.html"_s);
+        QTest::newRow("csv folder, csv name") << u"/t/csv/a.csv"_s << target(ExportFormat::Csv, u"/t/csv/a.csv"_s);
+        QTest::newRow("txt before html") << u"/t/txt/out.html"_s << target(ExportFormat::Text, u"/t/txt/out.html"_s);
+        QTest::newRow("html anywhere") << u"/t/a.shtml"_s << target(ExportFormat::Html, u"/t/a.shtml"_s);
+        QTest::newRow("htm is not html") << u"/t/page.htm"_s << std::optional<ExportTarget>();
+        QTest::newRow("no word") << u"/t/data.doc"_s << std::optional<ExportTarget>();
     }
-    void formatFromPathWords()
+    void targetFollowsTheName()
     {
         QFETCH(QString, path);
-        QFETCH(std::optional<ExportFormat>, format);
-        QCOMPARE(exportFormatFor(path), format);
+        QFETCH(std::optional<ExportTarget>, target);
+        QCOMPARE(exportTargetFor(path), target);
     }
 
-    void textTableAlignsByDisplayWidth()
+    void goldenFiles_data()
     {
-        fillSample();
-        PAGRION_VERIFY_OK(exportDatalist(out(u"t.txt"_s), ExportFormat::Text));
-        QCOMPARE(QString::fromUtf8(readAll(out(u"t.txt"_s))),
-                 u"c1          c2           c3  c4\r\n"
-                 u"----------  -----------  --  -----\r\n"
-                 u"名称        价格\r\n"
-                 u"a b         line1 line2      <x&y>\r\n"
-                 u"中文宽字符\r\n"_s);
+        QTest::addColumn<ExportFormat>("format");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("filled");
+        for (const bool filled : {true, false}) {
+            const QString table = filled ? u"table"_s : u"empty"_s;
+            QTest::addRow("csv %s", qPrintable(table)) << ExportFormat::Csv << table + u".csv"_s << filled;
+            QTest::addRow("text %s", qPrintable(table)) << ExportFormat::Text << table + u".txt"_s << filled;
+            QTest::addRow("html %s", qPrintable(table)) << ExportFormat::Html << table + u".html"_s << filled;
+        }
+    }
+    void goldenFiles()
+    {
+        QFETCH(ExportFormat, format);
+        QFETCH(QString, name);
+        QFETCH(bool, filled);
+        if (filled)
+            QVERIFY(storeGoldenRecords());
+        const auto report = exportAs(format, name);
+        PAGRION_VERIFY_OK(report);
+        QCOMPARE(report.value().records, filled ? 4 : 0);
+        QCOMPARE(report.value().cutCells, 0);
+        const QByteArray written = readAll(out(name));
+        if (written != golden(name)) {
+            QFile actual(QDir::temp().filePath(u"pagrion-actual-"_s + name));
+            if (actual.open(QIODevice::WriteOnly))
+                actual.write(written);
+            QFAIL(qPrintable(u"%1 differs from its golden file; written: %2"_s.arg(name, actual.fileName())));
+        }
     }
 
-    void htmlTableIsEscaped()
+    // Other programs' readers see exactly the values shown, the long one cut
+    // only in the workbook.
+    void otherProgramsReadItBack_data()
     {
-        fillSample();
-        PAGRION_VERIFY_OK(exportDatalist(out(u"t.html"_s), ExportFormat::Html));
-        QCOMPARE(QString::fromUtf8(readAll(out(u"t.html"_s))),
-                 u"<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>datalist</title>\n</head>\n"
-                 u"<body>\n<table border=\"1\">\n<thead>\n"
-                 u"<tr><th>c1</th><th>c2</th><th>c3</th><th>c4</th></tr>\n</thead>\n<tbody>\n"
-                 u"<tr><td>名称</td><td>价格</td><td></td><td></td></tr>\n"
-                 u"<tr><td>a\tb</td><td>line1<br>line2</td><td></td><td>&lt;x&amp;y&gt;</td></tr>\n"
-                 u"<tr><td>中文宽字符</td><td></td><td></td><td></td></tr>\n"
-                 u"</tbody>\n</table>\n</body>\n</html>\n"_s);
+        QTest::addColumn<ExportFormat>("format");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("csv") << ExportFormat::Csv << u"csv"_s << u"t.csv"_s;
+        QTest::newRow("text") << ExportFormat::Text << u"text"_s << u"t.txt"_s;
+        QTest::newRow("workbook") << ExportFormat::Workbook << u"workbook"_s << u"t.xlsx"_s;
+    }
+    void otherProgramsReadItBack()
+    {
+        QFETCH(ExportFormat, format);
+        QFETCH(QString, kind);
+        QFETCH(QString, name);
+        if (QStringLiteral(PAGRION_PYTHON).isEmpty())
+            QSKIP("python3 is not installed");
+        QVERIFY(storeGoldenRecords());
+        PAGRION_VERIFY_OK(exportAs(format, name));
+        QProcess python;
+        python.start(QStringLiteral(PAGRION_PYTHON),
+                     {qEnvironmentVariable("PAGRION_SOURCE_DIR") + u"/tests/store/readback.py"_s, out(name), kind});
+        QVERIFY(python.waitForFinished(60'000));
+        QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());
+        const QJsonObject read = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+
+        QList<QStringList> expected = Shown;
+        if (format == ExportFormat::Workbook) {
+            expected[4][1].truncate(32767);
+            QCOMPARE(read.value(u"freeze"_s).toString(), u"A2"_s);
+            QCOMPARE(read.value(u"filter"_s).toString(), u"A1:D5"_s);
+        }
+        QCOMPARE(rowsOf(read.value(u"rows"_s)), expected);
     }
 
-    void spreadsheetHoldsTheRowsInIdOrder()
+    void workbookIsLaidOutForReading()
     {
-        fillSample();
-        PAGRION_VERIFY_OK(exportDatalist(out(u"t.xls"_s), ExportFormat::Spreadsheet));
-        const QByteArray book = readAll(out(u"t.xls"_s));
-        QVERIFY(book.startsWith("PK"));
-        const QString sheet = QString::fromUtf8(zipEntry(book, "xl/worksheets/sheet1.xml"));
-        QVERIFY(sheet.contains(u"<t>c4</t>"_s));
-        QVERIFY(!sheet.contains(u"<t>c5</t>"_s));
-        const qsizetype first = sheet.indexOf(u"<t>名称</t>"_s);
-        const qsizetype second = sheet.indexOf(u"<t>a\tb</t>"_s);
-        const qsizetype third = sheet.indexOf(u"<t>中文宽字符</t>"_s);
-        QVERIFY2(first > 0 && first < second && second < third, qPrintable(sheet));
-        QVERIFY(sheet.contains(u"<t>line1\nline2</t>"_s));
-        QVERIFY(sheet.contains(u"<t>&lt;x&amp;y&gt;</t>"_s));
-        // Only the finished workbook is left in the folder.
-        QCOMPARE(QDir(m_out->path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"t.xls"_s});
+        QVERIFY(storeGoldenRecords());
+        const auto report = exportAs(ExportFormat::Workbook, u"t.xlsx"_s);
+        PAGRION_VERIFY_OK(report);
+        QCOMPARE(report.value().cutCells, 1);
+        const QByteArray book = readAll(out(u"t.xlsx"_s));
+        const Sheet sheet = readSheet(zipEntry(book, "xl/worksheets/sheet1.xml"));
+        const QList<CellFormat> formats = readCellFormats(zipEntry(book, "xl/styles.xml"));
+
+        QCOMPARE(sheet.text.value(u"A1"_s), u"第1列"_s);
+        QCOMPARE(sheet.text.value(u"A4"_s), u"第一行\n第二行"_s);
+        QCOMPARE(sheet.text.value(u"B5"_s).size(), 32767);
+        QCOMPARE(sheet.frozenPane, u"1"_s);
+        QCOMPARE(sheet.filter, u"A1:D5"_s);
+        for (const QString &cell : sheet.style.keys()) {
+            const CellFormat format = formats.value(sheet.style[cell]);
+            QVERIFY2(format.numberFormat == 49, qPrintable(cell)); // text, so 000123 stays as it is
+            QCOMPARE(format.bold, cell.mid(1) == u"1");
+            QCOMPARE(format.wrap, cell == u"A4");
+        }
+        // Widest line plus room for the filter button, in digit widths; the
+        // long column is capped. CJK characters count two.
+        QCOMPARE(sheet.widths.size(), 4);
+        QVERIFY2(qAbs(sheet.widths[0] - 13.71) < 0.01, qPrintable(QString::number(sheet.widths[0])));
+        QVERIFY2(qAbs(sheet.widths[1] - 60.71) < 0.01, qPrintable(QString::number(sheet.widths[1])));
+        QVERIFY2(qAbs(sheet.widths[2] - 21.71) < 0.01, qPrintable(QString::number(sheet.widths[2])));
+
+        // An empty table still has its header, frozen and filtered.
+        QVERIFY(execResult(u"delete from datalist"_s));
+        PAGRION_VERIFY_OK(exportAs(ExportFormat::Workbook, u"e.xlsx"_s));
+        const Sheet empty = readSheet(zipEntry(readAll(out(u"e.xlsx"_s)), "xl/worksheets/sheet1.xml"));
+        QCOMPARE(empty.text.keys(), QStringList{u"A1"_s});
+        QCOMPARE(empty.filter, u"A1"_s);
+        // Only the finished workbooks are left in the folder.
+        QCOMPARE(QDir(m_out->path()).entryList(QDir::Files | QDir::Hidden), (QStringList{u"e.xlsx"_s, u"t.xlsx"_s}));
     }
 
-    void refusedCharactersAndOverlongTextAreCleaned()
+    // A stored field list names the columns and reaches as far as its last field.
+    void fieldListNamesTheColumns()
     {
-        const QString control = u"a\x01" u"b\x0B" u"c\x1F" u"d"_s;
-        QVERIFY(execResult(u"insert into datalist (c1, c2) values (?, ?)"_s, {control, QString(40000, u'x')}));
-        PAGRION_VERIFY_OK(exportDatalist(out(u"c.xls"_s), ExportFormat::Spreadsheet));
-        const QByteArray sheet = zipEntry(readAll(out(u"c.xls"_s)), "xl/worksheets/sheet1.xml");
-        QVERIFY(sheet.contains("<t>abcd</t>"));
-        QVERIFY(sheet.contains(QByteArray(QByteArray(32767, 'x') + "</t>")));
-        QVERIFY(!sheet.contains(QByteArray(32768, 'x')));
-        PAGRION_VERIFY_OK(exportDatalist(out(u"c.html"_s), ExportFormat::Html));
-        QVERIFY(readAll(out(u"c.html"_s)).contains("<td>abcd</td>"));
+        QVERIFY(execConfig(u"insert into FileName (id, filedname) values ('1', '名称'), (' 3', ' 价格 '), "
+                           u"('3', '重复'), ('6', '备注'), ('0', '无位置')"_s));
+        QVERIFY(execResult(u"insert into datalist (c1, c2) values ('\r\n名称：甲', '乙')"_s));
+        PAGRION_VERIFY_OK(exportAs(ExportFormat::Csv, u"f.csv"_s));
+        QCOMPARE(readAll(out(u"f.csv"_s)),
+                 QByteArray("\xEF\xBB\xBF名称,第2列,价格,第4列,第5列,备注\r\n名称：甲,乙,,,,\r\n"));
+    }
+
+    void messageSaysWhatTheUserMustKnow()
+    {
+        ExportReport report{ExportTarget{ExportFormat::Workbook, u"/t/r.xlsx"_s}, 3, 0};
+        QCOMPARE(exportDoneMessage(report), u"您成功输出,文件：/t/r.xlsx"_s);
+        report.records = 0;
+        QVERIFY(exportDoneMessage(report).startsWith(u"您成功输出,文件：/t/r.xlsx\n"_s));
+        QVERIFY(exportDoneMessage(report).contains(u"0 条记录"_s));
+        report.records = 3;
+        report.cutCells = 2;
+        const QString cut = exportDoneMessage(report);
+        QVERIFY(cut.startsWith(u"您成功输出,文件：/t/r.xlsx\n"_s));
+        QVERIFY(cut.contains(u"32767"_s) && cut.contains(u".txt"_s) && cut.contains(u".html"_s));
     }
 
     void failureKeepsTheExistingFile()
     {
-        QVERIFY(!exportDatalist(out(u"no/such/folder/x.xls"_s), ExportFormat::Spreadsheet));
+        QVERIFY(!exportAs(ExportFormat::Workbook, u"no/such/folder/x.xlsx"_s));
         QFile old(out(u"keep.txt"_s));
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
         old.close();
         QVERIFY(execResult(u"drop table datalist"_s));
-        QVERIFY(!exportDatalist(out(u"keep.txt"_s), ExportFormat::Text));
+        QVERIFY(!exportAs(ExportFormat::Text, u"keep.txt"_s));
         QCOMPARE(readAll(out(u"keep.txt"_s)), QByteArray("old"));
     }
 };

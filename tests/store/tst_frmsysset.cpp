@@ -12,6 +12,7 @@
 #include "store/database.h"
 #include "store/enginesetting.h"
 #include "store/export.h"
+#include "store/frmresults.h"
 #include "store/frmsysset.h"
 #include "support/fakes.h"
 #include "support/resultcheck.h"
@@ -86,8 +87,12 @@ private Q_SLOTS:
         QVERIFY(window->Check1->isChecked());
         QVERIFY(dialogs->calls.isEmpty());
 
+        // 查看文件 shows the records in the program's own window.
         window->command3_Click();
-        QCOMPARE(shell->opened, QStringList{window->Label2->text()});
+        const auto *results = window->findChild<FrmResults *>();
+        QVERIFY(results && results->isVisible());
+        QCOMPARE(results->Label1->text(), u"共 2 条记录"_s);
+        QVERIFY(shell->opened.isEmpty());
     }
 
     void saveReplacesVarTableAndStoresTheEngine()
@@ -120,9 +125,11 @@ private Q_SLOTS:
         QCOMPARE(datalist(), QStringList());
     }
 
+    // An .xls name gets the workbook it holds under the name with an x added,
+    // and the message names that file.
     void exportWritesTheChosenFile()
     {
-        const QString chosen = folder->folder().tempFolder() + u"/xlsdata.out.html"_s;
+        const QString chosen = folder->folder().tempFolder() + u"/结果.xls"_s;
         dialogs->saveFileAnswers.push_back(chosen);
         window->command2_Click();
         QCOMPARE(dialogs->calls.value(0).kind, u"saveFile"_s);
@@ -130,12 +137,34 @@ private Q_SLOTS:
         QCOMPARE(dialogs->calls.value(0).text,
                  QDir::toNativeSeparators(folder->folder().tempFolder())
                      + u"\nExcel (*.xls)|*.xls|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
-        QCOMPARE(dialogs->informationTexts(), QStringList{u"您成功输出,文件："_s + chosen});
-        QFile file(chosen);
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"您成功输出,文件："_s + chosen + u'x'});
+        QVERIFY(!QFile::exists(chosen));
+        QFile file(chosen + u'x');
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.read(2) == "PK");
         QCOMPARE(window->Label5->text(), QString());
         QCOMPARE(window->windowTitle(), u"系统设置"_s);
+    }
+
+    // Choosing r.xls asks before the export replaces an existing r.xlsx.
+    void exportAsksBeforeReplacingTheWorkbook()
+    {
+        const QString chosen = folder->folder().tempFolder() + u"/r.xls"_s;
+        QFile existing(chosen + u'x');
+        QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write("mine") == 4);
+        existing.close();
+        dialogs->saveFileAnswers = {chosen, chosen};
+        dialogs->questionAnswers = {false, true};
+        window->command2_Click();
+        QCOMPARE(dialogs->calls.value(1).kind, u"question"_s);
+        QVERIFY(dialogs->calls.value(1).text.contains(QDir::toNativeSeparators(chosen + u'x')));
+        QVERIFY(dialogs->informationTexts().isEmpty());
+        QVERIFY(existing.open(QIODevice::ReadOnly) && existing.readAll() == "mine");
+        existing.close();
+
+        window->command2_Click();
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"您成功输出,文件："_s + chosen + u'x'});
+        QVERIFY(existing.open(QIODevice::ReadOnly) && existing.read(2) == "PK");
     }
 
     // Cancelling, a name without a format word and a failure: only the

@@ -1,0 +1,168 @@
+#include "store/resulttablemodel.h"
+
+#include <algorithm>
+
+#include <QTimer>
+
+#include "store/database.h"
+#include "store/datalisttable.h"
+#include "store/programfolder.h"
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+// One line per cell: a line break inside shows as an arrow.
+QString oneLine(const QString &cell)
+{
+    QString line = cell.left(ResultTableModel::ShownLength);
+    line.replace(u'\n', u" ↵ "_s);
+    return line.size() < cell.size() ? line + u'…' : line;
+}
+
+Result<QList<QStringList>> readBlock(int number)
+{
+    Database db;
+    if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
+        return Error{opened.error()};
+    const auto columns = readDatalistColumns(db);
+    if (!columns)
+        return Error{columns.error()};
+    return readRecords(db, columns.value(), number * ResultTableModel::BlockRows, ResultTableModel::BlockRows);
+}
+
+} // namespace
+
+ResultTableModel::ResultTableModel(QObject *parent) : QAbstractTableModel(parent)
+{
+}
+
+ResultTableModel::~ResultTableModel() = default;
+
+Status ResultTableModel::reload()
+{
+    beginResetModel();
+    m_blocks.clear();
+    m_recent.clear();
+    m_failed = false;
+    ++m_generation;
+    m_records = 0;
+    int tableColumns = 1;
+    Status read = [&]() -> Status {
+        Database db;
+        if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
+            return opened;
+        const auto columns = readDatalistColumns(db);
+        if (!columns)
+            return Error{columns.error()};
+        tableColumns = std::max<int>(1, int(columns.value().columns.size()));
+        const auto found = db.selectAll(u"select count(*) from datalist"_s);
+        if (!found)
+            return Error{found.error()};
+        m_records = found.value().constFirst().value(0).toInt();
+        return success();
+    }();
+    // Without a readable field list the columns are simply numbered.
+    const Result<QList<Field>> fields = readFields();
+    m_fields = fields ? fields.value() : QList<Field>();
+    m_columns = std::clamp(fieldListWidth(m_fields), 1, tableColumns);
+    m_header = datalistHeader(m_columns, m_fields);
+    endResetModel();
+    return read;
+}
+
+int ResultTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_records;
+}
+
+int ResultTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_columns;
+}
+
+QVariant ResultTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    const QList<QStringList> &rows = block(index.row() / BlockRows);
+    const int r = index.row() % BlockRows;
+    if (r >= rows.size() || index.column() >= rows[r].size())
+        return {};
+    const QString &cell = rows[r][index.column()];
+    if (role == Qt::DisplayRole)
+        return oneLine(cell);
+    // A tip only where the cell does not show all of its text.
+    if (cell.size() <= ShownLength && !cell.contains(u'\n'))
+        return {};
+    return cell.size() > TipLength ? cell.left(TipLength) + u'…' : cell;
+}
+
+QVariant ResultTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section < m_header.size())
+        return m_header[section];
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags ResultTableModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+const QList<QStringList> &ResultTableModel::block(int number) const
+{
+    if (const auto found = m_blocks.constFind(number); found != m_blocks.cend()) {
+        m_recent.removeOne(number);
+        m_recent << number;
+        return *found;
+    }
+    if (m_recent.size() >= KeptBlocks)
+        m_blocks.remove(m_recent.takeFirst());
+    QList<QStringList> rows;
+    int widest = 0;
+    const auto read = readBlock(number);
+    if (read) {
+        for (const QStringList &stored : read.value()) {
+            QStringList cells;
+            for (const QString &cell : stored)
+                cells << presentedCell(cell);
+            while (!cells.isEmpty() && cells.constLast().isEmpty())
+                cells.removeLast();
+            widest = std::max(widest, int(cells.size()));
+            rows << cells;
+        }
+    }
+    // The view is painting: what changes the model's shape waits until it is
+    // done, and is dropped if the table is read anew before that.
+    auto *self = const_cast<ResultTableModel *>(this);
+    const int generation = m_generation;
+    if (!read && !m_failed) {
+        m_failed = true;
+        QTimer::singleShot(0, self, [self, generation, error = read.error()] {
+            if (generation == self->m_generation)
+                Q_EMIT self->readFailed(error);
+        });
+    }
+    if (widest > m_columns)
+        QTimer::singleShot(0, self, [self, generation, widest] {
+            if (generation == self->m_generation)
+                self->widenTo(widest);
+        });
+    m_recent << number;
+    return *m_blocks.insert(number, rows);
+}
+
+void ResultTableModel::widenTo(int columns)
+{
+    if (columns <= m_columns)
+        return;
+    beginInsertColumns({}, m_columns, columns - 1);
+    m_columns = columns;
+    m_header = datalistHeader(m_columns, m_fields);
+    endInsertColumns();
+}
+
+} // namespace pagrion
