@@ -48,16 +48,20 @@ void fitColumns(GridView &grid, const QWidget &window)
         tellCannotFit();
         return;
     }
+    // Blank cells are as narrow as can be, so only written cells are measured.
     const QFontMetrics metrics(window.font());
+    QList<int> widest(std::min(cells.cols(), MaxIndex + 1), 0);
+    for (int r = 0; r < cells.rows(); ++r) {
+        const int written = std::min(cells.writtenCols(r), int(widest.size()));
+        for (int c = 0; c < written; ++c)
+            widest[c] = std::max(widest[c], widestLine(metrics, cells.text(r, c)));
+    }
     for (int c = 0; c < cells.cols(); ++c) {
         if (c > MaxIndex) {
             tellCannotFit();
             return;
         }
-        int widest = 0;
-        for (int r = 0; r < cells.rows(); ++r)
-            widest = std::max(widest, widestLine(metrics, cells.text(r, c)));
-        grid.setColWidth(c, widest * TwipsPerPixel + 300);
+        grid.setColWidth(c, widest[c] * TwipsPerPixel + 300);
     }
 }
 
