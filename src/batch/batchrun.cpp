@@ -9,7 +9,6 @@
 #include "extract/extraction.h"
 #include "extract/writers.h"
 #include "engine/browser.h"
-#include "store/resultstore.h"
 
 using namespace Qt::StringLiterals;
 
@@ -47,7 +46,11 @@ BatchRun::BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &re
 BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
 {
     m_stats = {};
-    return settings.mode == BatchSettings::Mode::Parameter ? runParameter(settings) : runLinks(settings);
+    m_results.emplace();
+    const Outcome outcome = settings.mode == BatchSettings::Mode::Parameter ? runParameter(settings)
+                                                                            : runLinks(settings);
+    m_results.reset();
+    return outcome;
 }
 
 BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
@@ -161,7 +164,7 @@ bool BatchRun::clearResultsIfAsked(const BatchSettings &settings)
 {
     if (!settings.overwrite)
         return true;
-    if (const Status cleared = clearRecords(); !cleared) {
+    if (const Status cleared = m_results->clearRecords(); !cleared) {
         m_host.message(cleared.error());
         return m_host.continueAfterStoreFailure();
     }
@@ -231,7 +234,7 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, int index)
         m_host.message(applied.error());
         return settingUnreadable ? End::StoreFailed : End::DefinitionFailed;
     }
-    const auto stored = appendRecords(m_recordGrid, {settings.skipEmptyFirstField});
+    const auto stored = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField});
     if (!stored) {
         m_host.message(stored.error());
         if (!m_host.continueAfterStoreFailure())

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
 #include "batch/pagerecords.h"
 #include "core/grid.h"
 #include "core/result.h"
+#include "store/resultsession.h"
 
 namespace pagrion {
 
@@ -107,6 +110,7 @@ private:
     Grid &m_recordGrid;
     QStringList &m_pageList;
     BatchStats m_stats;
+    std::optional<ResultSession> m_results; // held for the length of one run
 };
 
 } // namespace pagrion
