@@ -47,8 +47,10 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
 {
     m_stats = {};
     m_results.emplace();
+    m_definitions.emplace();
     const Outcome outcome = settings.mode == BatchSettings::Mode::Parameter ? runParameter(settings)
                                                                             : runLinks(settings);
+    m_definitions.reset();
     m_results.reset();
     return outcome;
 }
@@ -225,7 +227,7 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, int index)
 
     prepareRecordGrid(settings.records, m_recordGrid);
     bool settingUnreadable = false;
-    const Status applied = applyStoredDefinition(settings.records, m_mainGrid, m_recordGrid, [&] {
+    const Status applied = applyStoredDefinition(*m_definitions, settings.records, m_mainGrid, m_recordGrid, [&] {
         const Result<int> length = m_host.headLength();
         settingUnreadable = !length.ok();
         return length;

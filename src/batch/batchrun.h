@@ -8,6 +8,7 @@
 #include "batch/pagerecords.h"
 #include "core/grid.h"
 #include "core/result.h"
+#include "layout/definitionreader.h"
 #include "store/resultsession.h"
 
 namespace pagrion {
@@ -110,7 +111,9 @@ private:
     Grid &m_recordGrid;
     QStringList &m_pageList;
     BatchStats m_stats;
-    std::optional<ResultSession> m_results; // held for the length of one run
+    // Both held for the length of one run.
+    std::optional<ResultSession> m_results;
+    std::optional<DefinitionReader> m_definitions;
 };
 
 } // namespace pagrion

@@ -26,9 +26,14 @@ struct Field
     bool operator==(const Field &) const = default;
 };
 
-// The stored definitions, in stored order.
+class Database;
+
+// The stored definitions, in stored order, from a connection of their own or
+// from an open connection to the configuration database.
 Result<Layout> readLayout();
 Result<QList<Field>> readFields();
+Result<Layout> readLayout(Database &db);
+Result<QList<Field>> readFields(Database &db);
 
 // Saving one definition empties the other; both deletions and the inserts
 // run as one transaction, so a failure leaves the old definitions in place.
@@ -36,10 +41,30 @@ Result<QList<Field>> readFields();
 Status saveLayout(const Layout &layout);
 Status saveFields(const QList<Field> &fields);
 
+// A layout with its cell references read once, to be applied to page after
+// page without reading them again.
+struct LayoutPlan
+{
+    struct Reference
+    {
+        qint16 row;
+        qint16 col;
+    };
+    struct Cell
+    {
+        int col;
+        QList<Reference> references;       // in order, up to a piece that cannot be read
+        std::optional<QString> unreadable; // what is wrong with that piece
+    };
+    QList<QList<Cell>> rows; // one per layout row, its cells that name anything
+};
+LayoutPlan planLayout(const Layout &layout);
+
 // Writes layout row k into target row k + 1. Stops at the first bad cell
 // (a piece without a comma, an empty piece, a reference outside the source
 // grid or a part outside the 16-bit range) with an error that says which;
 // what was written before stays.
+Status applyLayout(const LayoutPlan &plan, const Grid &source, Grid &target);
 Status applyLayout(const Layout &layout, const Grid &source, Grid &target);
 
 // Writes one record into row 1 of the record grid, which gets one column per
