@@ -1,5 +1,7 @@
 #include "store/resultsession.h"
 
+#include <tuple>
+
 #include "store/programfolder.h"
 
 using namespace Qt::StringLiterals;
@@ -12,12 +14,11 @@ Status ResultSession::open()
         return success();
     if (Status opened = m_db.open(programFolder().resultDatabasePath()); !opened)
         return opened;
-    // Where the file system cannot share the log's index, SQLite keeps the
-    // rollback journal: slower, just as safe, so the mode is not checked.
-    for (const QString &pragma : {u"pragma journal_mode = wal"_s, u"pragma synchronous = normal"_s}) {
-        if (auto set = m_db.run(pragma); !set)
-            return Error{set.error()};
-    }
+    // Where the mode cannot change (a file system without shared memory,
+    // another connection reading the file just now) the rollback journal
+    // stays: slower, just as safe, so neither outcome is checked.
+    for (const QString &pragma : {u"pragma journal_mode = wal"_s, u"pragma synchronous = normal"_s})
+        std::ignore = m_db.run(pragma);
     m_appender.emplace(m_db);
     return success();
 }
