@@ -24,9 +24,11 @@ run: build
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
-# Release figures of this machine: a batch run through pagrion-cli and the
+# Release figures of this machine: batch runs of both engines beside peer
+# scrapers (installed here when missing), the memory of a long run, and the
 # table extraction alone. Printed only; nothing checks them.
 bench: deps
+	@bench/install-peers
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-bench
 	@$(BENCH_DIR)/bench/pagrion-bench

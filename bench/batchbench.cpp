@@ -1,16 +1,15 @@
 #include "bench/batchbench.h"
 
 #include <cstdio>
-#include <sys/resource.h>
+#include <optional>
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTimer>
 
+#include "bench/childrun.h"
 #include "bench/generatedpages.h"
+#include "bench/nginxserver.h"
 #include "bench/pageserver.h"
 #include "layout/layouts.h"
 #include "store/databasesetup.h"
@@ -22,16 +21,46 @@ namespace pagrion::bench {
 
 namespace {
 
-constexpr int Pages = 1000;
-const QString Site = u"http://bench.test/list"_s;
+constexpr int LocalPages = 1000;
+constexpr int DistantPages = 200;
+constexpr int DistantDelayMs = 100;
+constexpr int MemoryPages = 10'000;
+constexpr int MemoryFirstSample = 1000;
 
-// Page n answers at /page/n.html; one table per page.
-QByteArray servedPage(const QByteArray &path)
+const QString Site = u"http://bench.test/list"_s;
+const QString PagePath = u"/page/(*).html"_s;
+// Debian's interpreter, the one its python3-* packages install for.
+const QString Python = u"/usr/bin/python3"_s;
+
+enum class Program { PagrionStatic, PagrionBrowser, Sequential, Scrapy };
+constexpr Program Programs[] = {Program::PagrionStatic, Program::PagrionBrowser, Program::Sequential,
+                                Program::Scrapy};
+
+const char *programName(Program program)
 {
-    static const QRegularExpression pagePath(u"^/page/(\\d+)\\.html$"_s);
-    const auto match = pagePath.match(QString::fromLatin1(path));
-    const int n = match.hasMatch() ? match.captured(1).toInt() : 0;
-    return n >= 1 && n <= Pages ? generatedPage(n, 1) : QByteArray();
+    switch (program) {
+    case Program::PagrionStatic: return "Pagrion static";
+    case Program::PagrionBrowser: return "Pagrion browser";
+    case Program::Sequential: return "requests+lxml+sqlite";
+    case Program::Scrapy: return "Scrapy, 16 at once";
+    }
+    return "";
+}
+
+// Page n of the generated set, the same bytes whichever server hands it out.
+QByteArray page(int n)
+{
+    return generatedPage(n, 1);
+}
+
+PageServer::Pages servedPages(int count)
+{
+    return [count](const QByteArray &path) {
+        static const QRegularExpression pagePath(u"^/page/(\\d+)\\.html$"_s);
+        const auto match = pagePath.match(QString::fromLatin1(path));
+        const int n = match.hasMatch() ? match.captured(1).toInt() : 0;
+        return n >= 1 && n <= count ? page(n) : QByteArray();
+    };
 }
 
 // Every row of the page's table is a record of its six cells.
@@ -61,51 +90,132 @@ bool prepareProgramFolder(const QString &root)
     return saved.ok();
 }
 
-} // namespace
-
-bool runBatchBench(EngineKind engine)
+// Why a peer cannot run here; nullopt when it can.
+std::optional<QString> missingPeer(Program program)
 {
+    const QString modules = program == Program::Scrapy ? u"scrapy"_s : u"requests, lxml"_s;
+    QProcess probe;
+    probe.start(Python, {u"-c"_s, u"import "_s + modules});
+    if (probe.waitForFinished(60'000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
+        return std::nullopt;
+    return program == Program::Scrapy ? u"python3-scrapy is not installed"_s
+                                      : u"python3-requests or python3-lxml is not installed"_s;
+}
+
+ChildRun runProgram(Program program, const QString &pattern, int pages, const QString &folder,
+                    const std::function<void(pid_t)> &started = {})
+{
+    const QString count = QString::number(pages);
+    switch (program) {
+    case Program::PagrionStatic:
+    case Program::PagrionBrowser:
+        return runChild(QStringLiteral(PAGRION_CLI),
+                        {u"batch"_s, u"--engine"_s, program == Program::PagrionStatic ? u"static"_s : u"browser"_s,
+                         u"--site"_s, Site, u"--data"_s, folder, u"--pattern"_s, pattern, u"--from"_s, u"1"_s,
+                         u"--to"_s, count},
+                        started);
+    case Program::Sequential:
+    case Program::Scrapy: {
+        const QString script = program == Program::Sequential ? u"sequential.py"_s : u"scrapy16.py"_s;
+        return runChild(Python, {QStringLiteral(PAGRION_PEERS_DIR) + u'/' + script, pattern, count,
+                                 folder + u"/peer.sqlite"_s});
+    }
+    }
+    return {};
+}
+
+// The records a run reports in its summary line, which every program prints.
+int reportedRecords(const QByteArray &out)
+{
+    static const QRegularExpression records(u"records (\\d+)"_s);
+    const auto match = records.match(QString::fromUtf8(out));
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+
+bool runOk(const ChildRun &run, int pages, const char *what)
+{
+    if (run.exitCode == 0 && reportedRecords(run.out) == pages * RowsPerTable)
+        return true;
+    std::fprintf(stderr, "bench: %s failed (exit %d): %s%s\n", what, run.exitCode, run.out.constData(),
+                 run.err.right(2000).constData());
+    return false;
+}
+
+void printHeading()
+{
+    std::printf("%-18s %-22s %6s %8s %10s %12s %8s\n", "server", "program", "pages", "pages/s", "records/s",
+                "CPU ms/page", "peak MB");
+}
+
+// One row of the table; false when the program ran and failed.
+bool runRow(const char *server, Program program, const QString &pattern, int pages)
+{
+    std::printf("%-18s %-22s ", server, programName(program));
+    std::fflush(stdout);
+    if (program == Program::Sequential || program == Program::Scrapy) {
+        if (const auto missing = missingPeer(program)) {
+            std::printf("skipped: %s\n", qPrintable(*missing));
+            std::fflush(stdout);
+            return true;
+        }
+    }
     QTemporaryDir folder;
-    PageServer server(&servedPage);
-    if (!folder.isValid() || !server.isListening() || !prepareProgramFolder(folder.path()))
+    if (!folder.isValid() || !prepareProgramFolder(folder.path()))
         return false;
-
-    QProcess cli;
-    QEventLoop loop;
-    QObject::connect(&cli, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&cli, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    // Only a safety net against a hung child; the figures carry no limit.
-    QTimer::singleShot(10 * 60 * 1000, &loop, &QEventLoop::quit);
-    cli.setStandardErrorFile(QProcess::nullDevice());
-
-    QElapsedTimer clock;
-    clock.start();
-    cli.start(QStringLiteral(PAGRION_CLI),
-              {u"batch"_s, u"--engine"_s, engineName(engine), u"--site"_s, Site, u"--data"_s, folder.path(), u"--pattern"_s,
-               server.url(u"/page/(*).html"_s), u"--from"_s, u"1"_s, u"--to"_s, QString::number(Pages)});
-    loop.exec();
-    const double seconds = double(clock.nsecsElapsed()) / 1e9;
-
-    const QByteArray expected = "pages " + QByteArray::number(Pages) + ", skipped 0, records "
-        + QByteArray::number(Pages * RowsPerTable) + "\n";
-    const QByteArray summary = cli.readAllStandardOutput();
-    if (cli.state() != QProcess::NotRunning || cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0
-        || summary != expected) {
-        cli.kill();
-        cli.waitForFinished();
-        std::fprintf(stderr, "bench: pagrion-cli batch failed (exit %d): %s\n", cli.exitCode(), summary.constData());
+    const ChildRun run = runProgram(program, pattern, pages, folder.path());
+    if (!runOk(run, pages, programName(program))) {
+        std::printf("failed\n");
         return false;
     }
+    std::printf("%6d %8.1f %10.0f %12.2f %8.1f\n", pages, pages / run.seconds, pages * RowsPerTable / run.seconds,
+                run.cpuSeconds * 1000.0 / pages, run.peakMegabytes);
+    std::fflush(stdout);
+    return true;
+}
 
-    // The peak is the largest of all children so far (the browser engine's
-    // own processes included), so the lighter engine is measured first.
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    const double records = double(Pages) * RowsPerTable;
-    std::printf("batch %-8s %d pages of %d x %d cells, %.0f records in %.2f s\n"
-                "               %.1f pages/s, %.0f records/s, peak memory %.1f MB\n",
-                qPrintable(engineName(engine)), Pages, RowsPerTable, CellsPerRow, records, seconds, Pages / seconds,
-                records / seconds, double(usage.ru_maxrss) / 1024.0);
+} // namespace
+
+bool runBatchTable()
+{
+    std::printf("pages: one table of %d x %d cells, %.1f KB, %d records each\n", RowsPerTable, CellsPerRow,
+                double(page(1).size()) / 1000.0, RowsPerTable);
+    printHeading();
+    bool ok = true;
+    {
+        const NginxServer nginx(&page, LocalPages);
+        const char *server = "nginx, loopback";
+        if (!nginx.problem().isEmpty()) {
+            std::printf("%-18s skipped: %s\n", server, qPrintable(nginx.problem()));
+        } else {
+            for (const Program program : Programs)
+                ok = runRow(server, program, nginx.url(PagePath), LocalPages) && ok;
+        }
+    }
+    const PageServer distant(servedPages(DistantPages), DistantDelayMs);
+    for (const Program program : Programs)
+        ok = runRow("100 ms per answer", program, distant.url(PagePath), DistantPages) && ok;
+    return ok;
+}
+
+bool runMemoryBench()
+{
+    QTemporaryDir folder;
+    PageServer server(servedPages(MemoryPages));
+    if (!folder.isValid() || !server.isListening() || !prepareProgramFolder(folder.path()))
+        return false;
+    pid_t child = 0;
+    double firstPeak = 0;
+    QObject::connect(&server, &PageServer::requestReceived, &server, [&](int count) {
+        if (count == MemoryFirstSample)
+            firstPeak = peakMegabytesOf(child);
+    });
+    const ChildRun run = runProgram(Program::PagrionStatic, server.url(PagePath), MemoryPages, folder.path(),
+                                    [&child](pid_t pid) { child = pid; });
+    if (!runOk(run, MemoryPages, "the memory run"))
+        return false;
+    std::printf("memory, static run of %d pages: peak %.1f MB after %d pages, %.1f MB after %d (%+.1f%%)\n",
+                MemoryPages, firstPeak, MemoryFirstSample, run.peakMegabytes, MemoryPages,
+                firstPeak > 0 ? (run.peakMegabytes / firstPeak - 1.0) * 100.0 : 0.0);
     return true;
 }
 

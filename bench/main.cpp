@@ -11,11 +11,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     std::printf("pagrion-bench: %d cores\n", QThread::idealThreadCount());
     std::fflush(stdout);
-    // Static first: the peak memory printed for each run is the largest so far.
-    bool batch = pagrion::bench::runBatchBench(pagrion::EngineKind::Static);
+    bool ok = pagrion::bench::runBatchTable();
     std::fflush(stdout);
-    batch = pagrion::bench::runBatchBench(pagrion::EngineKind::Browser) && batch;
+    ok = pagrion::bench::runMemoryBench() && ok;
     std::fflush(stdout);
-    const bool extraction = pagrion::bench::runExtractionBench();
-    return batch && extraction ? 0 : 1;
+    ok = pagrion::bench::runExtractionBench() && ok;
+    return ok ? 0 : 1;
 }

@@ -1,14 +1,17 @@
 #include "bench/pageserver.h"
 
+#include <QPointer>
 #include <QTcpSocket>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace pagrion::bench {
 
-PageServer::PageServer(Pages pages, QObject *parent)
+PageServer::PageServer(Pages pages, int delayMs, QObject *parent)
     : QObject(parent)
     , m_pages(std::move(pages))
+    , m_delayMs(delayMs)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &PageServer::onNewConnection);
     m_server.listen(QHostAddress::LocalHost);
@@ -29,12 +32,18 @@ void PageServer::onNewConnection()
                 socket->setProperty("received", received);
                 return;
             }
+            socket->setProperty("received", QByteArray());
+            Q_EMIT requestReceived(++m_requests);
             const QList<QByteArray> requestLine = received.left(received.indexOf("\r\n")).split(' ');
             const QByteArray page = requestLine.size() >= 2 ? m_pages(requestLine[1]) : QByteArray();
             const QByteArray status = page.isNull() ? "404 Not Found" : "200 OK";
-            socket->write("HTTP/1.1 " + status + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: "
-                          + QByteArray::number(page.size()) + "\r\nConnection: close\r\n\r\n" + page);
-            socket->disconnectFromHost();
+            const QByteArray answer = "HTTP/1.1 " + status
+                + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " + QByteArray::number(page.size())
+                + "\r\nConnection: close\r\n\r\n" + page;
+            QTimer::singleShot(m_delayMs, socket, [socket, answer] {
+                socket->write(answer);
+                socket->disconnectFromHost();
+            });
         });
     }
 }

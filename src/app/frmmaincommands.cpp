@@ -15,6 +15,7 @@
 #include "extract/tablemode.h"
 #include "extract/writers.h"
 #include "layout/columnfitting.h"
+#include "layout/definitionreader.h"
 #include "layout/frmpreview.h"
 #include "engine/browser.h"
 #include "platform/gridview.h"
@@ -212,7 +213,9 @@ bool FrmMain::GetDataInforForFiled()
 
 bool FrmMain::applyDefinition(RecordSource source)
 {
-    const Status applied = applyStoredDefinition(source, MSFlexGrid1, MSFlexGrid2, [this] { return headLength(); });
+    DefinitionReader definitions;
+    const Status applied =
+        applyStoredDefinition(definitions, source, MSFlexGrid1, MSFlexGrid2, [this] { return headLength(); });
     if (!applied) {
         showInformation(applied.error());
         return false;

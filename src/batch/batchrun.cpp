@@ -48,7 +48,13 @@ BatchRun::BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &re
 BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
 {
     m_stats = {};
-    return settings.mode == BatchSettings::Mode::Parameter ? runParameter(settings) : runLinks(settings);
+    m_results.emplace();
+    m_definitions.emplace();
+    const Outcome outcome = settings.mode == BatchSettings::Mode::Parameter ? runParameter(settings)
+                                                                            : runLinks(settings);
+    m_definitions.reset();
+    m_results.reset();
+    return outcome;
 }
 
 BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
@@ -164,7 +170,7 @@ bool BatchRun::clearResultsIfAsked(const BatchSettings &settings)
 {
     if (!settings.overwrite)
         return true;
-    if (const Status cleared = clearRecords(); !cleared) {
+    if (const Status cleared = m_results->clearRecords(); !cleared) {
         m_host.message(cleared.error());
         return m_host.continueAfterStoreFailure();
     }
@@ -225,7 +231,7 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, int index)
 
     prepareRecordGrid(settings.records, m_recordGrid);
     bool settingUnreadable = false;
-    const Status applied = applyStoredDefinition(settings.records, m_mainGrid, m_recordGrid, [&] {
+    const Status applied = applyStoredDefinition(*m_definitions, settings.records, m_mainGrid, m_recordGrid, [&] {
         const Result<int> length = m_host.headLength();
         settingUnreadable = !length.ok();
         return length;
@@ -234,7 +240,7 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, int index)
         m_host.message(applied.error());
         return settingUnreadable ? End::StoreFailed : End::DefinitionFailed;
     }
-    const auto stored = appendRecords(m_recordGrid, {settings.skipEmptyFirstField});
+    const auto stored = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField});
     if (!stored) {
         m_host.message(stored.error());
         if (!m_host.continueAfterStoreFailure())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -7,6 +9,8 @@
 #include "batch/pagerecords.h"
 #include "core/grid.h"
 #include "core/result.h"
+#include "layout/definitionreader.h"
+#include "store/resultsession.h"
 
 namespace pagrion {
 
@@ -108,6 +112,9 @@ private:
     Grid &m_recordGrid;
     QStringList &m_pageList;
     BatchStats m_stats;
+    // Both held for the length of one run.
+    std::optional<ResultSession> m_results;
+    std::optional<DefinitionReader> m_definitions;
 };
 
 } // namespace pagrion

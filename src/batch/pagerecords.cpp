@@ -1,6 +1,6 @@
 #include "batch/pagerecords.h"
 
-#include "layout/layouts.h"
+#include "layout/definitionreader.h"
 
 using namespace Qt::StringLiterals;
 
@@ -14,19 +14,19 @@ void prepareRecordGrid(RecordSource source, Grid &recordGrid)
     recordGrid.setCols(source == RecordSource::Layout ? 2 : 50);
 }
 
-Status applyStoredDefinition(RecordSource source, const Grid &mainGrid, Grid &recordGrid,
-                             const std::function<Result<int>()> &headLength)
+Status applyStoredDefinition(DefinitionReader &definitions, RecordSource source, const Grid &mainGrid,
+                             Grid &recordGrid, const std::function<Result<int>()> &headLength)
 {
     if (source == RecordSource::Layout) {
-        auto layout = readLayout();
+        auto layout = definitions.layout();
         if (!layout)
             return Error{layout.error()};
-        if (layout.value().isEmpty())
+        if (layout.value().rows.isEmpty())
             return Error{u"无排版信息系统不能识别！"_s};
         return applyLayout(layout.value(), mainGrid, recordGrid);
     }
 
-    auto fields = readFields();
+    auto fields = definitions.fields();
     if (!fields)
         return Error{fields.error()};
     // The head length is read before the field count is looked at, so a

@@ -7,6 +7,8 @@
 
 namespace pagrion {
 
+class DefinitionReader;
+
 // Which stored definition turns a page's cells into records.
 enum class RecordSource { Layout, Fields };
 
@@ -15,10 +17,11 @@ enum class RecordSource { Layout, Fields };
 void prepareRecordGrid(RecordSource source, Grid &recordGrid);
 
 // Fills the record grid from the main grid with the stored layout or field
-// list. Fails with the message the user is shown: no definition stored, or
-// the definition's own failure. The head length is asked for only when the
-// field list is used; its error is passed on as it stands.
-Status applyStoredDefinition(RecordSource source, const Grid &mainGrid, Grid &recordGrid,
-                             const std::function<Result<int>()> &headLength);
+// list, as the reader has it. Fails with the message the user is shown: no
+// definition stored, or the definition's own failure. The head length is
+// asked for only when the field list is used; its error is passed on as it
+// stands.
+Status applyStoredDefinition(DefinitionReader &definitions, RecordSource source, const Grid &mainGrid,
+                             Grid &recordGrid, const std::function<Result<int>()> &headLength);
 
 } // namespace pagrion

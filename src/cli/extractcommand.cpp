@@ -27,7 +27,7 @@ struct ExtractOptions
                                    u"分析模式"_s};
     QCommandLineOption filter{u"filter"_s, u"要去掉的行，多个行用“|”分开，如 TableName1-10|TableName2-3。"_s,
                               u"行名称"_s};
-    QCommandLineOption grid{u"grid"_s, u"输出批量采集时这个网页在主表格中得到的单元格，而不是行文字。"_s};
+    QCommandLineOption grid{u"grid"_s, u"输出批量采集时这个网页在主表格中得到的单元格（每行一行，单元格用制表符分开，行尾的空单元格不输出），而不是行文字。"_s};
     QCommandLineOption swap{u"swap"_s, u"与 --grid 一起使用：行列转换。"_s};
 };
 
@@ -86,30 +86,33 @@ QString escapedCell(const QString &cell)
 }
 
 // One line per grid row from row 1 (row 0 is the header, never written) to
-// the last row holding text, cells separated by tabs. A row holds text when a
-// cell is not the empty string, the same exact test as the last-row check, so
-// cells of spaces count, and so does the CR LF that the final row marker
-// leaves in column 0: the layouts see that cell too. The blank rows the batch
-// prepared below are left out.
+// the last row holding text, cells separated by tabs up to the row's last
+// cell holding text: the blank cells after it would only add tabs. A cell
+// holds text when it is not the empty string, the same exact test as the
+// last-row check, so cells of spaces count, and so does the CR LF that the
+// final row marker leaves in column 0: the layouts see that cell too. The
+// blank rows the batch prepared below are left out.
 QString gridText(const Grid &grid)
 {
-    const auto holdsText = [&grid](int row) {
-        for (int col = 0; col < grid.cols(); ++col) {
-            if (!grid.text(row, col).isEmpty())
-                return true;
-        }
-        return false;
+    const auto textEnd = [&grid](int row) {
+        int end = grid.writtenCols(row);
+        while (end > 0 && grid.text(row, end - 1).isEmpty())
+            --end;
+        return end;
     };
     int lastRow = grid.rows() - 1;
-    while (lastRow >= 1 && !holdsText(lastRow))
+    while (lastRow >= 1 && textEnd(lastRow) == 0)
         --lastRow;
 
     QString text;
     for (int row = 1; row <= lastRow; ++row) {
-        QStringList cells;
-        for (int col = 0; col < grid.cols(); ++col)
-            cells << escapedCell(grid.text(row, col));
-        text += cells.join(u'\t') + u'\n';
+        const int end = textEnd(row);
+        for (int col = 0; col < end; ++col) {
+            if (col > 0)
+                text += u'\t';
+            text += escapedCell(grid.text(row, col));
+        }
+        text += u'\n';
     }
     return text;
 }

@@ -4,15 +4,15 @@
 
 namespace pagrion {
 
-QList<QStringList> readRowText(const QString &text)
+QList<QList<QStringView>> readRowText(QStringView text)
 {
-    const QStringList pieces = text.split(RowMarker);
-    QList<QStringList> rows;
+    const QList<QStringView> pieces = text.split(RowMarker);
+    QList<QList<QStringView>> rows;
     if (pieces.size() < 2)
         return rows;
     rows.reserve(pieces.size());
-    for (const QString &piece : pieces)
-        rows.append(piece.isEmpty() ? QStringList() : piece.split(CellSeparator));
+    for (const QStringView piece : pieces)
+        rows.append(piece.isEmpty() ? QList<QStringView>() : piece.split(CellSeparator));
     return rows;
 }
 

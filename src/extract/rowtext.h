@@ -14,8 +14,9 @@ inline const QString RowEnd = QStringLiteral("<rows>\r\n");
 
 // Splits row text at every "<rows>" and each piece at every "|", trimming
 // nothing. An empty piece has no cells. A text without any "<rows>" holds no
-// rows at all, so the result is empty.
-QList<QStringList> readRowText(const QString &text);
+// rows at all, so the result is empty. The cells are views into the text,
+// which must outlive them: a page's text is copied only into the cells kept.
+QList<QList<QStringView>> readRowText(QStringView text);
 
 // "TableName" and the index: the element name of a table or element list.
 QString elementName(int index);

@@ -22,17 +22,17 @@ void keepBlankLastRow(Grid &grid)
 
 void writeRowText(Grid &grid, const QString &rowText, EmptyPiece emptyPiece)
 {
-    const QList<QStringList> rows = readRowText(rowText);
+    const QList<QList<QStringView>> rows = readRowText(rowText);
     qsizetype widest = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const QStringList &cells = rows[i];
+        const QList<QStringView> &cells = rows[i];
         widest = std::max(widest, cells.size());
         grid.setCols(int(widest));
         const int target = int(i) + 1;
         if (!cells.isEmpty())
             ensureRow(grid, target);
         for (qsizetype j = 0; j < cells.size(); ++j)
-            grid.setText(target, int(j), cells[j]);
+            grid.setText(target, int(j), cells[j].toString());
         if (cells.isEmpty() && emptyPiece == EmptyPiece::KeepRow)
             grid.setRows(grid.rows() + 1);
         keepBlankLastRow(grid);
@@ -41,15 +41,15 @@ void writeRowText(Grid &grid, const QString &rowText, EmptyPiece emptyPiece)
 
 bool writeRowTextTransposed(Grid &grid, const QString &rowText)
 {
-    const QList<QStringList> rows = readRowText(rowText);
+    const QList<QList<QStringView>> rows = readRowText(rowText);
     if (rows.isEmpty())
         return false;
     grid.setCols(int(rows.size()));
     for (qsizetype i = 0; i < rows.size(); ++i) {
-        const QStringList &cells = rows[i];
+        const QList<QStringView> &cells = rows[i];
         for (qsizetype j = 0; j < cells.size(); ++j) {
             ensureRow(grid, int(j) + 1);
-            grid.setText(int(j) + 1, int(i), cells[j]);
+            grid.setText(int(j) + 1, int(i), cells[j].toString());
             keepBlankLastRow(grid);
         }
     }

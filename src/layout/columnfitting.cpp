@@ -28,10 +28,10 @@ int widestLine(const QFontMetrics &metrics, QString text)
     return widest;
 }
 
-// The width a column needs for the text, in twips.
-int fittedWidth(const QFontMetrics &metrics, const QString &text)
+// The width, in twips, of a column whose widest text is this many pixels wide.
+int columnWidth(int widestPixels)
 {
-    return widestLine(metrics, text) * TwipsPerPixel + 300;
+    return widestPixels * TwipsPerPixel + 300;
 }
 
 void tellCannotFit()
@@ -54,16 +54,20 @@ void fitColumns(GridView &grid, const QWidget &window)
         tellCannotFit();
         return;
     }
+    // Blank cells are as narrow as can be, so only written cells are measured.
     const QFontMetrics metrics(window.font());
+    QList<int> widest(std::min(cells.cols(), MaxIndex + 1), 0);
+    for (int r = 0; r < cells.rows(); ++r) {
+        const int written = std::min(cells.writtenCols(r), int(widest.size()));
+        for (int c = 0; c < written; ++c)
+            widest[c] = std::max(widest[c], widestLine(metrics, cells.text(r, c)));
+    }
     for (int c = 0; c < cells.cols(); ++c) {
         if (c > MaxIndex) {
             tellCannotFit();
             return;
         }
-        int width = fittedWidth(metrics, QString());
-        for (int r = 0; r < cells.rows(); ++r)
-            width = std::max(width, fittedWidth(metrics, cells.text(r, c)));
-        grid.setColWidth(c, width);
+        grid.setColWidth(c, columnWidth(widest[c]));
     }
 }
 
@@ -74,7 +78,7 @@ void widenToCaptions(GridView &grid, const QWidget &window)
         return;
     const QFontMetrics metrics(window.font());
     for (int c = 0; c < cells.cols(); ++c)
-        grid.setColWidth(c, std::max(grid.colWidth(c), fittedWidth(metrics, cells.text(0, c))));
+        grid.setColWidth(c, std::max(grid.colWidth(c), columnWidth(widestLine(metrics, cells.text(0, c)))));
 }
 
 } // namespace pagrion

@@ -37,29 +37,48 @@ QString layoutCellName(int k, int c)
     return u"排版第%1行第%2列"_s.arg(k + 1).arg(c + 1);
 }
 
-// The texts of the cells a layout cell names, joined without separator.
-Result<QString> joinedValue(const QString &layoutCell, const Grid &source, int k, int c)
+// The references of one layout cell, read up to the first piece that
+// cannot be read.
+LayoutPlan::Cell planCell(const QString &layoutCell, int k, int c)
 {
-    QString value;
+    LayoutPlan::Cell cell{c, {}, std::nullopt};
     for (const QString &piece : layoutCell.split(u'|')) {
-        if (piece.isEmpty())
-            return Error{u"%1的“%2”中有空的单元格坐标，无法识别。"_s.arg(layoutCellName(k, c), layoutCell)};
+        if (piece.isEmpty()) {
+            cell.unreadable = u"%1的“%2”中有空的单元格坐标，无法识别。"_s.arg(layoutCellName(k, c), layoutCell);
+            break;
+        }
         const QStringList parts = piece.split(u',');
-        if (parts.size() < 2)
-            return Error{u"%1的单元格坐标“%2”缺少逗号，无法识别。"_s.arg(layoutCellName(k, c), piece)};
+        if (parts.size() < 2) {
+            cell.unreadable = u"%1的单元格坐标“%2”缺少逗号，无法识别。"_s.arg(layoutCellName(k, c), piece);
+            break;
+        }
         const std::optional<qint16> row = roundToInt16(readNumber(parts.at(0)));
         const std::optional<qint16> col = roundToInt16(readNumber(parts.at(1)));
-        if (!row || !col)
-            return Error{u"%1的单元格坐标“%2”超出范围。"_s.arg(layoutCellName(k, c), piece)};
-        if (!source.contains(*row, *col))
+        if (!row || !col) {
+            cell.unreadable = u"%1的单元格坐标“%2”超出范围。"_s.arg(layoutCellName(k, c), piece);
+            break;
+        }
+        cell.references.append({*row, *col});
+    }
+    return cell;
+}
+
+// The texts of the cells a layout cell names, joined without separator.
+Result<QString> joinedValue(const LayoutPlan::Cell &cell, const Grid &source, int k)
+{
+    QString value;
+    for (const LayoutPlan::Reference &reference : cell.references) {
+        if (!source.contains(reference.row, reference.col))
             return Error{u"%1引用的单元格 %2,%3 不在表格内（表格共 %4 行 %5 列）。"_s
-                             .arg(layoutCellName(k, c))
-                             .arg(*row)
-                             .arg(*col)
+                             .arg(layoutCellName(k, cell.col))
+                             .arg(reference.row)
+                             .arg(reference.col)
                              .arg(source.rows())
                              .arg(source.cols())};
-        value += source.text(*row, *col);
+        value += source.text(reference.row, reference.col);
     }
+    if (cell.unreadable)
+        return Error{*cell.unreadable};
     return value;
 }
 
@@ -76,6 +95,11 @@ Result<Layout> readLayout()
     Database db;
     if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
         return Error{opened.error()};
+    return readLayout(db);
+}
+
+Result<Layout> readLayout(Database &db)
+{
     auto records = db.selectAll(u"select * from DataFormat order by rowid"_s);
     if (!records)
         return Error{records.error()};
@@ -148,19 +172,32 @@ Status saveFields(const QList<Field> &fields)
     });
 }
 
-Status applyLayout(const Layout &layout, const Grid &source, Grid &target)
+LayoutPlan planLayout(const Layout &layout)
 {
+    LayoutPlan plan;
+    plan.rows.reserve(layout.size());
     for (int k = 0; k < layout.size(); ++k) {
+        QList<LayoutPlan::Cell> cells;
         const LayoutRow &row = layout.at(k);
         for (int c = 0; c < row.size(); ++c) {
             if (!row.at(c))
                 continue;
             const QString layoutCell = trimSpaces(*row.at(c));
-            if (layoutCell.isEmpty())
-                continue;
-            if (target.cols() < c + 1)
-                target.setCols(c + 1);
-            const auto value = joinedValue(layoutCell, source, k, c);
+            if (!layoutCell.isEmpty())
+                cells.append(planCell(layoutCell, k, c));
+        }
+        plan.rows.append(cells);
+    }
+    return plan;
+}
+
+Status applyLayout(const LayoutPlan &plan, const Grid &source, Grid &target)
+{
+    for (int k = 0; k < plan.rows.size(); ++k) {
+        for (const LayoutPlan::Cell &cell : plan.rows.at(k)) {
+            if (target.cols() < cell.col + 1)
+                target.setCols(cell.col + 1);
+            auto value = joinedValue(cell, source, k);
             if (!value)
                 return Error{value.error()};
             // A layout row whose values were all empty added no row, so this
@@ -170,11 +207,16 @@ Status applyLayout(const Layout &layout, const Grid &source, Grid &target)
                     continue;
                 target.setRows(k + 2);
             }
-            target.setText(k + 1, c, value.value());
+            target.setText(k + 1, cell.col, std::move(value).value());
         }
         keepBlankLastRow(target);
     }
     return success();
+}
+
+Status applyLayout(const Layout &layout, const Grid &source, Grid &target)
+{
+    return applyLayout(planLayout(layout), source, target);
 }
 
 Status applyFields(const QList<Field> &fields, int headLength, const Grid &source, Grid &record)

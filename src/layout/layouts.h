@@ -19,8 +19,13 @@ namespace pagrion {
 using LayoutRow = QList<std::optional<QString>>;
 using Layout = QList<LayoutRow>;
 
-// The stored layout, in stored order (the field list: store/fieldlist.h).
+class Database;
+
+// The stored layout, in stored order, from a connection of its own or from an
+// open connection to the configuration database (the field list:
+// store/fieldlist.h).
 Result<Layout> readLayout();
+Result<Layout> readLayout(Database &db);
 
 // Saving one definition empties the other; both deletions and the inserts
 // run as one transaction, so a failure leaves the old definitions in place.
@@ -28,10 +33,30 @@ Result<Layout> readLayout();
 Status saveLayout(const Layout &layout);
 Status saveFields(const QList<Field> &fields);
 
+// A layout with its cell references read once, to be applied to page after
+// page without reading them again.
+struct LayoutPlan
+{
+    struct Reference
+    {
+        qint16 row;
+        qint16 col;
+    };
+    struct Cell
+    {
+        int col;
+        QList<Reference> references;       // in order, up to a piece that cannot be read
+        std::optional<QString> unreadable; // what is wrong with that piece
+    };
+    QList<QList<Cell>> rows; // one per layout row, its cells that name anything
+};
+LayoutPlan planLayout(const Layout &layout);
+
 // Writes layout row k into target row k + 1. Stops at the first bad cell
 // (a piece without a comma, an empty piece, a reference outside the source
 // grid or a part outside the 16-bit range) with an error that says which;
 // what was written before stays.
+Status applyLayout(const LayoutPlan &plan, const Grid &source, Grid &target);
 Status applyLayout(const Layout &layout, const Grid &source, Grid &target);
 
 // Writes one record into row 1 of the record grid, which gets one column per

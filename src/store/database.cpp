@@ -85,15 +85,31 @@ void Database::close()
 
 Result<QSqlQuery> Database::run(const QString &statement, const QVariantList &values)
 {
+    auto prepared = prepare(statement);
+    if (!prepared)
+        return prepared;
+    QSqlQuery query = std::move(prepared).value();
+    if (Status done = execute(query, values); !done)
+        return Error{done.error()};
+    return query;
+}
+
+Result<QSqlQuery> Database::prepare(const QString &statement)
+{
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(statement))
         return engineError(query.lastError());
-    for (const QVariant &value : values)
-        query.addBindValue(value);
+    return query;
+}
+
+Status Database::execute(QSqlQuery &query, const QVariantList &values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query.bindValue(int(i), values.at(i));
     if (!query.exec())
         return engineError(query.lastError());
-    return query;
+    return success();
 }
 
 Result<QList<QSqlRecord>> Database::selectAll(const QString &statement, const QVariantList &values)

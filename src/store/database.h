@@ -36,6 +36,10 @@ public:
 
     // Runs one statement; values are bound to its "?" placeholders in order.
     Result<QSqlQuery> run(const QString &statement, const QVariantList &values = {});
+    // A statement compiled once, to be run many times with execute().
+    Result<QSqlQuery> prepare(const QString &statement);
+    // Runs a prepared statement with values bound to its placeholders in order.
+    static Status execute(QSqlQuery &query, const QVariantList &values);
     // Runs a select and reads every row, so the caller knows the count first.
     Result<QList<QSqlRecord>> selectAll(const QString &statement, const QVariantList &values = {});
     // Commits what work did when it succeeds; otherwise rolls it all back and

@@ -14,6 +14,11 @@ Result<QList<Field>> readFields()
     Database db;
     if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
         return Error{opened.error()};
+    return readFields(db);
+}
+
+Result<QList<Field>> readFields(Database &db)
+{
     auto records = db.selectAll(u"select id, filedname from FileName order by rowid"_s);
     if (!records)
         return Error{records.error()};

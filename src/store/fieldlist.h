@@ -16,7 +16,11 @@ struct Field
     bool operator==(const Field &) const = default;
 };
 
-// The stored field list, in stored order.
+class Database;
+
+// The stored field list, in stored order, from a connection of its own or
+// from an open connection to the configuration database.
 Result<QList<Field>> readFields();
+Result<QList<Field>> readFields(Database &db);
 
 } // namespace pagrion

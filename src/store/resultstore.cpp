@@ -1,8 +1,5 @@
 #include "store/resultstore.h"
 
-#include <optional>
-
-#include <QStringList>
 #include <QVariantList>
 
 #include "core/textrules.h"
@@ -14,64 +11,87 @@ using namespace Qt::StringLiterals;
 
 namespace pagrion {
 
-namespace {
-
-Result<QString> insertStatement(Database &db, int cols)
+Status RecordAppender::prepare(int cols)
 {
-    if (cols == 0)
-        return u"insert into datalist default values"_s;
-    const auto columns = dataColumns(db, PositionalTable::Datalist);
-    if (!columns)
-        return Error{columns.error()};
-    QStringList names;
-    QStringList marks;
-    for (int j = 0; j < cols; ++j) {
-        names << quotedName(columns.value().at(j));
-        marks << u"?"_s;
+    if (cols > m_columns.size()) {
+        if (Status widened = ensureDataColumns(m_db, PositionalTable::Datalist, cols); !widened)
+            return widened;
+        auto columns = dataColumns(m_db, PositionalTable::Datalist);
+        if (!columns)
+            return Error{columns.error()};
+        m_columns = std::move(columns).value();
     }
-    return u"insert into datalist (%1) values (%2)"_s.arg(names.join(u','), marks.join(u','));
+    if (cols == m_preparedCols)
+        return success();
+
+    QString statement = u"insert into datalist default values"_s;
+    if (cols > 0) {
+        QStringList names;
+        QStringList marks;
+        for (int j = 0; j < cols; ++j) {
+            names << quotedName(m_columns.at(j));
+            marks << u"?"_s;
+        }
+        statement = u"insert into datalist (%1) values (%2)"_s.arg(names.join(u','), marks.join(u','));
+    }
+    auto insert = m_db.prepare(statement);
+    if (!insert)
+        return Error{insert.error()};
+    m_insert = std::move(insert).value();
+    m_preparedCols = cols;
+    return success();
 }
 
-} // namespace
+RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOptions &options)
+{
+    Q_ASSERT(grid.cols() == m_preparedCols);
+    Appended appended;
+    QVariantList values;
+    for (int i = 1; i <= grid.rows() - 2; ++i) {
+        if (options.skipEmptyFirstField && (grid.cols() == 0 || trimSpaces(grid.text(i, 0)).isEmpty()))
+            continue;
+        values.clear();
+        for (int j = 0; j < grid.cols(); ++j) {
+            // A blank cell is stored as empty text; a null string would be NULL.
+            const QString cell = trimSpaces(grid.text(i, j));
+            values << (cell.isNull() ? u""_s : cell);
+        }
+        if (Status ran = Database::execute(m_insert, values); !ran) {
+            appended.failure = Error{ran.error()};
+            break;
+        }
+        ++appended.stored;
+    }
+    return appended;
+}
 
 Result<int> appendRecords(const Grid &grid, const AppendOptions &options)
 {
     Database db;
     if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
         return Error{opened.error()};
-    if (Status widened = ensureDataColumns(db, PositionalTable::Datalist, grid.cols()); !widened)
-        return Error{widened.error()};
-    const auto insert = insertStatement(db, grid.cols());
-    if (!insert)
-        return Error{insert.error()};
+    RecordAppender appender(db);
+    if (Status prepared = appender.prepare(grid.cols()); !prepared)
+        return Error{prepared.error()};
 
-    int stored = 0;
-    std::optional<Error> failedRow;
+    RecordAppender::Appended appended;
     // A failing row ends the work but keeps the rows before it, so the
     // transaction commits either way.
     const Status committed = db.inTransaction([&]() -> Status {
-        for (int i = 1; i <= grid.rows() - 2; ++i) {
-            if (options.skipEmptyFirstField && (grid.cols() == 0 || trimSpaces(grid.text(i, 0)).isEmpty()))
-                continue;
-            QVariantList values;
-            for (int j = 0; j < grid.cols(); ++j) {
-                // A blank cell is stored as empty text; a null string would be NULL.
-                const QString cell = trimSpaces(grid.text(i, j));
-                values << (cell.isNull() ? u""_s : cell);
-            }
-            if (auto ran = db.run(insert.value(), values); !ran) {
-                failedRow = Error{ran.error()};
-                break;
-            }
-            ++stored;
-        }
+        appended = appender.append(grid, options);
         return success();
     });
     if (!committed)
         return Error{committed.error()};
-    if (failedRow)
-        return *failedRow;
-    return stored;
+    if (appended.failure)
+        return *appended.failure;
+    return appended.stored;
+}
+
+Status clearRecords(Database &db)
+{
+    auto deleted = db.run(u"delete from datalist"_s);
+    return deleted ? success() : Status(Error{deleted.error()});
 }
 
 Status clearRecords()
@@ -79,8 +99,7 @@ Status clearRecords()
     Database db;
     if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
         return opened;
-    auto deleted = db.run(u"delete from datalist"_s);
-    return deleted ? success() : Status(Error{deleted.error()});
+    return clearRecords(db);
 }
 
 Result<int> saveGridRecords(const Grid &grid, bool overwrite, const AppendOptions &options)

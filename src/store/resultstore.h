@@ -1,25 +1,62 @@
 #pragma once
 
+#include <optional>
+
+#include <QSqlQuery>
+#include <QStringList>
+
 #include "core/grid.h"
 #include "core/result.h"
 
 // The result table datalist: records appended from a grid, emptied on request.
 namespace pagrion {
 
+class Database;
+
 struct AppendOptions
 {
     bool skipEmptyFirstField = false; // leave out rows whose first cell is blank once trimmed
 };
 
-// Appends rows 1 to rows - 2 of the grid (row 0 is the header, the last row
-// the blank one) as records, column j into data column j + 1, each cell
-// trimmed of spaces. All rows go in one transaction; if a row fails, the rows
-// before it are committed and the error says what failed. Returns the number
-// of records stored. A grid wider than the table widens it first.
+// Appends a record grid's rows to datalist over an open connection: rows 1
+// to rows - 2 (row 0 is the header, the last row the blank one), column j
+// into data column j + 1, each cell trimmed of spaces. The insert is compiled
+// once per grid width and reused for every row after it.
+class RecordAppender final
+{
+public:
+    explicit RecordAppender(Database &db) : m_db(db) {}
+
+    // Makes ready for a grid this wide: widens the table when it is
+    // narrower (in a transaction of its own, so never inside another one)
+    // and compiles the insert.
+    Status prepare(int cols);
+
+    struct Appended
+    {
+        int stored = 0;
+        std::optional<Error> failure; // the row that failed; the rows after it were not tried
+    };
+    // Needs prepare(grid.cols()) first. Opens no transaction: the caller's
+    // decides what a failing row does to the rows before it.
+    Appended append(const Grid &grid, const AppendOptions &options);
+
+private:
+    Database &m_db;
+    QStringList m_columns; // datalist's data columns as last read
+    int m_preparedCols = -1;
+    QSqlQuery m_insert;
+};
+
+// The window's save of one grid, on a connection of its own: all rows go in
+// one transaction; if a row fails, the rows before it are committed and the
+// error says what failed. Returns the number of records stored. A grid wider
+// than the table widens it first.
 Result<int> appendRecords(const Grid &grid, const AppendOptions &options);
 
 // delete from datalist.
 Status clearRecords();
+Status clearRecords(Database &db);
 
 // The save of a grid window: the table is emptied first when overwrite is
 // set (that deletion stands even if appending fails), then the rows go in.

@@ -85,17 +85,17 @@ private Q_SLOTS:
         QTest::newRow("no table of that name prints nothing")
             << QStringList{u"extract"_s, page(), u"--tables"_s, u"TableName9"_s} << QByteArray();
 
-        QTest::newRow("grid: batch rows down to the final CR LF, escaped cells")
+        QTest::newRow("grid: batch rows down to the final CR LF, escaped cells, no trailing blanks")
             << QStringList{u"extract"_s, page(), u"--tables"_s, u"TableName0"_s, u"--grid"_s}
-            << QByteArray("名称\t价格\t\n"
+            << QByteArray("名称\t价格\n"
                           "\\r\\na\t  \tb\n"
-                          "\\r\\n内\\nx\\ty\\nz\tc\\\\d\t\n"
-                          "\\r\\n\t\t\n");
+                          "\\r\\n内\\nx\\ty\\nz\tc\\\\d\n"
+                          "\\r\\n\n");
         QTest::newRow("grid swapped")
             << QStringList{u"extract"_s, page(), u"--tables"_s, u"TableName0"_s, u"--grid"_s, u"--swap"_s}
             << QByteArray("名称\t\\r\\na\t\\r\\n内\\nx\\ty\\nz\t\\r\\n\n"
-                          "价格\t  \tc\\\\d\t\n"
-                          "\tb\t\t\n");
+                          "价格\t  \tc\\\\d\n"
+                          "\tb\n");
     }
 
     void output()

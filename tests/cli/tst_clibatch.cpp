@@ -1,6 +1,9 @@
 #include <csignal>
 #include <memory>
 
+#include <QRandomGenerator>
+#include <QTimer>
+
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
@@ -190,6 +193,51 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.out, QByteArray("pages 2, skipped 0, records 1\n"));
         QCOMPARE(records(), (QList<QStringList>{{u"物品1"_s, u"10"_s}}));
+    }
+
+    void killedRunLeavesWholePagesOnly()
+    {
+        // Pages of many records, so that a kill lands inside the storing of
+        // a page as often as between two pages.
+        constexpr int PerPage = 400;
+        constexpr int Pages = 30;
+        QString rows = u"<tr><td>名称</td><td>价格</td></tr>"_s;
+        Layout layout;
+        for (int r = 0; r < PerPage; ++r) {
+            rows += u"<tr><td>物品%1</td><td>%2</td></tr>"_s.arg(r).arg(r * 10);
+            layout << LayoutRow{u"%1,0"_s.arg(r + 2), u"%1,1"_s.arg(r + 2)};
+        }
+        for (int n = 1; n <= Pages; ++n)
+            m_server.setPage(u"/many%1.html"_s.arg(n), (u"<html><body><table>"_s + rows + u"</table></body></html>"_s).toUtf8());
+        PAGRION_VERIFY_OK(saveLayout(layout));
+
+        QRandomGenerator random(13);
+        qint64 stored = 0;
+        for (int round = 0; round < 12; ++round) {
+            const int pagesBeforeKill = 1 + int(random.bounded(3));
+            const int killAfterMs = int(random.bounded(40));
+            const CliRun run = runCli(batch(pattern(u"/many(*).html"_s, 1, Pages)), [&](QProcess &process) {
+                QSignalSpy answered(&m_server, &TestHttpServer::answered);
+                QTRY_VERIFY_WITH_TIMEOUT(answered.count() >= pagesBeforeKill, 20'000);
+                // The moment varies from round to round; whatever it is, the
+                // file must hold whole pages.
+                QTimer::singleShot(killAfterMs, &process, [&process] { ::kill(pid_t(process.processId()), SIGKILL); });
+            });
+            QVERIFY(run.exitCode == -1 || run.exitCode == 0); // killed, or done before the kill
+
+            Database db;
+            PAGRION_VERIFY_OK(db.open(m_folder->folder().resultDatabasePath()));
+            const auto check = db.selectAll(u"pragma integrity_check"_s);
+            PAGRION_VERIFY_OK(check);
+            QCOMPARE(check.value().first().value(0).toString(), u"ok"_s);
+            const auto count = db.selectAll(u"select count(*) from datalist"_s);
+            PAGRION_VERIFY_OK(count);
+            const qint64 rowsNow = count.value().first().value(0).toLongLong();
+            QVERIFY2(rowsNow % PerPage == 0, qPrintable(u"%1 records after round %2"_s.arg(rowsNow).arg(round)));
+            QVERIFY(rowsNow >= stored);
+            stored = rowsNow;
+        }
+        QVERIFY(stored > 0);
     }
 
     void refusedRunsTellOneLine_data()

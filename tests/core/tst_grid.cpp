@@ -37,6 +37,45 @@ private Q_SLOTS:
         QVERIFY(grid.text(1, 1).isEmpty());
     }
 
+    void onlyWrittenCellsAreKept()
+    {
+        // A page of one wide row over many narrow ones: the narrow rows stay
+        // one cell wide however wide the grid is.
+        Grid grid(3, 10'000);
+        grid.setText(1, 9'999, u"far"_s);
+        grid.setText(2, 0, u"near"_s);
+        QCOMPARE(grid.writtenCols(1), 10'000);
+        QCOMPARE(grid.writtenCols(2), 1);
+        QCOMPARE(grid.writtenCols(0), 0);
+        QVERIFY(grid.text(2, 9'999).isEmpty());
+
+        // Blank text keeps a cell blank without widening the row.
+        grid.setText(0, 5, QString());
+        QCOMPARE(grid.writtenCols(0), 0);
+
+        // Narrowing cuts the written cells too; widening again brings blanks.
+        grid.setCols(1);
+        QVERIFY(grid.writtenCols(1) <= 1);
+        grid.setCols(10'000);
+        QVERIFY(grid.text(1, 9'999).isEmpty());
+        QCOMPARE(grid.text(2, 0), u"near"_s);
+    }
+
+    void gridsWithTheSameCellsAreEqual()
+    {
+        Grid written(3, 3);
+        written.setText(1, 2, u"x"_s);
+        written.setText(1, 2, QString());
+        QCOMPARE(written, Grid(3, 3));
+        written.setText(2, 0, u"y"_s);
+        QVERIFY(written != Grid(3, 3));
+        Grid other(3, 3);
+        other.setText(2, 0, u"y"_s);
+        QCOMPARE(written, other);
+        other.setCols(4);
+        QVERIFY(written != other);
+    }
+
     void zeroColumnsThenWidening()
     {
         Grid grid(3, 0);

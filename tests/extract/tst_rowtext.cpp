@@ -35,6 +35,17 @@ QStringList row(const Grid &grid, int r)
 
 const QString TwoRows = u"a|b<rows>\r\nc<rows>\r\n"_s;
 
+QList<QStringList> texts(const QList<QList<QStringView>> &rows)
+{
+    QList<QStringList> result;
+    for (const QList<QStringView> &cells : rows) {
+        result.append(QStringList());
+        for (const QStringView cell : cells)
+            result.last() << cell.toString();
+    }
+    return result;
+}
+
 } // namespace
 
 class TestRowText : public QObject
@@ -61,7 +72,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QList<QStringList>, rows);
-        QCOMPARE(readRowText(text), rows);
+        QCOMPARE(texts(readRowText(text)), rows);
     }
 
     void nameLists_data()
@@ -171,6 +182,50 @@ private Q_SLOTS:
         QCOMPARE(column(transposed, 0).mid(1, 3), (QStringList{u"a"_s, QString(), u"c"_s}));
         QCOMPARE(column(transposed, 1).mid(1, 3), (QStringList{u"x"_s, u"y"_s, u"z"_s}));
         QVERIFY(GetGridLastRowNull(transposed));
+    }
+
+    void wideRowOverManyNarrowRows_data()
+    {
+        QTest::addColumn<bool>("swap");
+        QTest::newRow("straight") << false;
+        QTest::newRow("transposed") << true;
+    }
+    void wideRowOverManyNarrowRows()
+    {
+        // One row of 10,000 cells, then 10,000 rows of one: the grid is
+        // 10,000 wide, yet each narrow row holds one cell.
+        QFETCH(bool, swap);
+        constexpr int N = 10'000;
+        QStringList wide;
+        for (int i = 0; i < N; ++i)
+            wide << u"w%1"_s.arg(i);
+        QString text = wide.join(u'|') + RowEnd;
+        for (int i = 0; i < N; ++i)
+            text += u"n%1"_s.arg(i) + RowEnd;
+
+        Grid grid;
+        writeBatchPageGrid(grid, text, swap);
+        if (!swap) {
+            QCOMPARE(grid.cols(), N);
+            QCOMPARE(grid.rows(), N + 4); // header, wide row, narrow rows, the CR LF row, blank
+            QCOMPARE(grid.text(1, N - 1), u"w9999"_s);
+            QCOMPARE(grid.text(N + 1, 0), u"\r\nn9999"_s);
+            QCOMPARE(grid.writtenCols(N + 1), 1);
+        } else {
+            QCOMPARE(grid.cols(), N + 2);
+            QCOMPARE(grid.rows(), N + 2);
+            QCOMPARE(grid.text(N, 0), u"w9999"_s);
+            QCOMPARE(grid.text(1, N), u"\r\nn9999"_s);
+            QCOMPARE(grid.writtenCols(N), 1);
+        }
+        QVERIFY(GetGridLastRowNull(grid));
+
+        // The next page's reset blanks it all.
+        writeBatchPageGrid(grid, u"a|b<rows>"_s, false);
+        QCOMPARE(grid.rows(), 100);
+        QCOMPARE(grid.cols(), 2);
+        for (int r = 2; r < grid.rows(); ++r)
+            QCOMPARE(grid.writtenCols(r), 0);
     }
 
     void writerKeepsOneBlankRowAtTheEnd()

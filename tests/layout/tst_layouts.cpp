@@ -1,5 +1,6 @@
 #include <QTest>
 
+#include "layout/definitionreader.h"
 #include "layout/layouts.h"
 #include "store/database.h"
 #include "support/resultcheck.h"
@@ -78,6 +79,9 @@ private Q_SLOTS:
         QTest::newRow("no comma") << Layout{{u"3"_s}} << Rows{{}, {}} << u"缺少逗号"_s;
         QTest::newRow("outside the page") << Layout{{u"5,0"_s}} << Rows{{}, {}} << u"不在表格内"_s;
         QTest::newRow("beyond 16 bits") << Layout{{u"32768,0"_s}} << Rows{{}, {}} << u"超出范围"_s;
+        // Within a cell the pieces fail in their order.
+        QTest::newRow("outside before unreadable") << Layout{{u"9,0|3"_s}} << Rows{{}, {}} << u"9,0 不在表格内"_s;
+        QTest::newRow("unreadable after a good piece") << Layout{{u"2,0|3"_s}} << Rows{{}, {}} << u"缺少逗号"_s;
         // A part without a number reads as 0.
         QTest::newRow("later record fails, earlier stays") << Layout{{u"2,0"_s}, {u"x,y"_s, u"1"_s}}
                                                            << Rows{{}, {u"a"_s}, {u"第1列"_s}} << u"排版第2行第2列"_s;
@@ -145,6 +149,31 @@ private Q_SLOTS:
         if (!applied)
             QVERIFY2(applied.error().contains(error), qPrintable(applied.error()));
         QCOMPARE(rowsOf(record), rowsOf(gridOf(expected, fields.size() + 1)));
+    }
+
+    void readerSeesDefinitionsSavedMeanwhile()
+    {
+        TempProgramFolder folder;
+        QVERIFY2(folder.isValid(), qPrintable(folder.error()));
+        PAGRION_VERIFY_OK(saveLayout({{u"2,0"_s}}));
+        DefinitionReader reader;
+        const auto apply = [&reader] {
+            Grid target(2, 2);
+            const auto plan = reader.layout();
+            return plan && pagrion::applyLayout(plan.value(), samplePage(), target) ? rowsOf(target) : Rows();
+        };
+        QCOMPARE(apply(), (Rows{{{}, {}}, {u"a"_s, {}}, {{}, {}}}));
+        QCOMPARE(apply(), (Rows{{{}, {}}, {u"a"_s, {}}, {{}, {}}}));
+
+        // The reader holds its connection, yet the editors' saves go through
+        // and the next page sees them.
+        PAGRION_VERIFY_OK(saveLayout({{u"3,1"_s}}));
+        QCOMPARE(apply(), (Rows{{{}, {}}, {u"c"_s, {}}, {{}, {}}}));
+        PAGRION_VERIFY_OK(saveFields({{u"1"_s, u"名"_s}}));
+        const auto fields = reader.fields();
+        PAGRION_VERIFY_OK(fields);
+        QCOMPARE(fields.value().size(), 1);
+        QVERIFY(reader.layout().value().rows.isEmpty());
     }
 
     void savingOneDefinitionEmptiesTheOtherInOneTransaction()

@@ -1,7 +1,10 @@
 #include <QSqlRecord>
 #include <QTest>
 
+#include <QFile>
+
 #include "store/database.h"
+#include "store/resultsession.h"
 #include "store/resultstore.h"
 #include "support/resultcheck.h"
 #include "support/tempprogramfolder.h"
@@ -99,6 +102,65 @@ private Q_SLOTS:
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows.at(0).first(), u"first"_s);
         QCOMPARE(rows.at(0).last(), u"last"_s);
+    }
+
+    void sessionStoresWholePagesOnly()
+    {
+        {
+            Database db;
+            PAGRION_VERIFY_OK(db.open(folder->folder().resultDatabasePath()));
+            PAGRION_VERIFY_OK(db.run(u"create trigger refuse before insert on datalist when new.c1 = 'bad' "
+                                     "begin select raise(abort, 'value refused'); end"_s));
+        }
+        ResultSession session;
+        PAGRION_VERIFY_OK(session.storePage(recordGrid({{u"one"_s}}, 1), {}));
+        const auto failed = session.storePage(recordGrid({{u"two"_s}, {u"bad"_s}, {u"three"_s}}, 1), {});
+        QVERIFY(!failed.ok());
+        QVERIFY2(failed.error().contains(u"value refused"_s), qPrintable(failed.error()));
+        // The session goes on after a page it could not store.
+        const auto next = session.storePage(recordGrid({{u"four"_s}, {u"five"_s}}, 1), {});
+        PAGRION_VERIFY_OK(next);
+        QCOMPARE(next.value(), 2);
+        QCOMPARE(storedRows(1), (Rows{{u"one"_s}, {u"four"_s}, {u"five"_s}}));
+    }
+
+    void sessionSharesTheFileWithTheWindowsSaves()
+    {
+        ResultSession session;
+        PAGRION_VERIFY_OK(session.storePage(recordGrid({{u"a"_s, u"b"_s}}, 2), {}));
+        // A window saves a grid of its own, wider than the table, meanwhile.
+        Grid wide = recordGrid({{u"w"_s}}, 400);
+        wide.setText(1, 399, u"end"_s);
+        PAGRION_VERIFY_OK(appendRecords(wide, {}));
+        // Pages of another width after it: the session widens the table again
+        // and compiles its insert for the new width.
+        PAGRION_VERIFY_OK(session.storePage(recordGrid({{u"c"_s}}, 1), {}));
+        Grid wider = recordGrid({{u"x"_s}}, 500);
+        wider.setText(1, 499, u"last"_s);
+        PAGRION_VERIFY_OK(session.storePage(wider, {.skipEmptyFirstField = true}));
+        const Rows rows = storedRows(500);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(0).mid(0, 3), (QStringList{u"a"_s, u"b"_s, u"<null>"_s}));
+        QCOMPARE(rows.at(1).at(399), u"end"_s);
+        QCOMPARE(rows.at(2).mid(0, 2), (QStringList{u"c"_s, u"<null>"_s}));
+        QCOMPARE(rows.at(3).at(499), u"last"_s);
+
+        PAGRION_VERIFY_OK(session.clearRecords());
+        QVERIFY(storedRows(1).isEmpty());
+    }
+
+    void sessionOpensOnceTheFileIsThere()
+    {
+        const QString file = folder->folder().resultDatabasePath();
+        QVERIFY(QFile::rename(file, file + u".away"_s));
+        ResultSession session;
+        const auto missing = session.storePage(recordGrid({{u"lost"_s}}, 1), {});
+        QVERIFY(!missing.ok());
+        QVERIFY2(missing.error().contains(u"找不到数据库文件"_s), qPrintable(missing.error()));
+        QVERIFY(!QFile::exists(file)); // never created in place of the user's file
+        QVERIFY(QFile::rename(file + u".away"_s, file));
+        PAGRION_VERIFY_OK(session.storePage(recordGrid({{u"kept"_s}}, 1), {}));
+        QCOMPARE(storedRows(1), (Rows{{u"kept"_s}}));
     }
 
 private:
