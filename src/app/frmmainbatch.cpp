@@ -10,6 +10,7 @@
 #include <QRadioButton>
 
 #include "engine/pageloader.h"
+#include "batch/batchresume.h"
 #include "batch/batchrun.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
@@ -76,9 +77,18 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
 {
     SaveSearch();
     IsStopped = false;
+    BatchSettings settings = batchSettings(mode);
+    // A run with these settings that was stopped or broken off may go on
+    // where it was; Cancel starts it afresh.
+    if (const std::optional<UnfinishedRun> unfinished = unfinishedRun(settings)) {
+        settings.resume = Current<Dialogs>::get().question(
+            windowTitle(), u"上次用相同设置进行的批量采集没有完成（已完成 %1/%2 页）。\n"
+                           u"是否从中断处继续采集？已存入记录的网页不再打开，结果表也不清空。\n"
+                           u"选“取消”将从头开始采集。"_s.arg(unfinished->done).arg(unfinished->pages));
+    }
     WindowBatchHost host(*this);
     BatchRun run(*m_loader, host, MSFlexGrid1, MSFlexGrid2, List1);
-    run.run(batchSettings(mode));
+    run.run(settings);
 }
 
 void FrmMain::RunParameter()

@@ -31,7 +31,68 @@ struct BatchOptions
     QCommandLineOption fields{u"fields"_s, u"用保存的字段生成记录（默认用保存的排版）。"_s};
     QCommandLineOption overwrite{u"overwrite"_s, u"采集第一个网页之前清空结果数据库中已有的记录。"_s};
     QCommandLineOption skipEmptyFirst{u"skip-empty-first"_s, u"不存第一个字段为空的记录。"_s};
+    QCommandLineOption concurrency{
+        u"concurrency"_s,
+        u"同一网站最多同时打开的网页数（默认 %1）；1 为一页接一页地打开。"_s.arg(BatchSettings::DefaultConcurrency),
+        u"个数"_s};
+    QCommandLineOption retries{
+        u"retries"_s,
+        u"网页因超时、连接中断或 HTTP 429、500、502、503、504 打开失败时再试的次数（默认 %1），"
+        u"每次先等 1、2、4……秒（最多 60 秒），服务器要求更久时按服务器的。"_s.arg(BatchSettings::DefaultRetries),
+        u"次数"_s};
+    QCommandLineOption delay{u"delay"_s, u"向同一网站发出两次请求之间至少间隔的秒数，可以带小数（默认 0）。"_s,
+                             u"秒数"_s};
+    QCommandLineOption maxBodyMb{
+        u"max-body-mb"_s,
+        u"一个网页最多读取的兆字节数，超过即算打开失败（默认 %1）。"_s.arg(PageLimits::DefaultMaxBodyBytes >> 20),
+        u"兆字节"_s};
+    QCommandLineOption resume{u"resume"_s,
+                              u"继续上次用相同设置进行、没有完成的批量采集：已存入记录的网页不再打开，"
+                              u"其余网页照常采集（不清空结果数据库）。没有这样的采集时从头开始。"_s};
 };
+
+constexpr int MaximumConcurrency = 64;
+constexpr int MaximumRetries = 10;
+constexpr double MaximumDelaySeconds = 3600;
+constexpr int MaximumBodyMb = 4096;
+
+// A whole number within the bounds, or a usage failure with the message.
+int wholeNumber(const QCommandLineParser &parser, const QCommandLineOption &option, int lowest, int highest,
+                const QString &message)
+{
+    bool ok = false;
+    const int value = parser.value(option).trimmed().toInt(&ok);
+    if (!ok || value < lowest || value > highest)
+        fail(ExitCode::Usage, message);
+    return value;
+}
+
+// The pace and limits the options set; the run's defaults for the others.
+void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &options, BatchSettings &settings)
+{
+    if (parser.isSet(options.concurrency)) {
+        settings.policy.concurrency =
+            wholeNumber(parser, options.concurrency, 1, MaximumConcurrency,
+                        u"--concurrency 应为 1 到 %1 之间的整数（同一网站同时打开的网页数）。"_s.arg(MaximumConcurrency));
+    }
+    if (parser.isSet(options.retries)) {
+        settings.policy.retries = wholeNumber(parser, options.retries, 0, MaximumRetries,
+                                              u"--retries 应为 0 到 %1 之间的整数（失败网页再试的次数）。"_s.arg(MaximumRetries));
+    }
+    if (parser.isSet(options.delay)) {
+        bool ok = false;
+        const double seconds = parser.value(options.delay).trimmed().toDouble(&ok);
+        if (!ok || !(seconds >= 0) || seconds > MaximumDelaySeconds)
+            fail(ExitCode::Usage, u"--delay 应为 0 到 %1 之间的秒数，可以带小数，如 0.5。"_s.arg(MaximumDelaySeconds));
+        settings.policy.delayMs = qRound(seconds * 1000);
+    }
+    if (parser.isSet(options.maxBodyMb)) {
+        settings.limits.maxBodyBytes =
+            qint64(wholeNumber(parser, options.maxBodyMb, 1, MaximumBodyMb,
+                               u"--max-body-mb 应为 1 到 %1 之间的整数（兆字节）。"_s.arg(MaximumBodyMb)))
+            << 20;
+    }
+}
 
 // The run's settings as the window holds them after the user picked the
 // site's address: its saved lists, swap flag and class.
@@ -73,13 +134,15 @@ int runBatch(const QStringList &arguments)
     CommandLine commandLine(
         u"pagrion-cli batch --site 网址 (--pattern 地址模式 --from 起始值 --to 结束值 | --links 起始网页) [选项]"_s,
         u"批量采集：按网址保存的采集设置提取每个网页，用保存的排版或字段生成记录，追加到结果数据库 data/data.mdb。"
-        u"按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留。\n"
-        u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，130 被 Ctrl+C 停止，"
-        u"143 被 SIGTERM 停止。"_s);
+        u"打开失败的网页（HTTP 错误、超时、连接被拒绝等）不存任何记录，在标准错误中列出网页和原因。"
+        u"按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留，用 --resume 可以接着采集。\n"
+        u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，"
+        u"5 采集完成但有网页打开失败，130 被 Ctrl+C 停止，143 被 SIGTERM 停止。"_s);
     QCommandLineParser &parser = commandLine.parser();
     const BatchOptions options;
     parser.addOptions({options.site, options.pattern, options.from, options.to, options.links, options.fields,
-                       options.overwrite, options.skipEmptyFirst});
+                       options.overwrite, options.skipEmptyFirst, options.concurrency, options.retries, options.delay,
+                       options.maxBodyMb, options.resume});
 
     commandLine.parse(arguments);
     if (commandLine.helpRequested()) {
@@ -105,6 +168,9 @@ int runBatch(const QStringList &arguments)
     settings.records = parser.isSet(options.fields) ? RecordSource::Fields : RecordSource::Layout;
     settings.overwrite = parser.isSet(options.overwrite);
     settings.skipEmptyFirstField = parser.isSet(options.skipEmptyFirst);
+    settings.resume = parser.isSet(options.resume);
+    settings.limits.timeLimitMs = commandLine.timeLimitMs();
+    applyLoadOptions(parser, options, settings);
     requireResultDatabase();
 
     const std::unique_ptr<Browser> browser = commandLine.browser();
@@ -119,11 +185,12 @@ int runBatch(const QStringList &arguments)
     BatchRun run(loader, host, mainGrid, recordGrid, pageList);
     const BatchRun::Outcome outcome = run.run(settings);
     if (outcome.end != BatchRun::End::Refused) {
-        writeOutput(u"pages %1, skipped %2, records %3\n"_s.arg(outcome.stats.pages)
+        writeOutput(u"pages %1, skipped %2, failed %3, records %4\n"_s.arg(outcome.stats.pages)
                         .arg(outcome.stats.skipped)
+                        .arg(outcome.stats.failed)
                         .arg(outcome.stats.records));
     }
-    return int(host.exitCode(outcome.end));
+    return int(host.exitCode(outcome));
 }
 
 } // namespace pagrion::cli

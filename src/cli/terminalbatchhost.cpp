@@ -48,13 +48,13 @@ void TerminalBatchHost::stop(int signalNumber)
     m_loader.interrupt();
 }
 
-ExitCode TerminalBatchHost::exitCode(BatchRun::End end) const
+ExitCode TerminalBatchHost::exitCode(const BatchRun::Outcome &outcome) const
 {
-    switch (end) {
+    switch (outcome.end) {
     case BatchRun::End::Refused:
         return ExitCode::Usage;
     case BatchRun::End::Finished:
-        return ExitCode::Success;
+        return outcome.stats.failed > 0 ? ExitCode::PagesFailed : ExitCode::Success;
     case BatchRun::End::Stopped:
         return m_stopSignal == SIGTERM ? ExitCode::Terminated : ExitCode::Stopped;
     case BatchRun::End::DefinitionFailed:
@@ -120,8 +120,14 @@ void TerminalBatchHost::pageStarted(int index, const QString &address)
     drawBar(false);
 }
 
+void TerminalBatchHost::pageFailed(int index, const QString &address, const QString &reason)
+{
+    writeLine(u"第 %1/%2 页打开失败（%3）：%4"_s.arg(index + 1).arg(m_progress.maximum).arg(reason, address));
+}
+
 void TerminalBatchHost::pageFinished(const BatchStats &stats)
 {
+    const bool failed = stats.failed > m_stats.failed;
     const bool skipped = stats.skipped > m_stats.skipped;
     const int added = stats.records - m_stats.records;
     m_stats = stats;
@@ -129,6 +135,8 @@ void TerminalBatchHost::pageFinished(const BatchStats &stats)
         drawBar(false);
         return;
     }
+    if (failed)
+        return; // told by its own line
     const QString page = u"第 %1/%2 页"_s.arg(m_pageIndex + 1).arg(m_progress.maximum);
     writeMessage(skipped ? u"%1跳过：%2"_s.arg(page, m_pageAddress)
                          : u"%1存入 %2 条记录：%3"_s.arg(page).arg(added).arg(m_pageAddress));
