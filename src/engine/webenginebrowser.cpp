@@ -145,7 +145,7 @@ bool isLoadableScheme(const QString &scheme)
 } // namespace
 
 WebEngineBrowser::WebEngineBrowser(QObject *parent)
-    : Browser(parent), m_view(new QWebEngineView), m_document(parseHtmlDocument(QString()))
+    : Browser(parent), m_view(new QWebEngineView), m_watchedView(m_view.data()), m_document(parseHtmlDocument(QString()))
 {
     if (windowSystemShowsWindows())
         m_parking = new QWindow;
@@ -192,6 +192,8 @@ WebEngineBrowser::~WebEngineBrowser()
     for (const QPointer<QWebEngineView> &popup : std::as_const(m_popups))
         delete popup;
     // The view goes before its page, wherever a window has put it.
+    if (m_view)
+        m_view->removeEventFilter(this);
     delete m_view;
     delete m_page;
     delete m_parking;
@@ -204,7 +206,7 @@ QWebEngineView *WebEngineBrowser::view() const
 
 bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_view)
+    if (watched != m_watchedView)
         return Browser::eventFilter(watched, event);
     // Taken into a window: from now on it is seen whenever that window is.
     if (event->type() == QEvent::ParentChange && m_view->parentWidget()) {
