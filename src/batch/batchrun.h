@@ -9,6 +9,8 @@
 #include "batch/pagerecords.h"
 #include "core/grid.h"
 #include "core/result.h"
+#include "engine/downloadmanager.h"
+#include "engine/pagelimits.h"
 #include "layout/definitionreader.h"
 #include "store/resultsession.h"
 
@@ -34,6 +36,8 @@ struct BatchSettings
     RecordSource records = RecordSource::Layout;
     bool overwrite = false;         // empty the result table first
     bool skipEmptyFirstField = false;
+    PageLimits limits; // what loading one page may cost
+    LoadPolicy policy; // how the loads share a site: requests at once, pause, retries
 };
 
 struct BatchStats
@@ -41,6 +45,7 @@ struct BatchStats
     int pages = 0;   // pages opened from the page list
     int skipped = 0; // of those, error pages and pages that did not load
     int records = 0; // records stored
+    int failed = 0;  // pages that could not be loaded
 };
 
 // What a run tells and asks its surroundings: the window binds these to its

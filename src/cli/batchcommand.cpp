@@ -105,6 +105,8 @@ int runBatch(const QStringList &arguments)
     settings.records = parser.isSet(options.fields) ? RecordSource::Fields : RecordSource::Layout;
     settings.overwrite = parser.isSet(options.overwrite);
     settings.skipEmptyFirstField = parser.isSet(options.skipEmptyFirst);
+    settings.limits = commandLine.loadSettings().pageLimits();
+    settings.policy = commandLine.loadSettings().loadPolicy();
     requireResultDatabase();
 
     const std::unique_ptr<Browser> browser = commandLine.browser();
