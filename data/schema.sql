@@ -85,3 +85,12 @@ CREATE TABLE VarTable (
 CREATE TABLE BrowserEngine (
   engine TEXT
 );
+
+-- How pages are loaded, one row per setting: concurrency, delay, retries,
+-- timeout, maxbodymb, maxtextmb, browserpages, batchnomedia, each value as
+-- the settings window shows it (seconds, MB, 1 or 0). A missing row means
+-- the setting's default.
+CREATE TABLE LoadSetting (
+  name TEXT PRIMARY KEY COLLATE NOCASE,
+  value TEXT
+);

@@ -368,7 +368,9 @@ void FrmMain::onToolbar(const QString &caption)
     } else if (caption == u"系统帮助") {
         Current<Shell>::get().open(programFolder().helpFilePath());
     } else if (caption == u"系统设置") {
-        showTool<Frmsysset>();
+        // Pages opened from now on keep to the limits saved there.
+        connect(showTool<Frmsysset>(), &Frmsysset::loadSettingsSaved, this, &FrmMain::useLoadSettings,
+                Qt::UniqueConnection);
     } else if (caption == u"网页测试") {
         showTool<FrmFrameTest>();
     } else if (caption == u"关于我们") {
@@ -381,11 +383,19 @@ void FrmMain::onToolbar(const QString &caption)
 }
 
 template <typename Window>
-void FrmMain::showTool()
+Window *FrmMain::showTool()
 {
     // Each tool window exists at most once; showing it again brings it up.
     auto *window = findChild<Window *>(QString(), Qt::FindDirectChildrenOnly);
-    showToolWindow(window ? window : new Window(this));
+    if (!window)
+        window = new Window(this);
+    showToolWindow(window);
+    return window;
+}
+
+void FrmMain::useLoadSettings(const LoadSettings &settings)
+{
+    m_browser.setLimits(settings.pageLimits());
 }
 
 FrmWebPreview *FrmMain::webPreview() const

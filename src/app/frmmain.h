@@ -30,6 +30,7 @@ class Document;
 class FrmPreview;
 class FrmWebPreview;
 class PageLoader;
+struct LoadSettings;
 
 // The main window: the page address and open button, the analysis class,
 // table names and row filter, the analysis box, the batch settings and the
@@ -102,6 +103,9 @@ public:
     // The page preview, when it is open.
     FrmWebPreview *webPreview() const;
     PageLoader &pageLoader() const { return *m_loader; }
+    // Pages opened one by one keep to the stored limits from now on (a batch
+    // run reads them itself).
+    void useLoadSettings(const LoadSettings &settings);
     RecordOptions recordOptions() const override;
 
     // How the program ends when the user exits; tests replace it.
@@ -148,7 +152,7 @@ private:
     void connectControls();
     void onToolbar(const QString &caption);
     template <typename Window>
-    void showTool();
+    Window *showTool();
     void showWebPreview();
     bool panelEvent(QWidget *panel, QEvent *event);
     void Text1_Click();

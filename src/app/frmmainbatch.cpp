@@ -6,17 +6,21 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include "engine/pageloader.h"
+#include "batch/batchprogress.h"
 #include "batch/batchresume.h"
 #include "batch/batchrun.h"
+#include "core/pace.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
 #include "platform/progressbinding.h"
 #include "platform/rowtextedit.h"
 #include "store/frmresults.h"
+#include "store/loadsettings.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +28,9 @@ namespace pagrion {
 
 namespace {
 
+// The run's progress in the window: ProgressBar2 tells the page being
+// handled of all, the rate and the time left; the status line the address
+// of that page, with the pages failed so far once there are any.
 class WindowBatchHost final : public BatchHost
 {
 public:
@@ -31,10 +38,18 @@ public:
         : m_window(window)
         , m_progress(window.ProgressBar2)
     {
+        // Building the page list shows the percentage.
+        m_window.ProgressBar2->setFormat(u"%p%"_s);
     }
 
     void message(const QString &text) override { m_window.showInformation(text); }
-    void status(const QString &text) override { m_window.Label4->setText(text); }
+    void status(const QString &text) override
+    {
+        if (m_stats.failed > 0 && text == m_address)
+            m_window.Label4->setText(u"%1　（失败 %2 页）"_s.arg(text).arg(m_stats.failed));
+        else
+            m_window.Label4->setText(text);
+    }
     Progress &progress() override { return m_progress; }
     void runActive(bool active) override { m_window.command7->setVisible(active); }
     void setBusy(bool busy) override
@@ -47,11 +62,43 @@ public:
     bool stopRequested() override { return m_window.IsStopped; }
     void processEvents() override { QCoreApplication::processEvents(); }
     Result<int> headLength() override { return m_window.headLength(); }
+    void pageStarted(int index, const QString &address) override
+    {
+        if (!m_pace.started())
+            m_pace.start();
+        m_position = index + 1;
+        m_address = address;
+        m_inPage = true;
+        showPace();
+    }
     void pageExtracted(const QString &rowText) override { m_window.Text2->setText(rowText); }
+    void pageFailed(int, const QString &address, const QString &reason) override
+    {
+        m_window.Label4->setText(u"打开失败（%1）：%2"_s.arg(reason, address));
+    }
+    void pageFinished(const BatchStats &stats) override
+    {
+        m_stats = stats;
+        m_inPage = false;
+        m_pace.pageDone();
+        showPace();
+    }
 
 private:
+    void showPace()
+    {
+        QProgressBar *bar = m_window.ProgressBar2;
+        const int pagesLeft = bar->maximum() - m_position + (m_inPage ? 1 : 0);
+        bar->setFormat(progressBarText(m_position, bar->maximum(), m_stats.failed, m_pace.pace(pagesLeft)));
+    }
+
     FrmMain &m_window;
     ProgressBarProgress m_progress;
+    PaceMeter m_pace;
+    BatchStats m_stats;
+    int m_position = 0; // of the page being handled or last handled, from 1
+    QString m_address;
+    bool m_inPage = false;
 };
 
 } // namespace
@@ -70,6 +117,11 @@ BatchSettings FrmMain::batchSettings(BatchSettings::Mode mode) const
     settings.records = Option6->isChecked() ? RecordSource::Layout : RecordSource::Fields;
     settings.overwrite = Check2->isChecked();
     settings.skipEmptyFirstField = Check3->isChecked();
+    // Unreadable settings give the defaults; the run tells about the
+    // database when it reads the layout from it.
+    const Result<LoadSettings> stored = readLoadSettings();
+    const LoadSettings load = stored ? stored.value() : LoadSettings();
+    settings.useLoadSettings(load);
     return settings;
 }
 
@@ -88,7 +140,11 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
     }
     WindowBatchHost host(*this);
     BatchRun run(*m_loader, host, MSFlexGrid1, MSFlexGrid2, List1);
-    run.run(settings);
+    const BatchRun::Outcome outcome = run.run(settings);
+    // The run's last status is its end status ("采集完成", "中断采集" or
+    // "搜索完成"); the totals follow it once a page was opened.
+    if (outcome.end != BatchRun::End::Refused && outcome.stats.pages > 0)
+        Label4->setText(Label4->text() + u"："_s + runTotals(outcome.stats));
 }
 
 void FrmMain::RunParameter()

@@ -11,6 +11,7 @@
 #include "engine/browserfactory.h"
 #include "engine/webenginesetup.h"
 #include "store/enginesetting.h"
+#include "store/loadsettings.h"
 
 using namespace pagrion;
 
@@ -41,6 +42,8 @@ int main(int argc, char *argv[])
     const Result<EngineKind> engine = readEngineSetting();
     const std::unique_ptr<Browser> browser = createBrowser(engine ? engine.value() : EngineKind::Browser);
     FrmMain window(*browser);
+    if (const Result<LoadSettings> load = readLoadSettings())
+        window.useLoadSettings(load.value());
     window.Form_Load();
     window.show();
     return app.exec();

@@ -80,6 +80,14 @@ QList<int> allPages(qsizetype count)
 
 } // namespace
 
+void BatchSettings::useLoadSettings(const LoadSettings &load)
+{
+    limits = load.pageLimits();
+    policy = load.loadPolicy();
+    browserPages = load.browserPages;
+    loadMedia = !load.batchWithoutMedia;
+}
+
 bool BatchHost::continueAfterStoreFailure()
 {
     return true;

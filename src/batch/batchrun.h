@@ -9,10 +9,11 @@
 #include "batch/pagerecords.h"
 #include "core/grid.h"
 #include "core/result.h"
-#include "engine/lookahead.h"
 #include "engine/loadpolicy.h"
+#include "engine/lookahead.h"
 #include "engine/pagelimits.h"
 #include "layout/definitionreader.h"
+#include "store/loadsettings.h"
 #include "store/resultsession.h"
 
 namespace pagrion {
@@ -38,19 +39,17 @@ struct BatchSettings
     bool overwrite = false;         // empty the result table first
     bool skipEmptyFirstField = false;
 
-    static constexpr int DefaultConcurrency = 8;
-    static constexpr int DefaultRetries = 3;
-    static constexpr int DefaultBrowserPages = 3;
-
+    // How the pages load: the load settings' defaults until useLoadSettings.
     PageLimits limits; // what one page may cost: time, body size
-    // Requests at once per host, the pause between them, second tries.
-    LoadPolicy policy{.concurrency = DefaultConcurrency, .retries = DefaultRetries};
+    LoadPolicy policy = LoadSettings{}.loadPolicy(); // requests at once per host, pause, retries
     // Pages the full browser loads at once, each a whole page with its
     // scripts (the static engine keeps its requests per host in flight).
-    int browserPages = DefaultBrowserPages;
+    int browserPages = LoadSettings::DefaultBrowserPages;
     bool loadMedia = false; // the full browser fetches images, fonts and media
     // Go on with the newest unfinished run of these settings, if there is one.
     bool resume = false;
+
+    void useLoadSettings(const LoadSettings &load);
 };
 
 struct BatchStats

@@ -33,64 +33,40 @@ struct BatchOptions
     QCommandLineOption skipEmptyFirst{u"skip-empty-first"_s, u"不存第一个字段为空的记录。"_s};
     QCommandLineOption concurrency{
         u"concurrency"_s,
-        u"同一网站最多同时打开的网页数（默认 %1）；1 为一页接一页地打开。"_s.arg(BatchSettings::DefaultConcurrency),
+        u"同一网站最多同时打开的网页数（默认按系统设置，未设置时 %1）；1 为一页接一页地打开。"_s.arg(
+            LoadSettings::DefaultConcurrency),
         u"个数"_s};
     QCommandLineOption retries{
         u"retries"_s,
-        u"网页因超时、连接中断或 HTTP 429、500、502、503、504 打开失败时再试的次数（默认 %1），"
-        u"每次先等 1、2、4……秒（最多 60 秒），服务器要求更久时按服务器的。"_s.arg(BatchSettings::DefaultRetries),
+        u"网页因超时、连接中断或 HTTP 429、500、502、503、504 打开失败时再试的次数（默认按系统设置，未设置时 %1），"
+        u"每次先等 1、2、4……秒（最多 60 秒），服务器要求更久时按服务器的。"_s.arg(LoadSettings::DefaultRetries),
         u"次数"_s};
-    QCommandLineOption delay{u"delay"_s, u"向同一网站发出两次请求之间至少间隔的秒数，可以带小数（默认 0）。"_s,
+    QCommandLineOption delay{u"delay"_s, u"向同一网站发出两次请求之间至少间隔的秒数，可以带小数（默认按系统设置，未设置时 0）。"_s,
                              u"秒数"_s};
     QCommandLineOption maxBodyMb{
         u"max-body-mb"_s,
-        u"一个网页最多读取的兆字节数，超过即算打开失败（默认 %1）。"_s.arg(PageLimits::DefaultMaxBodyBytes >> 20),
+        u"一个网页最多读取的兆字节数，超过即算打开失败（默认按系统设置，未设置时 %1）。"_s.arg(PageLimits::DefaultMaxBodyBytes >> 20),
         u"兆字节"_s};
     QCommandLineOption resume{u"resume"_s,
                               u"继续上次用相同设置进行、没有完成的批量采集：已存入记录的网页不再打开，"
                               u"其余网页照常采集（不清空结果数据库）。没有这样的采集时从头开始。"_s};
 };
 
-constexpr int MaximumConcurrency = 64;
-constexpr int MaximumRetries = 10;
-constexpr double MaximumDelaySeconds = 3600;
-constexpr int MaximumBodyMb = 4096;
-
-// A whole number within the bounds, or a usage failure with the message.
-int wholeNumber(const QCommandLineParser &parser, const QCommandLineOption &option, int lowest, int highest,
-                const QString &message)
+// The options that set a load setting for this run only, checked as the
+// settings window checks them.
+void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &options, LoadSettings &load)
 {
-    bool ok = false;
-    const int value = parser.value(option).trimmed().toInt(&ok);
-    if (!ok || value < lowest || value > highest)
-        fail(ExitCode::Usage, message);
-    return value;
-}
-
-// The pace and limits the options set; the run's defaults for the others.
-void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &options, BatchSettings &settings)
-{
-    if (parser.isSet(options.concurrency)) {
-        settings.policy.concurrency =
-            wholeNumber(parser, options.concurrency, 1, MaximumConcurrency,
-                        u"--concurrency 应为 1 到 %1 之间的整数（同一网站同时打开的网页数）。"_s.arg(MaximumConcurrency));
-    }
-    if (parser.isSet(options.retries)) {
-        settings.policy.retries = wholeNumber(parser, options.retries, 0, MaximumRetries,
-                                              u"--retries 应为 0 到 %1 之间的整数（失败网页再试的次数）。"_s.arg(MaximumRetries));
-    }
-    if (parser.isSet(options.delay)) {
-        bool ok = false;
-        const double seconds = parser.value(options.delay).trimmed().toDouble(&ok);
-        if (!ok || !(seconds >= 0) || seconds > MaximumDelaySeconds)
-            fail(ExitCode::Usage, u"--delay 应为 0 到 %1 之间的秒数，可以带小数，如 0.5。"_s.arg(MaximumDelaySeconds));
-        settings.policy.delayMs = qRound(seconds * 1000);
-    }
-    if (parser.isSet(options.maxBodyMb)) {
-        settings.limits.maxBodyBytes =
-            qint64(wholeNumber(parser, options.maxBodyMb, 1, MaximumBodyMb,
-                               u"--max-body-mb 应为 1 到 %1 之间的整数（兆字节）。"_s.arg(MaximumBodyMb)))
-            << 20;
+    const std::pair<const QCommandLineOption &, LoadSettings::Field> fields[]{
+        {options.concurrency, LoadSettings::Field::Concurrency},
+        {options.retries, LoadSettings::Field::Retries},
+        {options.delay, LoadSettings::Field::Delay},
+        {options.maxBodyMb, LoadSettings::Field::MaxBody},
+    };
+    for (const auto &[option, field] : fields) {
+        if (!parser.isSet(option))
+            continue;
+        if (const Status taken = load.setText(field, parser.value(option)); !taken)
+            fail(ExitCode::Usage, u"--"_s + option.names().constFirst() + u"："_s + taken.error());
     }
 }
 
@@ -169,8 +145,8 @@ int runBatch(const QStringList &arguments)
     settings.overwrite = parser.isSet(options.overwrite);
     settings.skipEmptyFirstField = parser.isSet(options.skipEmptyFirst);
     settings.resume = parser.isSet(options.resume);
-    settings.limits.timeLimitMs = commandLine.timeLimitMs();
-    applyLoadOptions(parser, options, settings);
+    applyLoadOptions(parser, options, commandLine.loadSettings());
+    settings.useLoadSettings(commandLine.loadSettings());
     requireResultDatabase();
 
     const std::unique_ptr<Browser> browser = commandLine.browser();

@@ -18,10 +18,6 @@ namespace pagrion::cli {
 
 namespace {
 
-// Long enough for any real page, short enough that an int of milliseconds
-// cannot overflow.
-constexpr double MaximumTimeoutSeconds = 24 * 60 * 60;
-
 class ParserTexts final : public QTranslator
 {
 public:
@@ -55,7 +51,9 @@ public:
 CommandLine::CommandLine(const QString &usage, const QString &description)
     : m_usage(usage)
     , m_data(u"data"_s, u"程序文件夹，读取其中 data 文件夹里的数据库（默认为本程序所在的文件夹）。"_s, u"文件夹"_s)
-    , m_timeout(u"timeout"_s, u"打开网页最多等待的秒数（默认 %1 秒）。"_s.arg(Browser::DefaultTimeLimitMs / 1000),
+    , m_timeout(u"timeout"_s,
+                u"打开网页最多等待的秒数，可以带小数（默认按系统设置中的“网页超时”，未设置时 %1 秒）。"_s.arg(
+                    PageLimits::DefaultTimeLimitMs / 1000),
                 u"秒数"_s)
     , m_engine(u"engine"_s, u"打开网页的引擎：browser（完整浏览器，运行网页脚本）或 static（快速，不运行脚本）；默认按系统设置。"_s,
                u"引擎"_s)
@@ -73,7 +71,12 @@ void CommandLine::parse(const QStringList &arguments)
         return;
     if (!parsed)
         fail(ExitCode::Usage, m_parser.errorText());
-    timeLimitMs(); // a wrong --timeout or --engine is told before any work starts
+    // A wrong --timeout or --engine is told before any work starts.
+    LoadSettings typed;
+    if (m_parser.isSet(m_timeout)) {
+        if (const Status taken = typed.setText(LoadSettings::Field::TimeLimit, m_parser.value(m_timeout)); !taken)
+            fail(ExitCode::Usage, u"--timeout："_s + taken.error());
+    }
     if (m_parser.isSet(m_engine) && !engineFromName(m_parser.value(m_engine)))
         fail(ExitCode::Usage, u"--engine 只能是 browser 或 static。"_s);
     if (m_parser.isSet(m_data)) {
@@ -82,6 +85,12 @@ void CommandLine::parse(const QStringList &arguments)
             fail(ExitCode::Usage, u"找不到程序文件夹：%1"_s.arg(QDir::toNativeSeparators(folder)));
         setProgramFolder(folder);
     }
+    // A program folder without databases still analyses and extracts pages;
+    // the commands that need a database say so themselves.
+    if (const Result<LoadSettings> stored = readLoadSettings())
+        m_loadSettings = stored.value();
+    if (m_parser.isSet(m_timeout))
+        m_loadSettings.timeLimitMs = typed.timeLimitMs;
 }
 
 QString CommandLine::helpText() const
@@ -100,17 +109,6 @@ QString CommandLine::singleArgument(const QString &what) const
     return arguments.constFirst();
 }
 
-int CommandLine::timeLimitMs() const
-{
-    if (!m_parser.isSet(m_timeout))
-        return Browser::DefaultTimeLimitMs;
-    bool ok = false;
-    const double seconds = m_parser.value(m_timeout).toDouble(&ok);
-    if (!ok || !(seconds > 0) || seconds > MaximumTimeoutSeconds)
-        fail(ExitCode::Usage, u"--timeout 应为大于 0、不超过 %1 的秒数。"_s.arg(MaximumTimeoutSeconds));
-    return qMax(1, qRound(seconds * 1000));
-}
-
 std::unique_ptr<Browser> CommandLine::browser() const
 {
     EngineKind kind = EngineKind::Browser;
@@ -119,7 +117,7 @@ std::unique_ptr<Browser> CommandLine::browser() const
     else if (const Result<EngineKind> stored = readEngineSetting())
         kind = stored.value();
     std::unique_ptr<Browser> browser = createBrowser(kind);
-    browser->setTimeLimitMs(timeLimitMs());
+    browser->setLimits(m_loadSettings.pageLimits());
     QObject::connect(browser.get(), &Browser::NewWindow2, browser.get(), [](bool *cancel) { *cancel = true; });
     return browser;
 }

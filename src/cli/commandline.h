@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "store/loadsettings.h"
+
 class QCoreApplication;
 
 namespace pagrion {
@@ -29,8 +31,9 @@ public:
     QCommandLineParser &parser() { return m_parser; }
     const QCommandLineParser &parser() const { return m_parser; }
 
-    // Parses the arguments (program name first, subcommand name removed) and
-    // applies --data. With --help nothing else is checked.
+    // Parses the arguments (program name first, subcommand name removed),
+    // applies --data and reads the stored load settings. With --help nothing
+    // else is checked.
     void parse(const QStringList &arguments);
 
     bool helpRequested() const { return m_parser.isSet(m_help); }
@@ -40,12 +43,15 @@ public:
     // missing.
     QString singleArgument(const QString &what) const;
 
-    // The page-load time limit from --timeout, or the browser's default.
-    int timeLimitMs() const;
+    // The load settings of the settings window (their defaults when the
+    // configuration cannot be read), --timeout in place of the stored time
+    // limit. A command's own options may change them before browser().
+    LoadSettings &loadSettings() { return m_loadSettings; }
+    const LoadSettings &loadSettings() const { return m_loadSettings; }
 
     // A browser of the engine named by --engine, else the stored setting
-    // (the full browser when none can be read), with the time limit set.
-    // Pages never open windows of their own.
+    // (the full browser when none can be read), with the page limits of
+    // loadSettings(). Pages never open windows of their own.
     std::unique_ptr<Browser> browser() const;
 
 private:
@@ -55,6 +61,7 @@ private:
     QCommandLineOption m_timeout;
     QCommandLineOption m_engine;
     QCommandLineOption m_help;
+    LoadSettings m_loadSettings;
 };
 
 // The value of the class whose text the user gave (lower case, as the class

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 
+#include "batch/batchprogress.h"
 #include "engine/pageloader.h"
 #include "store/namedsetting.h"
 
@@ -16,8 +18,8 @@ namespace pagrion::cli {
 
 namespace {
 
-constexpr int BarWidth = 24;
 constexpr qint64 RedrawEveryMs = 100;
+constexpr qint64 FiguresEveryMs = 10'000;
 
 void writeError(const QString &text)
 {
@@ -25,17 +27,19 @@ void writeError(const QString &text)
     std::fflush(stderr);
 }
 
-} // namespace
-
-void TerminalBatchHost::PageProgress::start(int maximum)
+QString timestamp()
 {
-    this->maximum = maximum;
+    return QDateTime::currentDateTime().toString(u"yyyy-MM-dd HH:mm:ss"_s);
 }
+
+} // namespace
 
 TerminalBatchHost::TerminalBatchHost(PageLoader &loader)
     : m_loader(loader)
     , m_terminal(::isatty(STDERR_FILENO) == 1)
 {
+    m_ticker.setInterval(1000);
+    QObject::connect(&m_ticker, &QTimer::timeout, &m_ticker, [this] { tick(); });
 }
 
 void TerminalBatchHost::stop(int signalNumber)
@@ -74,7 +78,7 @@ void TerminalBatchHost::message(const QString &text)
 
 void TerminalBatchHost::status(const QString &text)
 {
-    // The page's own line or the bar already tells which page is open.
+    // The page's own line already tells which page is open.
     if (m_pageIndex >= 0 && text == m_pageAddress)
         return;
     writeLine(text);
@@ -84,10 +88,11 @@ void TerminalBatchHost::runActive(bool active)
 {
     if (active)
         return;
-    if (m_barShown) {
-        drawBar(true);
+    m_ticker.stop();
+    if (m_lineShown) {
+        drawLine(true);
         writeError(u"\n"_s);
-        m_barShown = false;
+        m_lineShown = false;
     }
 }
 
@@ -113,11 +118,14 @@ Result<int> TerminalBatchHost::headLength()
 
 void TerminalBatchHost::pageStarted(int index, const QString &address)
 {
-    if (m_pageIndex < 0)
+    if (!m_pace.started()) {
+        m_pace.start();
         m_clock.start();
+        m_ticker.start();
+    }
     m_pageIndex = index;
     m_pageAddress = address;
-    drawBar(false);
+    drawLine(false);
 }
 
 void TerminalBatchHost::pageFailed(int index, const QString &address, const QString &reason)
@@ -127,51 +135,66 @@ void TerminalBatchHost::pageFailed(int index, const QString &address, const QStr
 
 void TerminalBatchHost::pageFinished(const BatchStats &stats)
 {
-    const bool failed = stats.failed > m_stats.failed;
     const bool skipped = stats.skipped > m_stats.skipped;
+    const bool failed = stats.failed > m_stats.failed;
     const int added = stats.records - m_stats.records;
     m_stats = stats;
+    m_pagesDone = m_pageIndex + 1;
+    m_pace.pageDone();
     if (m_terminal) {
-        drawBar(false);
+        drawLine(false);
         return;
     }
-    if (failed)
-        return; // told by its own line
-    const QString page = u"第 %1/%2 页"_s.arg(m_pageIndex + 1).arg(m_progress.maximum);
-    writeMessage(skipped ? u"%1跳过：%2"_s.arg(page, m_pageAddress)
-                         : u"%1存入 %2 条记录：%3"_s.arg(page).arg(added).arg(m_pageAddress));
+    const QString page = u"%1 第 %2/%3 页"_s.arg(timestamp()).arg(m_pagesDone).arg(m_progress.maximum);
+    // A failed page was told by its own line, with the reason.
+    if (skipped)
+        writeMessage(u"%1跳过：%2"_s.arg(page, m_pageAddress));
+    else if (!failed)
+        writeMessage(u"%1存入 %2 条记录：%3"_s.arg(page).arg(added).arg(m_pageAddress));
+    tick();
 }
 
 void TerminalBatchHost::writeLine(const QString &text)
 {
-    if (m_barShown)
+    if (m_lineShown)
         writeError(u"\r\x1b[K"_s);
     writeMessage(text);
-    if (m_barShown)
-        drawBar(true);
+    if (m_lineShown)
+        drawLine(true);
 }
 
-void TerminalBatchHost::drawBar(bool always)
+void TerminalBatchHost::tick()
+{
+    if (m_terminal) {
+        drawLine(true);
+        return;
+    }
+    const qint64 now = m_clock.elapsed();
+    if (now - m_lastFiguresMs < FiguresEveryMs)
+        return;
+    m_lastFiguresMs = now;
+    // A log line keeps single spaces only, so the figures are apart by commas.
+    writeMessage(u"%1 进度 %2"_s.arg(timestamp(), figures(u"，"_s)));
+}
+
+QString TerminalBatchHost::figures(const QString &separator) const
+{
+    return progressFigures(m_pagesDone, m_progress.maximum, m_stats, m_pace.pace(m_progress.maximum - m_pagesDone),
+                           separator);
+}
+
+void TerminalBatchHost::drawLine(bool always)
 {
     if (!m_terminal || m_pageIndex < 0)
         return;
     const qint64 now = m_clock.elapsed();
-    if (!always && m_barShown && now - m_lastDrawMs < RedrawEveryMs)
+    if (!always && m_lineShown && now - m_lastDrawMs < RedrawEveryMs)
         return;
     m_lastDrawMs = now;
-    m_barShown = true;
-
-    const int total = std::max(m_progress.maximum, 1);
-    const int done = std::min(m_stats.pages, total);
-    const int filled = int(qint64(BarWidth) * done / total);
-    const double rate = now > 0 ? m_stats.pages * 1000.0 / double(now) : 0.0;
-    writeError(u"\r["_s + QString(filled, u'#') + QString(BarWidth - filled, u'-') + u"] "_s
-               + u"%1/%2 页  跳过 %3  记录 %4  %5 页/秒"_s.arg(done)
-                     .arg(total)
-                     .arg(m_stats.skipped)
-                     .arg(m_stats.records)
-                     .arg(rate, 0, 'f', 1)
-               + u"\x1b[K"_s);
+    m_lineShown = true;
+    // Line wrapping is off while the line is drawn: a terminal narrower
+    // than the line cuts it instead of breaking the redraw in place.
+    writeError(u"\r\x1b[?7l"_s + figures(u"  "_s) + u"\x1b[K\x1b[?7h"_s);
 }
 
 } // namespace pagrion::cli

@@ -2,9 +2,11 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 
 #include "batch/batchrun.h"
 #include "cli/cliterminal.h"
+#include "core/pace.h"
 #include "core/progress.h"
 
 namespace pagrion {
@@ -14,8 +16,10 @@ class PageLoader;
 namespace pagrion::cli {
 
 // A batch run's surroundings in a terminal: messages and status lines go to
-// standard error; so does the progress, as a bar redrawn in place when
-// standard error is a terminal and as one line per page otherwise. A run
+// standard error, and so does the progress. On a terminal it is one line
+// redrawn in place (pages done of all, records, skipped, failed, pages per
+// second, time taken and left); otherwise, for a log, a line with the time
+// for every page and a line with those figures every ten seconds. A run
 // whose results cannot be stored ends at once: pages that cannot be kept are
 // not worth loading.
 class TerminalBatchHost final : public BatchHost
@@ -47,30 +51,34 @@ private:
     class PageProgress final : public Progress
     {
     public:
-        explicit PageProgress(TerminalBatchHost &host) : m_host(host) {}
-        void start(int maximum) override;
+        void start(int maximum) override { this->maximum = maximum; }
         void setValue(int) override {}
         void finish() override {}
         int maximum = 0;
-
-    private:
-        TerminalBatchHost &m_host;
     };
 
     void writeLine(const QString &text);
-    void drawBar(bool always);
+    void drawLine(bool always);
+    // Every second: the line on a terminal shows the time going on, and a
+    // log gets its figures line when one is due.
+    void tick();
+    QString figures(const QString &separator) const;
 
     PageLoader &m_loader;
-    PageProgress m_progress{*this};
+    PageProgress m_progress;
     const bool m_terminal;
     int m_stopSignal = 0; // the signal that stopped the run, 0 while it goes on
 
     BatchStats m_stats;
     int m_pageIndex = -1;
+    int m_pagesDone = 0; // position of the last page done, from 1
     QString m_pageAddress;
+    PaceMeter m_pace;
+    QTimer m_ticker;
     QElapsedTimer m_clock;
     qint64 m_lastDrawMs = -1;
-    bool m_barShown = false;
+    qint64 m_lastFiguresMs = 0;
+    bool m_lineShown = false;
 };
 
 } // namespace pagrion::cli

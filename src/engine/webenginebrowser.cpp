@@ -204,6 +204,7 @@ private:
 WebEngineBrowser::WebEngineBrowser(QObject *parent)
     : Browser(parent)
     , m_view(new QWebEngineView)
+    , m_watchedView(m_view.data())
     , m_pace(std::make_shared<NavigationPace>())
     , m_mediaFilter(new MediaFilter(this))
     , m_document(parseHtmlDocument(QString()))
@@ -258,6 +259,8 @@ WebEngineBrowser::~WebEngineBrowser()
     for (const QPointer<QWebEngineView> &popup : std::as_const(m_popups))
         delete popup;
     // The view goes before its page, wherever a window has put it.
+    if (m_view)
+        m_view->removeEventFilter(this);
     delete m_view;
     delete m_page;
     delete m_parking;
@@ -294,7 +297,7 @@ void WebEngineBrowser::setLoadsMedia(bool loads)
 
 bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_view)
+    if (watched != m_watchedView)
         return Browser::eventFilter(watched, event);
     // Taken into a window: from now on it is seen whenever that window is.
     if (event->type() == QEvent::ParentChange && m_view->parentWidget()) {

@@ -89,6 +89,9 @@ private:
     int readLimitMs() const;
 
     QPointer<QWebEngineView> m_view;
+    // The view as the event filter knows it: events still come while the view
+    // is being destroyed, when it can no longer be read as a view.
+    const QObject *m_watchedView;
     // Never shown: holds the view's native window while the view is the browser's own.
     QWindow *m_parking = nullptr;
     QWebEnginePage *m_page;

@@ -37,20 +37,23 @@ Result<EngineKind> readEngineSetting()
     return engineFromName(rows.value().constFirst().value(0).toString()).value_or(EngineKind::Browser);
 }
 
+Status writeEngineSetting(Database &db, EngineKind kind)
+{
+    if (auto created = db.run(u"create table if not exists BrowserEngine (engine TEXT)"_s); !created)
+        return Error{created.error()};
+    if (auto deleted = db.run(u"delete from BrowserEngine"_s); !deleted)
+        return Error{deleted.error()};
+    if (auto inserted = db.run(u"insert into BrowserEngine (engine) values (?)"_s, {engineName(kind)}); !inserted)
+        return Error{inserted.error()};
+    return success();
+}
+
 Status saveEngineSetting(EngineKind kind)
 {
     Database db;
     if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
         return opened;
-    return db.inTransaction([&]() -> Status {
-        if (auto created = db.run(u"create table if not exists BrowserEngine (engine TEXT)"_s); !created)
-            return Error{created.error()};
-        if (auto deleted = db.run(u"delete from BrowserEngine"_s); !deleted)
-            return Error{deleted.error()};
-        if (auto inserted = db.run(u"insert into BrowserEngine (engine) values (?)"_s, {engineName(kind)}); !inserted)
-            return Error{inserted.error()};
-        return success();
-    });
+    return db.inTransaction([&] { return writeEngineSetting(db, kind); });
 }
 
 } // namespace pagrion

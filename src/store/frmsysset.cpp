@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +25,7 @@
 #include "store/namedsetting.h"
 #include "store/programfolder.h"
 #include "store/resultstore.h"
+#include "store/systemsettings.h"
 #include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;
@@ -51,6 +53,32 @@ private:
     QElapsedTimer m_sinceRepaint;
 };
 
+// What a setting does, with its default in place of %1.
+QString toolTipOf(LoadSettings::Field field)
+{
+    using F = LoadSettings::Field;
+    switch (field) {
+    case F::Concurrency:
+        return u"批量采集时向同一网站同时发出的请求数（默认 %1）。网站容易出错或限制访问时设为 1 到 2。"_s;
+    case F::Delay:
+        return u"向同一网站发出两次请求之间至少等待的秒数，可以带小数（默认 %1）。网站限制访问时设为 1 到 2 秒。"_s;
+    case F::Retries:
+        return u"网页因超时、连接中断或服务器忙（HTTP 429、500、502、503、504）没有打开时再试的次数（默认 %1）；"
+               u"每次先等 1、2、4 … 秒（最多 60 秒），服务器要求等更久时按服务器的要求。"_s;
+    case F::TimeLimit:
+        return u"打开一个网页最多等待的秒数，可以带小数（默认 %1）；超过的网页算作打开失败。"_s;
+    case F::MaxBody:
+        return u"一个网页的内容超过这个大小（MB，默认 %1）就不再下载，算作打开失败。"_s;
+    case F::MaxText:
+        return u"元素列表一次最多生成的文字（MB，默认 %1）；嵌套的元素各自包含里面的全部文字，超过时提示并停止。"_s;
+    case F::BrowserPages:
+        return u"用完整浏览器批量采集时同时打开的网页数（默认 %1）；页面较重或内存较少时调小。"_s;
+    case F::BatchWithoutMedia:
+        return u"用完整浏览器批量采集时不下载网页中的图片、字体和音视频：提取表格用不到它们，采集更快（默认勾选）。"_s;
+    }
+    return {};
+}
+
 } // namespace
 
 Frmsysset::Frmsysset(QWidget *parent)
@@ -65,6 +93,22 @@ Frmsysset::Frmsysset(QWidget *parent)
     , command3(named(new QPushButton(u"查看文件"_s, this), u"command3"_s))
     , command4(named(new QPushButton(u"保存参数"_s, this), u"command4"_s))
     , Label5(named(new QLabel(this), u"Label5"_s))
+    , Frame1(named(new QGroupBox(u"网页加载与批量采集"_s, this), u"Frame1"_s))
+    , Label8(named(new QLabel(Frame1), u"Label8"_s))
+    , Label9(named(new QLabel(Frame1), u"Label9"_s))
+    , Label10(named(new QLabel(Frame1), u"Label10"_s))
+    , Label11(named(new QLabel(Frame1), u"Label11"_s))
+    , Label12(named(new QLabel(Frame1), u"Label12"_s))
+    , Label13(named(new QLabel(Frame1), u"Label13"_s))
+    , Label14(named(new QLabel(Frame1), u"Label14"_s))
+    , Text2(named(new QLineEdit(Frame1), u"Text2"_s))
+    , Text3(named(new QLineEdit(Frame1), u"Text3"_s))
+    , Text4(named(new QLineEdit(Frame1), u"Text4"_s))
+    , Text5(named(new QLineEdit(Frame1), u"Text5"_s))
+    , Text6(named(new QLineEdit(Frame1), u"Text6"_s))
+    , Text7(named(new QLineEdit(Frame1), u"Text7"_s))
+    , Text8(named(new QLineEdit(Frame1), u"Text8"_s))
+    , Check2(named(new QCheckBox(Frame1), u"Check2"_s))
 {
     setObjectName(u"Frmsysset"_s);
     setWindowTitle(u"系统设置"_s);
@@ -76,6 +120,21 @@ Frmsysset::Frmsysset(QWidget *parent)
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label2->setWordWrap(true);
 
+    using F = LoadSettings::Field;
+    m_settingBoxes = {{F::Concurrency, Label8, Text2}, {F::Delay, Label9, Text3},
+                      {F::Retries, Label10, Text4},    {F::TimeLimit, Label11, Text5},
+                      {F::MaxBody, Label12, Text6},    {F::MaxText, Label13, Text7},
+                      {F::BrowserPages, Label14, Text8}};
+    for (const SettingBox &setting : std::as_const(m_settingBoxes)) {
+        const QString unit = loadSettingUnit(setting.field);
+        setting.label->setText(unit.isEmpty() ? loadSettingName(setting.field)
+                                              : u"%1（%2）"_s.arg(loadSettingName(setting.field), unit));
+        setting.box->setToolTip(toolTipOf(setting.field).arg(LoadSettings().text(setting.field)));
+        setting.box->setMaximumWidth(80);
+    }
+    Check2->setText(loadSettingName(F::BatchWithoutMedia) + u"（完整浏览器）"_s);
+    Check2->setToolTip(toolTipOf(LoadSettings::Field::BatchWithoutMedia));
+
     auto *settings = new QGridLayout;
     settings->addWidget(Label1, 0, 0, Qt::AlignTop);
     settings->addWidget(Label2, 0, 1);
@@ -83,15 +142,27 @@ Frmsysset::Frmsysset(QWidget *parent)
     settings->addWidget(Text1, 1, 1);
     settings->addWidget(Check1, 2, 1);
     settings->setColumnStretch(1, 1);
+    // Two settings a row: label, box, gap, label, box.
+    auto *loading = new QGridLayout(Frame1);
+    for (qsizetype i = 0; i < m_settingBoxes.size(); ++i) {
+        const int row = int(i / 2);
+        const int column = int(i % 2) * 3;
+        loading->addWidget(m_settingBoxes[i].label, row, column);
+        loading->addWidget(m_settingBoxes[i].box, row, column + 1);
+    }
+    loading->addWidget(Check2, int((m_settingBoxes.size() + 1) / 2), 0, 1, 5);
+    loading->setColumnMinimumWidth(2, 16);
+    loading->setColumnStretch(2, 1);
     auto *buttons = new QHBoxLayout;
     for (QPushButton *button : {command1, command2, command3, command4})
         buttons->addWidget(button);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(settings);
+    layout->addWidget(Frame1);
     layout->addWidget(Label5);
     layout->addStretch();
     layout->addLayout(buttons);
-    resize(500, 280);
+    resize(600, sizeHint().height());
 
     connect(command1, &QPushButton::clicked, this, &Frmsysset::command1_Click);
     connect(command2, &QPushButton::clicked, this, &Frmsysset::command2_Click);
@@ -107,12 +178,17 @@ void Frmsysset::Form_Load()
 {
     Label2->setText(QDir::toNativeSeparators(programFolder().resultDatabasePath()));
     Text1->setText(GetVarValue(headLengthSetting()));
+    // A database that cannot be read shows the defaults after its message.
+    const Result<LoadSettings> load = readLoadSettings();
+    showLoadSettings(load ? load.value() : LoadSettings());
     const Result<EngineKind> engine = readEngineSetting();
     if (!engine) {
         information(engine.error());
         return;
     }
     Check1->setChecked(engine.value() == EngineKind::Static);
+    if (!load)
+        information(load.error());
 }
 
 void Frmsysset::command1_Click()
@@ -169,15 +245,18 @@ void Frmsysset::command3_Click()
 
 void Frmsysset::command4_Click()
 {
-    if (Status saved = savePubLenfiled(Text1->text()); !saved) {
-        information(saved.error());
+    const Result<LoadSettings> load = loadSettingsFromBoxes();
+    if (!load) {
+        information(load.error());
         return;
     }
     const EngineKind engine = Check1->isChecked() ? EngineKind::Static : EngineKind::Browser;
-    if (Status saved = saveEngineSetting(engine); !saved) {
+    if (Status saved = saveSystemSettings(Text1->text(), engine, load.value()); !saved) {
         information(saved.error());
         return;
     }
+    showLoadSettings(load.value());
+    Q_EMIT loadSettingsSaved(load.value());
     information(u"保存成功！"_s);
 }
 
@@ -194,6 +273,27 @@ void Frmsysset::closeEvent(QCloseEvent *event)
 void Frmsysset::information(const QString &text)
 {
     Current<Dialogs>::get().information(windowTitle(), text);
+}
+
+void Frmsysset::showLoadSettings(const LoadSettings &settings)
+{
+    for (const SettingBox &setting : std::as_const(m_settingBoxes))
+        setting.box->setText(settings.text(setting.field));
+    Check2->setChecked(settings.batchWithoutMedia);
+}
+
+Result<LoadSettings> Frmsysset::loadSettingsFromBoxes()
+{
+    LoadSettings settings;
+    for (const SettingBox &setting : std::as_const(m_settingBoxes)) {
+        if (Status taken = settings.setText(setting.field, setting.box->text()); !taken) {
+            setting.box->setFocus();
+            setting.box->selectAll();
+            return Error{taken.error()};
+        }
+    }
+    settings.batchWithoutMedia = Check2->isChecked();
+    return settings;
 }
 
 } // namespace pagrion

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QWidget>
 
+#include "store/loadsettings.h"
+
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -10,8 +14,9 @@ class QPushButton;
 namespace pagrion {
 
 // "系统设置": where the results are stored, emptying and exporting them,
-// opening the result database, and the program's two settings (the head
-// length of field lists and the engine pages are loaded with).
+// opening the result database, and the program's settings: the head length
+// of field lists, the engine pages are loaded with, and how pages are loaded
+// (requests at once, pause, retries, limits, the full browser in batches).
 class Frmsysset final : public QWidget
 {
     Q_OBJECT
@@ -38,12 +43,38 @@ public:
     QPushButton *command3;
     QPushButton *command4;
     QLabel *Label5;
+    QGroupBox *Frame1; // how pages are loaded
+    QLabel *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14;
+    QLineEdit *Text2; // requests at once to one site
+    QLineEdit *Text3; // seconds between two requests to one site
+    QLineEdit *Text4; // retries
+    QLineEdit *Text5; // time limit, seconds
+    QLineEdit *Text6; // page size limit, MB
+    QLineEdit *Text7; // element list text limit, MB
+    QLineEdit *Text8; // pages the full browser loads at once in a batch
+    QCheckBox *Check2; // checked: batches load no images, fonts or media
+
+Q_SIGNALS:
+    // "保存参数" stored these load settings.
+    void loadSettingsSaved(const LoadSettings &settings);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void information(const QString &text);
+    void showLoadSettings(const LoadSettings &settings);
+    // The settings in the boxes, or the message about the first box whose
+    // value its setting does not take (that box gets the focus).
+    Result<LoadSettings> loadSettingsFromBoxes();
+
+    struct SettingBox
+    {
+        LoadSettings::Field field;
+        QLabel *label;
+        QLineEdit *box;
+    };
+    QList<SettingBox> m_settingBoxes;
 
     bool m_exporting = false;
 };

@@ -23,22 +23,24 @@ Result<std::optional<QString>> readNamedSetting(const QString &name)
     return std::optional<QString>(value.isNull() ? QString() : value.toString());
 }
 
+Status writePubLenfiled(Database &db, const QString &value)
+{
+    if (auto deleted = db.run(u"delete from VarTable"_s); !deleted)
+        return Error{deleted.error()};
+    // An empty box is stored as an empty value, not as null.
+    const QString stored = value.isNull() ? u""_s : value;
+    auto inserted = db.run(u"insert into VarTable (varname,varvalue) values(?,?)"_s, {headLengthSetting(), stored});
+    if (!inserted)
+        return Error{inserted.error()};
+    return success();
+}
+
 Status savePubLenfiled(const QString &value)
 {
     Database db;
     if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
         return opened;
-    return db.inTransaction([&]() -> Status {
-        if (auto deleted = db.run(u"delete from VarTable"_s); !deleted)
-            return Error{deleted.error()};
-        // An empty box is stored as an empty value, not as null.
-        const QString stored = value.isNull() ? u""_s : value;
-        auto inserted = db.run(u"insert into VarTable (varname,varvalue) values(?,?)"_s,
-                               {headLengthSetting(), stored});
-        if (!inserted)
-            return Error{inserted.error()};
-        return success();
-    });
+    return db.inTransaction([&] { return writePubLenfiled(db, value); });
 }
 
 Result<int> headLengthFrom(const QString &settingValue)

@@ -8,6 +8,8 @@
 
 namespace pagrion {
 
+class Database;
+
 // The one named setting: the head length the field list uses.
 inline QString headLengthSetting()
 {
@@ -26,5 +28,7 @@ Result<int> headLengthFrom(const QString &settingValue);
 // Makes PubLenfiled the only VarTable row, holding value. Runs as one
 // transaction, so a failure leaves VarTable as it was and never empty.
 Status savePubLenfiled(const QString &value);
+// The same within the transaction the caller holds on db.
+Status writePubLenfiled(Database &db, const QString &value);
 
 } // namespace pagrion

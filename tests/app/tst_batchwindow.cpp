@@ -5,7 +5,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTest>
+#include <QToolBar>
 #include <QTimer>
 
 #include "app/frmmain.h"
@@ -13,6 +15,7 @@
 #include "engine/staticbrowser.h"
 #include "store/database.h"
 #include "store/frmresults.h"
+#include "store/frmsysset.h"
 #include "support/fakeplatform.h"
 #include "support/resultcheck.h"
 #include "support/testhttpserver.h"
@@ -75,6 +78,12 @@ private Q_SLOTS:
     {
         bool stopShownDuringRun = false;
         QTimer::singleShot(0, window, [&] { stopShownDuringRun = window->command7->isVisible(); });
+        // Halfway through, the bar tells the page of all, the rate and the time left.
+        QString barHalfway;
+        connect(server, &TestHttpServer::requestReceived, window, [&](const QString &target) {
+            if (target == u"/p50.html")
+                barHalfway = window->ProgressBar2->text();
+        });
         window->show();
         platform->dialogs.questionAnswers = {true};
         window->command6_Click();
@@ -82,7 +91,9 @@ private Q_SLOTS:
         QVERIFY(stopShownDuringRun);
         QCOMPARE(storedCount(), 100);
         QCOMPARE(window->List1.size(), 100);
-        QCOMPARE(window->Label4->text(), u"采集完成"_s);
+        QCOMPARE(window->Label4->text(), u"采集完成：共 100 页，100 条记录，跳过 0 页，失败 0 页"_s);
+        QVERIFY2(QRegularExpression(u"^\\d+/100  \\d+\\.\\d+ 页/秒  剩余 \\d+:\\d\\d$"_s).match(barHalfway).hasMatch(),
+                 qPrintable(barHalfway));
         QVERIFY(!window->command7->isVisible());
         QVERIFY(!window->ProgressBar2->isVisible());
         QVERIFY(window->command1->isEnabled());
@@ -104,7 +115,7 @@ private Q_SLOTS:
         });
         window->command6_Click(); // Cancel: nothing opened
         QCOMPARE(storedCount(), 2);
-        QCOMPARE(window->Label4->text(), u"中断采集"_s);
+        QVERIFY2(window->Label4->text().startsWith(u"中断采集：共 "_s), qPrintable(window->Label4->text()));
         QVERIFY(!window->findChild<FrmResults *>());
         QVERIFY(window->command6->isEnabled());
     }
@@ -117,7 +128,32 @@ private Q_SLOTS:
         window->Check2->setChecked(true);
         window->command6_Click();
         QCOMPARE(storedCount(), 2);
-        QCOMPARE(window->Label4->text(), u"搜索完成"_s);
+        QCOMPARE(window->Label4->text(), u"搜索完成：共 2 页，2 条记录，跳过 0 页，失败 0 页"_s);
+    }
+
+    // What 保存参数 stores reaches the browser for the next page opened and
+    // every batch run's settings.
+    void savedLoadSettingsReachBrowserAndRuns()
+    {
+        window->ActiveBar21->actions().at(1)->trigger();
+        auto *settings = window->findChild<Frmsysset *>();
+        QVERIFY(settings);
+        settings->Text2->setText(u"2"_s);
+        settings->Text3->setText(u"0.5"_s);
+        settings->Text4->setText(u"4"_s);
+        settings->Text5->setText(u"12"_s);
+        settings->Text6->setText(u"16"_s);
+        settings->command4_Click();
+        QCOMPARE(platform->dialogs.informationTexts(), QStringList{u"保存成功！"_s});
+        QCOMPARE(browser->timeLimitMs(), 12'000);
+        QCOMPARE(browser->limits().maxBodyBytes, qint64(16) << 20);
+
+        const BatchSettings run = window->batchSettings(BatchSettings::Mode::Parameter);
+        QCOMPARE(run.policy.concurrency, 2);
+        QCOMPARE(run.policy.delayMs, 500);
+        QCOMPARE(run.policy.retries, 4);
+        QCOMPARE(run.limits.timeLimitMs, 12'000);
+        QCOMPARE(run.limits.maxTextBytes, qint64(256) << 20);
     }
 
     void emptyBatchAddressDoesNothing()

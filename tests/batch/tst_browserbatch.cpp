@@ -119,7 +119,7 @@ private Q_SLOTS:
         QVERIFY(host->messages.isEmpty());
         QCOMPARE(storedPairs(*folder), expectedPairs(1, 6));
         const int atOnce = TestHttpServer::mostAtOnce(pageRequests());
-        QVERIFY2(atOnce > 1 && atOnce <= BatchSettings::DefaultBrowserPages, qPrintable(QString::number(atOnce)));
+        QVERIFY2(atOnce > 1 && atOnce <= LoadSettings::DefaultBrowserPages, qPrintable(QString::number(atOnce)));
         // The window's own browser fetches media again after the run.
         QVERIFY(browser->loadsMedia());
     }

@@ -8,6 +8,8 @@
 
 #include "cli/clirun.h"
 #include "store/database.h"
+#include "store/loadsettings.h"
+#include "support/resultcheck.h"
 #include "support/tempprogramfolder.h"
 #include "support/testhttpserver.h"
 
@@ -206,6 +208,38 @@ private Q_SLOTS:
         QCOMPARE(run.out, (u"您成功输出,文件："_s + out.filePath(u"r.xlsx"_s) + u'\n').toUtf8());
         QVERIFY(QFile::exists(out.filePath(u"r.xlsx"_s)));
         QVERIFY(!QFile::exists(out.filePath(u"r.xls"_s)));
+    }
+
+    // The limits saved in the settings window hold for every command;
+    // --timeout overrides the stored time limit for one run.
+    void storedLoadSettingsLimitPages()
+    {
+        TempProgramFolder folder;
+        QVERIFY2(folder.isValid(), qPrintable(folder.error()));
+        {
+            pagrion::LoadSettings settings;
+            PAGRION_VERIFY_OK(settings.setText(pagrion::LoadSettings::Field::TimeLimit, u"0.3"_s));
+            PAGRION_VERIFY_OK(settings.setText(pagrion::LoadSettings::Field::MaxBody, u"1"_s));
+            pagrion::Database db;
+            PAGRION_VERIFY_OK(db.open(folder.folder().configDatabasePath()));
+            PAGRION_VERIFY_OK(db.inTransaction([&] { return pagrion::writeLoadSettings(db, settings); }));
+        }
+        m_server.setPage(u"/late"_s, Page, "text/html; charset=utf-8", 1500);
+        m_server.setPage(u"/big"_s, QByteArray(2 << 20, 'x'));
+        const QStringList data{u"--data"_s, folder.folder().root(), u"--tables"_s, u"TableName0"_s};
+
+        CliRun run = runCli(QStringList{u"extract"_s, m_server.url(u"/late"_s)} + data);
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains("超时"), run.err.constData());
+        run = runCli(QStringList{u"extract"_s, m_server.url(u"/late"_s), u"--timeout"_s, u"20"_s} + data);
+        QCOMPARE(run.exitCode, 0);
+        run = runCli(QStringList{u"extract"_s, m_server.url(u"/big"_s)} + data);
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains("1 MB"), run.err.constData());
+
+        run = runCli(QStringList{u"extract"_s, m_server.url(u"/late"_s), u"--timeout"_s, u"0"_s} + data);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains("“网页超时”"), run.err.constData());
     }
 
     void helpGoesToStandardOutput()

@@ -2,6 +2,7 @@
 #include <memory>
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include <QSqlRecord>
@@ -127,6 +128,22 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 5);
         QCOMPARE(run.out, QByteArray("pages 3, skipped 0, failed 3, records 0\n"));
         QCOMPARE(run.err.count(u"连接被拒绝"_s.toUtf8()), 3);
+    }
+
+    // Standard error going to a file is a log: every page's line starts with
+    // the date and time.
+    void logLinesCarryTheTime()
+    {
+        const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 2)));
+        QCOMPARE(run.exitCode, 0);
+        const QString err = QString::fromUtf8(run.err);
+        for (int i = 1; i <= 2; ++i) {
+            const QString url = QRegularExpression::escape(m_server.url(u"/item%1.html"_s.arg(i)));
+            const QRegularExpression line(u"^pagrion-cli: \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "_s
+                                              + u"第 %1/2 页存入 1 条记录：%2$"_s.arg(i).arg(url),
+                                          QRegularExpression::MultilineOption);
+            QVERIFY2(line.match(err).hasMatch(), qPrintable(err));
+        }
     }
 
     void overwriteEmptiesEarlierRecordsOnce()

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QSqlRecord>
 #include <QTest>
 
@@ -14,6 +15,8 @@
 #include "store/export.h"
 #include "store/frmresults.h"
 #include "store/frmsysset.h"
+#include "store/loadsettings.h"
+#include "store/systemsettings.h"
 #include "support/fakes.h"
 #include "support/resultcheck.h"
 #include "support/tempprogramfolder.h"
@@ -67,7 +70,10 @@ private Q_SLOTS:
         QVERIFY2(folder.emplace().isValid(), qPrintable(folder->error()));
         dialogs = std::make_unique<FakeDialogs>();
         shell = std::make_unique<FakeShell>();
-        PAGRION_VERIFY_OK(saveEngineSetting(EngineKind::Static));
+        LoadSettings load;
+        load.concurrency = 2;
+        load.delayMs = 1500;
+        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Static, load));
         QVERIFY(exec(programFolder().resultDatabasePath(), u"insert into datalist (c1) values ('甲'), ('乙')"_s));
         window = std::make_unique<Frmsysset>();
     }
@@ -85,6 +91,16 @@ private Q_SLOTS:
         QCOMPARE(window->Label2->text(), QDir::toNativeSeparators(folder->folder().resultDatabasePath()));
         QCOMPARE(window->Text1->text(), u"10"_s);
         QVERIFY(window->Check1->isChecked());
+        const QList<QLineEdit *> boxes{window->Text2, window->Text3, window->Text4, window->Text5,
+                                       window->Text6, window->Text7, window->Text8};
+        QStringList shown;
+        for (const QLineEdit *box : boxes)
+            shown << box->text();
+        QCOMPARE(shown, (QStringList{u"2"_s, u"1.5"_s, u"3"_s, u"30"_s, u"64"_s, u"256"_s, u"3"_s}));
+        QVERIFY(window->Check2->isChecked());
+        QCOMPARE(window->Label11->text(), u"网页超时（秒）"_s);
+        for (const QLineEdit *box : boxes)
+            QVERIFY2(!box->toolTip().isEmpty(), qPrintable(box->objectName()));
         QVERIFY(dialogs->calls.isEmpty());
 
         // 查看文件 shows the records in the program's own window.
@@ -107,6 +123,45 @@ private Q_SLOTS:
         QCOMPARE(column(config(), u"select varname || '=' || ifnull(varvalue, '<null>') from VarTable"_s),
                  QStringList{u"PubLenfiled="_s});
         QCOMPARE(readEngineSetting().value(), EngineKind::Browser);
+    }
+
+    void saveStoresTheLoadSettings()
+    {
+        QSignalSpy saved(window.get(), &Frmsysset::loadSettingsSaved);
+        window->Text2->setText(u" 1 "_s);
+        window->Text3->setText(u"2"_s);
+        window->Text5->setText(u"12.5"_s);
+        window->Check2->setChecked(false);
+        window->command4_Click();
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"保存成功！"_s});
+        QCOMPARE(window->Text2->text(), u"1"_s); // shown as stored
+        const auto stored = readLoadSettings();
+        PAGRION_VERIFY_OK(stored);
+        QCOMPARE(stored.value().concurrency, 1);
+        QCOMPARE(stored.value().delayMs, 2000);
+        QCOMPARE(stored.value().timeLimitMs, 12'500);
+        QVERIFY(!stored.value().batchWithoutMedia);
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(saved.at(0).at(0).value<LoadSettings>() == stored.value());
+    }
+
+    // A value its setting does not take is named, gets the focus, and
+    // nothing at all is saved: not the head length, not the engine.
+    void badValueSavesNothing()
+    {
+        window->show();
+        window->Text1->setText(u"20"_s);
+        window->Check1->setChecked(false);
+        window->Text2->setText(u"4"_s);
+        window->Text4->setText(u"很多"_s);
+        window->command4_Click();
+        QCOMPARE(dialogs->calls.size(), 1);
+        QCOMPARE(dialogs->calls.at(0).title, u"系统设置"_s);
+        QVERIFY2(dialogs->calls.at(0).text.contains(u"“失败重试次数”"_s), qPrintable(dialogs->calls.at(0).text));
+        QTRY_VERIFY(window->Text4->hasFocus());
+        QCOMPARE(column(config(), u"select varvalue from VarTable"_s), QStringList{u"10"_s});
+        QCOMPARE(readEngineSetting().value(), EngineKind::Static);
+        QCOMPARE(readLoadSettings().value().concurrency, 2);
     }
 
     void clearAsksFirst()

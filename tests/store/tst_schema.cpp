@@ -58,6 +58,7 @@ private Q_SLOTS:
         QTest::newRow("SearchFlag") << true << u"SearchFlag"_s << QStringList{u"classtext"_s, u"calssvalue"_s};
         QTest::newRow("WebErr") << true << u"WebErr"_s << QStringList{u"WebErr"_s};
         QTest::newRow("VarTable") << true << u"VarTable"_s << QStringList{u"varname"_s, u"varvalue"_s};
+        QTest::newRow("LoadSetting") << true << u"LoadSetting"_s << QStringList{u"name"_s, u"value"_s};
     }
 
     void tablesLiveInTheirDatabase()

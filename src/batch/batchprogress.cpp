@@ -1,0 +1,59 @@
+#include "batch/batchprogress.h"
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace pagrion {
+
+namespace {
+
+QString rateText(const Pace &pace)
+{
+    if (pace.pagesPerSecond <= 0)
+        return u"-- 页/秒"_s;
+    // A slow, polite run still shows a rate that is not 0.0.
+    const int decimals = pace.pagesPerSecond < 1 ? 2 : 1;
+    return u"%1 页/秒"_s.arg(pace.pagesPerSecond, 0, 'f', decimals);
+}
+
+QString remainingText(const Pace &pace)
+{
+    return u"剩余 "_s + (pace.remainingMs ? durationText(*pace.remainingMs) : u"--"_s);
+}
+
+} // namespace
+
+QString durationText(qint64 ms)
+{
+    const qint64 seconds = std::llround(double(std::max<qint64>(ms, 0)) / 1000.0);
+    const qint64 hours = seconds / 3600;
+    const qint64 minutes = seconds / 60 % 60;
+    if (hours > 0)
+        return u"%1:%2:%3"_s.arg(hours).arg(minutes, 2, 10, QChar(u'0')).arg(seconds % 60, 2, 10, QChar(u'0'));
+    return u"%1:%2"_s.arg(minutes).arg(seconds % 60, 2, 10, QChar(u'0'));
+}
+
+QString progressBarText(int position, int total, int failed, const Pace &pace)
+{
+    const QString failures = failed > 0 ? u"失败 %1  "_s.arg(failed) : QString();
+    return u"%1/%2  "_s.arg(position).arg(total) + failures + rateText(pace) + u"  "_s + remainingText(pace);
+}
+
+QString progressFigures(int done, int total, const BatchStats &stats, const Pace &pace, const QString &separator)
+{
+    return QStringList{u"%1/%2 页"_s.arg(done).arg(total), u"记录 %1"_s.arg(stats.records),
+                       u"跳过 %1"_s.arg(stats.skipped), u"失败 %1"_s.arg(stats.failed), rateText(pace),
+                       u"已用 "_s + durationText(pace.elapsedMs), remainingText(pace)}
+        .join(separator);
+}
+
+QString runTotals(const BatchStats &stats)
+{
+    return u"共 %1 页，%2 条记录，跳过 %3 页，失败 %4 页"_s.arg(stats.pages)
+        .arg(stats.records)
+        .arg(stats.skipped)
+        .arg(stats.failed);
+}
+
+} // namespace pagrion

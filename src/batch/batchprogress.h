@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include "batch/batchrun.h"
+#include "core/pace.h"
+
+// How far a batch run is, in the words both front ends show: the window in
+// its progress bar and status line, the command line in its progress line.
+namespace pagrion {
+
+// "0:09", "12:34", "1:02:03"
+QString durationText(qint64 ms);
+
+// The progress bar's text while page position of total is handled, with
+// the pages failed so far when there are any:
+// "37/200  失败 1  4.2 页/秒  剩余 0:39".
+QString progressBarText(int position, int total, int failed, const Pace &pace);
+
+// Every figure of the run on one line, done pages of total, the figures
+// apart by separator (two spaces here):
+// "37/200 页  记录 1850  跳过 2  失败 1  4.2 页/秒  已用 0:09  剩余 0:39".
+QString progressFigures(int done, int total, const BatchStats &stats, const Pace &pace,
+                        const QString &separator = QStringLiteral("  "));
+
+// The totals the status line adds to the end status:
+// "共 200 页，9950 条记录，跳过 3 页，失败 1 页".
+QString runTotals(const BatchStats &stats);
+
+} // namespace pagrion

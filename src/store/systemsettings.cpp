@@ -1,0 +1,24 @@
+#include "store/systemsettings.h"
+
+#include "store/database.h"
+#include "store/enginesetting.h"
+#include "store/namedsetting.h"
+#include "store/programfolder.h"
+
+namespace pagrion {
+
+Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load)
+{
+    Database db;
+    if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
+        return opened;
+    return db.inTransaction([&]() -> Status {
+        if (Status written = writePubLenfiled(db, headLength); !written)
+            return written;
+        if (Status written = writeEngineSetting(db, engine); !written)
+            return written;
+        return writeLoadSettings(db, load);
+    });
+}
+
+} // namespace pagrion
