@@ -89,7 +89,7 @@ private:
     {
         QProgressBar *bar = m_window.ProgressBar2;
         const int pagesLeft = bar->maximum() - m_position + (m_inPage ? 1 : 0);
-        bar->setFormat(progressBarText(m_position, bar->maximum(), m_stats.failed, m_pace.pace(pagesLeft)));
+        bar->setFormat(progressBarText(m_position, bar->maximum(), m_pace.pace(pagesLeft)));
     }
 
     FrmMain &m_window;
@@ -135,7 +135,7 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
     if (const std::optional<UnfinishedRun> unfinished = unfinishedRun(settings)) {
         settings.resume = Current<Dialogs>::get().question(
             windowTitle(), u"上次用相同设置进行的批量采集没有完成（已完成 %1/%2 页）。\n"
-                           u"是否从中断处继续采集？已存入记录的网页不再打开，结果表也不清空。\n"
+                           u"是否从中断处继续采集？已处理过的网页不再打开，结果表也不清空。\n"
                            u"选“取消”将从头开始采集。"_s.arg(unfinished->done).arg(unfinished->pages));
     }
     WindowBatchHost host(*this);

@@ -34,10 +34,9 @@ QString durationText(qint64 ms)
     return u"%1:%2"_s.arg(minutes).arg(seconds % 60, 2, 10, QChar(u'0'));
 }
 
-QString progressBarText(int position, int total, int failed, const Pace &pace)
+QString progressBarText(int position, int total, const Pace &pace)
 {
-    const QString failures = failed > 0 ? u"失败 %1  "_s.arg(failed) : QString();
-    return u"%1/%2  "_s.arg(position).arg(total) + failures + rateText(pace) + u"  "_s + remainingText(pace);
+    return u"%1/%2  "_s.arg(position).arg(total) + rateText(pace) + u"  "_s + remainingText(pace);
 }
 
 QString progressFigures(int done, int total, const BatchStats &stats, const Pace &pace, const QString &separator)

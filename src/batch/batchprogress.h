@@ -12,10 +12,9 @@ namespace pagrion {
 // "0:09", "12:34", "1:02:03"
 QString durationText(qint64 ms);
 
-// The progress bar's text while page position of total is handled, with
-// the pages failed so far when there are any:
-// "37/200  失败 1  4.2 页/秒  剩余 0:39".
-QString progressBarText(int position, int total, int failed, const Pace &pace);
+// The progress bar's text while page position of total is handled:
+// "37/200  4.2 页/秒  剩余 0:39".
+QString progressBarText(int position, int total, const Pace &pace);
 
 // Every figure of the run on one line, done pages of total, the figures
 // apart by separator (two spaces here):
