@@ -240,7 +240,11 @@ bool BatchRun::buildLinkPages(const QStringList &links, const QUrl &startPage)
 std::optional<QList<int>> BatchRun::resumeRun(const BatchSettings &settings)
 {
     const auto found = m_results->findUnfinishedRun(recordedSettings(settings));
-    if (!found || !found.value()) {
+    if (!found) {
+        m_host.message(found.error());
+        return std::nullopt;
+    }
+    if (!found.value()) {
         m_host.message(u"没有找到用相同设置进行、尚未完成的批量采集，从头开始采集。"_s);
         return std::nullopt;
     }

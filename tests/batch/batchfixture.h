@@ -64,6 +64,20 @@ private:
     NoProgress m_progress;
 };
 
+// A parameter run over address's "(*)" from..to, taking the first table of
+// each page, with retries that back off briefly.
+inline BatchSettings tableRun(const QString &address, int from, int to)
+{
+    BatchSettings settings;
+    settings.address = address;
+    settings.from = QString::number(from);
+    settings.to = QString::number(to);
+    settings.tableNames = QStringLiteral("TableName0");
+    settings.classValue = QStringLiteral("table");
+    settings.policy.firstBackoffMs = 20;
+    return settings;
+}
+
 // A page whose table's second row is one record: a name and a price.
 inline QByteArray tablePage(const QString &name, const QString &price)
 {

@@ -52,14 +52,8 @@ private:
 
     BatchSettings settings(int from, int to, int concurrency)
     {
-        BatchSettings settings;
-        settings.address = server->url(u"/p(*).html"_s);
-        settings.from = QString::number(from);
-        settings.to = QString::number(to);
-        settings.tableNames = u"TableName0"_s;
-        settings.classValue = u"table"_s;
+        BatchSettings settings = tableRun(server->url(u"/p(*).html"_s), from, to);
         settings.policy.concurrency = concurrency;
-        settings.policy.firstBackoffMs = 20;
         return settings;
     }
 

@@ -26,14 +26,7 @@ private:
 
     BatchSettings parameterSettings(int from, int to)
     {
-        BatchSettings settings;
-        settings.address = server->url(u"/item(*).html"_s);
-        settings.from = QString::number(from);
-        settings.to = QString::number(to);
-        settings.tableNames = u"TableName0"_s;
-        settings.classValue = u"table"_s;
-        settings.policy.firstBackoffMs = 20;
-        return settings;
+        return tableRun(server->url(u"/item(*).html"_s), from, to);
     }
 
     BatchRun::Outcome run(const BatchSettings &settings)

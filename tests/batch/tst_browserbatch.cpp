@@ -59,14 +59,8 @@ private:
 
     BatchSettings settings(int from, int to)
     {
-        BatchSettings settings;
-        settings.address = server->url(u"/item(*).html"_s);
-        settings.from = QString::number(from);
-        settings.to = QString::number(to);
-        settings.tableNames = u"TableName0"_s;
-        settings.classValue = u"table"_s;
+        BatchSettings settings = tableRun(server->url(u"/item(*).html"_s), from, to);
         settings.limits.timeLimitMs = 10'000;
-        settings.policy.firstBackoffMs = 20;
         return settings;
     }
 
