@@ -134,6 +134,15 @@ Status BatchJournal::mark(qint64 run, int index, PageState state, const QString 
                                        run, index});
 }
 
+Status BatchJournal::forgetRuns()
+{
+    if (Status prepared = prepare(); !prepared)
+        return prepared;
+    if (Status dropped = ran(m_db.run(u"delete from batchpage"_s)); !dropped)
+        return dropped;
+    return ran(m_db.run(u"delete from batchrun"_s));
+}
+
 Status BatchJournal::finish(qint64 run)
 {
     return ran(m_db.run(u"update batchrun set state = ? where id = ?"_s, {Finished, run}));

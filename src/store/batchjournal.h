@@ -60,6 +60,9 @@ public:
 
     Status finish(qint64 run);
 
+    // Forgets every run, finished or not (the tables stay).
+    Status forgetRuns();
+
 private:
     Database &m_db;
     std::optional<QSqlQuery> m_mark; // compiled at the first mark

@@ -3,6 +3,7 @@
 #include "batch/batchfixture.h"
 #include "engine/staticbrowser.h"
 #include "layout/layouts.h"
+#include "store/resultstore.h"
 #include "support/resultcheck.h"
 #include "support/testhttpserver.h"
 
@@ -158,6 +159,22 @@ private Q_SLOTS:
         QCOMPARE(run(again).stats.pages, 6);
         QCOMPARE(host->messages.size(), 1);
         QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 6));
+    }
+
+    void emptiedResultsAreNotContinued()
+    {
+        servePages(4);
+        server->setPage(u"/p3.html"_s, tablePage(u"物品3"_s, u"30"_s), "text/html; charset=utf-8", 1000);
+        host->stopAtPage = 2;
+        QCOMPARE(run(settings(1, 4, 2)).end, BatchRun::End::Stopped);
+        PAGRION_VERIFY_OK(clearRecords());
+
+        host->stopAtPage = -1;
+        host->stopped = false;
+        auto again = settings(1, 4, 2);
+        again.resume = true;
+        QCOMPARE(run(again).stats.pages, 4); // every page again: the first two are gone
+        QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 4));
     }
 
     void failedPagesStoreNothingAndKeepTheirReasons()
