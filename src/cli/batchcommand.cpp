@@ -48,7 +48,7 @@ struct BatchOptions
         u"一个网页最多读取的兆字节数，超过即算打开失败（默认按系统设置，未设置时 %1）。"_s.arg(PageLimits::DefaultMaxBodyBytes >> 20),
         u"兆字节"_s};
     QCommandLineOption resume{u"resume"_s,
-                              u"继续上次用相同设置进行、没有完成的批量采集：已存入记录的网页不再打开，"
+                              u"继续上次用相同设置进行、没有完成的批量采集：已处理过的网页（已存入、跳过或失败）不再打开，"
                               u"其余网页照常采集（不清空结果数据库）。没有这样的采集时从头开始。"_s};
 };
 
