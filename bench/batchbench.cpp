@@ -12,7 +12,9 @@
 #include "bench/nginxserver.h"
 #include "bench/pageserver.h"
 #include "layout/layouts.h"
+#include "store/database.h"
 #include "store/databasesetup.h"
+#include "store/loadsettings.h"
 #include "store/sitesettings.h"
 
 using namespace Qt::StringLiterals;
@@ -26,6 +28,9 @@ constexpr int DistantPages = 200;
 constexpr int DistantDelayMs = 100;
 constexpr int MemoryPages = 10'000;
 constexpr int MemoryFirstSample = 1000;
+// The full browser's rate at the distant server before it loaded pages ahead.
+constexpr double BrowserBeforeLookAhead = 5.9;
+constexpr int BrowserPagesTried[] = {2, 4}; // beside the default
 
 const QString Site = u"http://bench.test/list"_s;
 const QString PagePath = u"/page/(*).html"_s;
@@ -74,6 +79,23 @@ Layout rowLayout()
         layout << cells;
     }
     return layout;
+}
+
+// Stores the number of pages the full browser loads at once in the
+// folder's settings; 0 keeps the default.
+bool setBrowserPages(int pages)
+{
+    if (pages == 0)
+        return true;
+    Database db;
+    LoadSettings settings;
+    settings.browserPages = pages;
+    const Status written = db.open(programFolder().configDatabasePath()) ? db.inTransaction([&] {
+        return writeLoadSettings(db, settings);
+    }) : Status(Error{u"cannot open system.dll"_s});
+    if (!written)
+        std::fprintf(stderr, "bench: cannot store the browser pages: %s\n", qPrintable(written.error()));
+    return written.ok();
 }
 
 bool prepareProgramFolder(const QString &root)
@@ -147,30 +169,42 @@ void printHeading()
                 "CPU ms/page", "peak MB");
 }
 
-// One row of the table; false when the program ran and failed.
-bool runRow(const char *server, Program program, const QString &pattern, int pages)
+// One row of the table: the pages per second, 0 for a program skipped, or
+// nullopt when the program ran and failed. browserPages other than 0 sets
+// the full browser's pages at once.
+std::optional<double> runRow(const char *server, Program program, const QString &pattern, int pages,
+                             int browserPages = 0)
 {
-    std::printf("%-18s %-22s ", server, programName(program));
+    const QString name = browserPages ? u"%1, %2 pages"_s.arg(QString::fromLatin1(programName(program))).arg(browserPages)
+                                      : QString::fromLatin1(programName(program));
+    std::printf("%-18s %-22s ", server, qPrintable(name));
     std::fflush(stdout);
     if (program == Program::Sequential || program == Program::Scrapy) {
         if (const auto missing = missingPeer(program)) {
             std::printf("skipped: %s\n", qPrintable(*missing));
             std::fflush(stdout);
-            return true;
+            return 0.0;
         }
     }
     QTemporaryDir folder;
-    if (!folder.isValid() || !prepareProgramFolder(folder.path()))
-        return false;
+    if (!folder.isValid() || !prepareProgramFolder(folder.path()) || !setBrowserPages(browserPages))
+        return std::nullopt;
     const ChildRun run = runProgram(program, pattern, pages, folder.path());
     if (!runOk(run, pages, programName(program))) {
         std::printf("failed\n");
-        return false;
+        return std::nullopt;
     }
     std::printf("%6d %8.1f %10.0f %12.2f %8.1f\n", pages, pages / run.seconds, pages * RowsPerTable / run.seconds,
                 run.cpuSeconds * 1000.0 / pages, run.peakMegabytes);
     std::fflush(stdout);
-    return true;
+    return pages / run.seconds;
+}
+
+void printRatio(const char *what, double rate, double against, double target)
+{
+    if (rate <= 0 || against <= 0)
+        return;
+    std::printf("%s: %.2fx (target %.1fx or more)\n", what, rate / against, target);
 }
 
 } // namespace
@@ -181,6 +215,13 @@ bool runBatchTable()
                 double(page(1).size()) / 1000.0, RowsPerTable);
     printHeading();
     bool ok = true;
+    const auto run = [&ok](const char *server, Program program, const QString &pattern, int pages,
+                           int browserPages = 0) {
+        const std::optional<double> rate = runRow(server, program, pattern, pages, browserPages);
+        ok = rate && ok;
+        return rate.value_or(0);
+    };
+    double rates[std::size(Programs)] = {};
     {
         const NginxServer nginx(&page, LocalPages);
         const char *server = "nginx, loopback";
@@ -188,12 +229,22 @@ bool runBatchTable()
             std::printf("%-18s skipped: %s\n", server, qPrintable(nginx.problem()));
         } else {
             for (const Program program : Programs)
-                ok = runRow(server, program, nginx.url(PagePath), LocalPages) && ok;
+                rates[int(program)] = run(server, program, nginx.url(PagePath), LocalPages);
         }
     }
+    printRatio("loopback, static against requests+lxml+sqlite", rates[int(Program::PagrionStatic)],
+               rates[int(Program::Sequential)], 2.0);
+
     const PageServer distant(servedPages(DistantPages), DistantDelayMs);
+    const char *server = "100 ms per answer";
     for (const Program program : Programs)
-        ok = runRow("100 ms per answer", program, distant.url(PagePath), DistantPages) && ok;
+        rates[int(program)] = run(server, program, distant.url(PagePath), DistantPages);
+    for (const int pages : BrowserPagesTried)
+        run(server, Program::PagrionBrowser, distant.url(PagePath), DistantPages, pages);
+    printRatio("100 ms, static against Scrapy 16 at once", rates[int(Program::PagrionStatic)],
+               rates[int(Program::Scrapy)], 1.0);
+    printRatio("100 ms, browser against 5.9 pages/s before look-ahead", rates[int(Program::PagrionBrowser)],
+               BrowserBeforeLookAhead, 4.0);
     return ok;
 }
 

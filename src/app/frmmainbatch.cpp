@@ -12,6 +12,7 @@
 
 #include "engine/pageloader.h"
 #include "batch/batchprogress.h"
+#include "batch/batchresume.h"
 #include "batch/batchrun.h"
 #include "core/pace.h"
 #include "platform/current.h"
@@ -71,6 +72,10 @@ public:
         showPace();
     }
     void pageExtracted(const QString &rowText) override { m_window.Text2->setText(rowText); }
+    void pageFailed(int, const QString &address, const QString &reason) override
+    {
+        m_window.Label4->setText(u"打开失败（%1）：%2"_s.arg(reason, address));
+    }
     void pageFinished(const BatchStats &stats) override
     {
         m_stats = stats;
@@ -116,8 +121,7 @@ BatchSettings FrmMain::batchSettings(BatchSettings::Mode mode) const
     // database when it reads the layout from it.
     const Result<LoadSettings> stored = readLoadSettings();
     const LoadSettings load = stored ? stored.value() : LoadSettings();
-    settings.limits = load.pageLimits();
-    settings.policy = load.loadPolicy();
+    settings.useLoadSettings(load);
     return settings;
 }
 
@@ -125,9 +129,18 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
 {
     SaveSearch();
     IsStopped = false;
+    BatchSettings settings = batchSettings(mode);
+    // A run with these settings that was stopped or broken off may go on
+    // where it was; Cancel starts it afresh.
+    if (const std::optional<UnfinishedRun> unfinished = unfinishedRun(settings)) {
+        settings.resume = Current<Dialogs>::get().question(
+            windowTitle(), u"上次用相同设置进行的批量采集没有完成（已完成 %1/%2 页）。\n"
+                           u"是否从中断处继续采集？已处理过的网页不再打开，结果表也不清空。\n"
+                           u"选“取消”将从头开始采集。"_s.arg(unfinished->done).arg(unfinished->pages));
+    }
     WindowBatchHost host(*this);
     BatchRun run(*m_loader, host, MSFlexGrid1, MSFlexGrid2, List1);
-    const BatchRun::Outcome outcome = run.run(batchSettings(mode));
+    const BatchRun::Outcome outcome = run.run(settings);
     // The run's last status is its end status ("采集完成", "中断采集" or
     // "搜索完成"); the totals follow it once a page was opened.
     if (outcome.end != BatchRun::End::Refused && outcome.stats.pages > 0)

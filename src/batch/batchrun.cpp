@@ -1,16 +1,18 @@
 #include "batch/batchrun.h"
 
-#include "engine/pageloader.h"
+#include <numeric>
+
+#include "batch/batchresume.h"
 #include "batch/errorpage.h"
 #include "batch/linkfilter.h"
 #include "batch/pagelist.h"
 #include "core/progress.h"
 #include "core/textrules.h"
-#include "extract/extraction.h"
-#include "extract/writers.h"
 #include "engine/browser.h"
 #include "engine/pageaddress.h"
-#include "store/resultstore.h"
+#include "engine/pageloader.h"
+#include "extract/extraction.h"
+#include "extract/writers.h"
 
 using namespace Qt::StringLiterals;
 
@@ -26,7 +28,65 @@ const QString OpeningPages = u"正在准备打开网页... ..."_s;
 // without paying for an event round per address.
 constexpr int EventsEvery = 256;
 
+// How many pages load at once. A static page costs little until it is
+// handled, so the engine keeps its requests per host in flight with as many
+// pages again finished and waiting their turn; the full browser holds a
+// whole page with its scripts for each. One request at a time loads one
+// page at a time.
+int pagesAtOnce(const BatchSettings &settings, EngineKind engine)
+{
+    const int concurrency = std::max(settings.policy.concurrency, 1);
+    if (engine == EngineKind::Static)
+        return 2 * concurrency - 1;
+    return std::min(concurrency, std::max(settings.browserPages, 1));
+}
+
+// The run's limits, policy and media on the loader's browser while the run
+// lasts; its own again afterwards.
+class RunBrowserSettings final
+{
+public:
+    RunBrowserSettings(Browser &browser, const BatchSettings &settings)
+        : m_browser(browser)
+        , m_limits(browser.limits())
+        , m_policy(browser.loadPolicy())
+        , m_loadsMedia(browser.loadsMedia())
+    {
+        m_browser.setLimits(settings.limits);
+        m_browser.setLoadPolicy(settings.policy);
+        m_browser.setLoadsMedia(settings.loadMedia);
+    }
+    ~RunBrowserSettings()
+    {
+        m_browser.setLimits(m_limits);
+        m_browser.setLoadPolicy(m_policy);
+        m_browser.setLoadsMedia(m_loadsMedia);
+    }
+    Q_DISABLE_COPY_MOVE(RunBrowserSettings)
+
+private:
+    Browser &m_browser;
+    PageLimits m_limits;
+    LoadPolicy m_policy;
+    bool m_loadsMedia;
+};
+
+QList<int> allPages(qsizetype count)
+{
+    QList<int> pages(count);
+    std::iota(pages.begin(), pages.end(), 0);
+    return pages;
+}
+
 } // namespace
+
+void BatchSettings::useLoadSettings(const LoadSettings &load)
+{
+    limits = load.pageLimits();
+    policy = load.loadPolicy();
+    browserPages = load.browserPages;
+    loadMedia = !load.batchWithoutMedia;
+}
 
 bool BatchHost::continueAfterStoreFailure()
 {
@@ -34,6 +94,7 @@ bool BatchHost::continueAfterStoreFailure()
 }
 void BatchHost::pageStarted(int, const QString &) {}
 void BatchHost::pageExtracted(const QString &) {}
+void BatchHost::pageFailed(int, const QString &, const QString &) {}
 void BatchHost::pageFinished(const BatchStats &) {}
 
 BatchRun::BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &recordGrid, QStringList &pageList)
@@ -50,6 +111,7 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
     m_stats = {};
     m_results.emplace();
     m_definitions.emplace();
+    const RunBrowserSettings browserSettings(m_loader.browser(), settings);
     const Outcome outcome = settings.mode == BatchSettings::Mode::Parameter ? runParameter(settings)
                                                                             : runLinks(settings);
     m_definitions.reset();
@@ -80,15 +142,19 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
     }
 
     m_host.runActive(true);
-    Progress &progress = m_host.progress();
-    progress.start(range.range.to - range.range.from + 2);
-    m_host.status(BuildingList);
-    m_pageList = parameterPages(settings.address, range.range);
-    progress.setValue(int(m_pageList.size()));
-    m_host.processEvents();
-    progress.finish();
+    std::optional<QList<int>> wanted = settings.resume ? resumeRun(settings) : std::nullopt;
+    if (!wanted) {
+        Progress &progress = m_host.progress();
+        progress.start(range.range.to - range.range.from + 2);
+        m_host.status(BuildingList);
+        m_pageList = parameterPages(settings.address, range.range);
+        progress.setValue(int(m_pageList.size()));
+        m_host.processEvents();
+        progress.finish();
+        wanted = beginRun(settings);
+    }
 
-    const End end = clearResultsIfAsked(settings) ? visitPages(settings) : End::StoreFailed;
+    const End end = wanted ? visitPages(settings, *wanted) : End::StoreFailed;
     m_host.status(end == End::Finished ? u"采集完成"_s : u"中断采集"_s);
     m_host.progress().finish();
     m_host.runActive(false);
@@ -111,6 +177,10 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
     };
 
     m_host.runActive(true);
+    if (settings.resume) {
+        if (const std::optional<QList<int>> wanted = resumeRun(settings))
+            return endRun(visitPages(settings, *wanted));
+    }
     m_loader.navigate(settings.address);
     m_host.setBusy(true);
     m_loader.waitUntilLoaded();
@@ -133,11 +203,12 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
     if (!buildLinkPages(links, QUrl::fromUserInput(settings.address)))
         return endRun(End::Refused);
 
-    if (!clearResultsIfAsked(settings))
+    const std::optional<QList<int>> wanted = beginRun(settings);
+    if (!wanted)
         return endRun(End::StoreFailed);
     if (m_pageList.isEmpty())
         return endRun(End::Finished);
-    return endRun(visitPages(settings));
+    return endRun(visitPages(settings, *wanted));
 }
 
 bool BatchRun::buildLinkPages(const QStringList &links, const QUrl &startPage)
@@ -166,57 +237,107 @@ bool BatchRun::buildLinkPages(const QStringList &links, const QUrl &startPage)
     return true;
 }
 
-bool BatchRun::clearResultsIfAsked(const BatchSettings &settings)
+std::optional<QList<int>> BatchRun::resumeRun(const BatchSettings &settings)
 {
-    if (!settings.overwrite)
-        return true;
-    if (const Status cleared = m_results->clearRecords(); !cleared) {
-        m_host.message(cleared.error());
-        return m_host.continueAfterStoreFailure();
+    const auto found = m_results->findUnfinishedRun(recordedSettings(settings));
+    if (!found) {
+        m_host.message(found.error());
+        return std::nullopt;
     }
-    return true;
+    if (!found.value()) {
+        m_host.message(u"没有找到用相同设置进行、尚未完成的批量采集，从头开始采集。"_s);
+        return std::nullopt;
+    }
+    const UnfinishedRun &run = *found.value();
+    const auto pages = m_results->continueRun(run.id);
+    if (!pages) {
+        m_host.message(pages.error());
+        return std::nullopt;
+    }
+    m_pageList.clear();
+    QList<int> wanted;
+    for (const RecordedPage &page : pages.value()) {
+        m_pageList << page.address;
+        if (page.state == PageState::Pending)
+            wanted << page.index;
+    }
+    m_host.status(u"继续上次没有完成的采集：已完成 %1/%2 页"_s.arg(run.pages - wanted.size()).arg(run.pages));
+    return wanted;
 }
 
-BatchRun::End BatchRun::visitPages(const BatchSettings &settings)
+std::optional<QList<int>> BatchRun::beginRun(const BatchSettings &settings)
+{
+    if (settings.overwrite && !stored(m_results->clearRecords()))
+        return std::nullopt;
+    if (!stored(m_results->beginRun(recordedSettings(settings), m_pageList)))
+        return std::nullopt;
+    return allPages(m_pageList.size());
+}
+
+bool BatchRun::stored(const Status &status)
+{
+    if (status)
+        return true;
+    m_host.message(status.error());
+    return m_host.continueAfterStoreFailure();
+}
+
+BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<int> &wanted)
 {
     m_host.processEvents();
     m_host.status(OpeningPages);
     Progress &progress = m_host.progress();
     progress.start(int(m_pageList.size()));
-    const int count = int(m_pageList.size());
-    for (int k = 0; k < count; ++k) {
-        progress.setValue(k + 1);
-        const End end = visitPage(settings, k);
+    QStringList addresses;
+    addresses.reserve(m_pageList.size());
+    for (const QString &entry : std::as_const(m_pageList))
+        addresses << trimSpaces(entry);
+
+    LookAhead ahead(m_loader, pagesAtOnce(settings, m_loader.browser().engine()));
+    ahead.start(addresses, wanted);
+    while (!ahead.atEnd()) {
+        // A stop asked for while the last page was handled spares the next its wait.
+        if (m_host.stopRequested())
+            return End::Stopped;
+        const int index = ahead.nextIndex();
+        const QString &address = addresses.at(index);
+        progress.setValue(index + 1);
+        m_host.pageStarted(index, address);
+        m_host.pageExtracted({});
+        m_host.status(address);
+        m_host.setBusy(true);
+        const LookAhead::Page page = ahead.next();
+        const End end = visitPage(settings, page, address);
         m_host.setBusy(false);
         if (end != End::Finished)
             return end;
+        ahead.done();
         m_host.pageFinished(m_stats);
     }
-    return End::Finished;
+    return stored(m_results->finishRun()) ? End::Finished : End::StoreFailed;
 }
 
-BatchRun::End BatchRun::visitPage(const BatchSettings &settings, int index)
+BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead::Page &page, const QString &address)
 {
-    const QString address = trimSpaces(m_pageList[index]);
-    m_host.pageStarted(index, address);
-    m_host.pageExtracted({});
-    m_loader.navigate(address);
-    m_host.status(address);
-    m_host.setBusy(true);
-    ++m_stats.pages;
-    const PageLoader::WaitEnd loaded = m_loader.waitUntilLoaded();
-    m_loader.waitWhileBusy();
-    if (m_host.stopRequested())
+    if (m_host.stopRequested() || page.end == PageLoader::WaitEnd::Interrupted)
         return End::Stopped;
+    ++m_stats.pages;
 
-    const auto skip = [this] {
+    const Browser &browser = *page.browser;
+    const std::optional<LoadFailure> failure =
+        page.end == PageLoader::WaitEnd::TimedOut ? LoadFailure::timeout() : browser.failure();
+    if (failure) {
+        ++m_stats.failed;
+        m_host.pageFailed(page.index, address, failure->reason);
+        return stored(m_results->markPage(page.index, PageState::Failed, failure->reason)) ? End::Finished
+                                                                                            : End::StoreFailed;
+    }
+    const auto skip = [&] {
         ++m_stats.skipped;
-        return End::Finished;
+        return stored(m_results->markPage(page.index, PageState::Skipped)) ? End::Finished : End::StoreFailed;
     };
-    if (loaded == PageLoader::WaitEnd::TimedOut)
-        return skip();
 
-    const auto document = m_loader.browser().document();
+    const auto document = browser.document();
     QString rowText;
     try {
         if (!document || isErrorPage(*document))
@@ -240,14 +361,10 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, int index)
         m_host.message(applied.error());
         return settingUnreadable ? End::StoreFailed : End::DefinitionFailed;
     }
-    const auto stored = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField});
-    if (!stored) {
-        m_host.message(stored.error());
-        if (!m_host.continueAfterStoreFailure())
-            return End::StoreFailed;
-    } else {
-        m_stats.records += stored.value();
-    }
+    const auto records = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField}, page.index);
+    if (!records)
+        return stored(Error{records.error()}) ? End::Finished : End::StoreFailed;
+    m_stats.records += records.value();
     return End::Finished;
 }
 

@@ -9,9 +9,11 @@
 #include "batch/pagerecords.h"
 #include "core/grid.h"
 #include "core/result.h"
-#include "engine/downloadmanager.h"
+#include "engine/loadpolicy.h"
+#include "engine/lookahead.h"
 #include "engine/pagelimits.h"
 #include "layout/definitionreader.h"
+#include "store/loadsettings.h"
 #include "store/resultsession.h"
 
 namespace pagrion {
@@ -36,16 +38,26 @@ struct BatchSettings
     RecordSource records = RecordSource::Layout;
     bool overwrite = false;         // empty the result table first
     bool skipEmptyFirstField = false;
-    PageLimits limits; // what loading one page may cost
-    LoadPolicy policy; // how the loads share a site: requests at once, pause, retries
+
+    // How the pages load: the load settings' defaults until useLoadSettings.
+    PageLimits limits; // what one page may cost: time, body size
+    LoadPolicy policy = LoadSettings{}.loadPolicy(); // requests at once per host, pause, retries
+    // Pages the full browser loads at once, each a whole page with its
+    // scripts (the static engine keeps its requests per host in flight).
+    int browserPages = LoadSettings::DefaultBrowserPages;
+    bool loadMedia = false; // the full browser fetches images, fonts and media
+    // Go on with the newest unfinished run of these settings, if there is one.
+    bool resume = false;
+
+    void useLoadSettings(const LoadSettings &load);
 };
 
 struct BatchStats
 {
-    int pages = 0;   // pages opened from the page list
-    int skipped = 0; // of those, error pages and pages that did not load
+    int pages = 0;   // pages of the list handled (one a stop cut short is not)
+    int skipped = 0; // of those, pages showing an error text
+    int failed = 0;  // of those, pages that did not load
     int records = 0; // records stored
-    int failed = 0;  // pages that could not be loaded
 };
 
 // What a run tells and asks its surroundings: the window binds these to its
@@ -74,11 +86,17 @@ public:
 
     virtual void pageStarted(int index, const QString &address);
     virtual void pageExtracted(const QString &rowText);
+    // The page did not load, for this reason ("HTTP 404", "超时"); nothing
+    // of it is stored. pageFinished follows.
+    virtual void pageFailed(int index, const QString &address, const QString &reason);
     virtual void pageFinished(const BatchStats &stats);
 };
 
-// One batch run over the browser of a page loader. The grids and the page
-// list are the caller's, so a window can show them.
+// One batch run over the browser of a page loader, which loads the pages
+// ahead of the one being handled (beside it, when its engine can) while
+// every page is still handled in the order of the list. The run is recorded
+// in the result database page by page, so a run broken off can go on. The
+// grids and the page list are the caller's, so a window can show them.
 class BatchRun final
 {
 public:
@@ -104,12 +122,18 @@ private:
     Outcome runParameter(const BatchSettings &settings);
     Outcome runLinks(const BatchSettings &settings);
     bool buildLinkPages(const QStringList &links, const QUrl &startPage);
-    // Visits the page list; Finished, or why the run ended early.
-    End visitPages(const BatchSettings &settings);
-    // Finished for a page done or skipped, otherwise why the run ends.
-    End visitPage(const BatchSettings &settings, int index);
-    // False when the run must end because the results could not be emptied.
-    bool clearResultsIfAsked(const BatchSettings &settings);
+    // Takes up the unfinished run with these settings into the page list;
+    // the pages still to visit, or nullopt when there is no such run.
+    std::optional<QList<int>> resumeRun(const BatchSettings &settings);
+    // Empties the results when asked and records the run; the pages to
+    // visit, or nullopt when the run must end.
+    std::optional<QList<int>> beginRun(const BatchSettings &settings);
+    // Visits the wanted pages of the list; Finished, or why the run ended early.
+    End visitPages(const BatchSettings &settings, const QList<int> &wanted);
+    // Finished for a page done, skipped or failed, otherwise why the run ends.
+    End visitPage(const BatchSettings &settings, const LookAhead::Page &page, const QString &address);
+    // False when the run must end after a store failure.
+    bool stored(const Status &status);
 
     PageLoader &m_loader;
     BatchHost &m_host;

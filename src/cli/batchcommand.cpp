@@ -31,7 +31,44 @@ struct BatchOptions
     QCommandLineOption fields{u"fields"_s, u"用保存的字段生成记录（默认用保存的排版）。"_s};
     QCommandLineOption overwrite{u"overwrite"_s, u"采集第一个网页之前清空结果数据库中已有的记录。"_s};
     QCommandLineOption skipEmptyFirst{u"skip-empty-first"_s, u"不存第一个字段为空的记录。"_s};
+    QCommandLineOption concurrency{
+        u"concurrency"_s,
+        u"同一网站最多同时打开的网页数（默认按系统设置，未设置时 %1）；1 为一页接一页地打开。"_s.arg(
+            LoadSettings::DefaultConcurrency),
+        u"个数"_s};
+    QCommandLineOption retries{
+        u"retries"_s,
+        u"网页因超时、连接中断或 HTTP 429、500、502、503、504 打开失败时再试的次数（默认按系统设置，未设置时 %1），"
+        u"每次先等 1、2、4……秒（最多 60 秒），服务器要求更久时按服务器的。"_s.arg(LoadSettings::DefaultRetries),
+        u"次数"_s};
+    QCommandLineOption delay{u"delay"_s, u"向同一网站发出两次请求之间至少间隔的秒数，可以带小数（默认按系统设置，未设置时 0）。"_s,
+                             u"秒数"_s};
+    QCommandLineOption maxBodyMb{
+        u"max-body-mb"_s,
+        u"一个网页最多读取的兆字节数，超过即算打开失败（默认按系统设置，未设置时 %1）。"_s.arg(PageLimits::DefaultMaxBodyBytes >> 20),
+        u"兆字节"_s};
+    QCommandLineOption resume{u"resume"_s,
+                              u"继续上次用相同设置进行、没有完成的批量采集：已处理过的网页（已存入、跳过或失败）不再打开，"
+                              u"其余网页照常采集（不清空结果数据库）。没有这样的采集时从头开始。"_s};
 };
+
+// The options that set a load setting for this run only, checked as the
+// settings window checks them.
+void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &options, LoadSettings &load)
+{
+    const std::pair<const QCommandLineOption &, LoadSettings::Field> fields[]{
+        {options.concurrency, LoadSettings::Field::Concurrency},
+        {options.retries, LoadSettings::Field::Retries},
+        {options.delay, LoadSettings::Field::Delay},
+        {options.maxBodyMb, LoadSettings::Field::MaxBody},
+    };
+    for (const auto &[option, field] : fields) {
+        if (!parser.isSet(option))
+            continue;
+        if (const Status taken = load.setText(field, parser.value(option)); !taken)
+            fail(ExitCode::Usage, u"--"_s + option.names().constFirst() + u"："_s + taken.error());
+    }
+}
 
 // The run's settings as the window holds them after the user picked the
 // site's address: its saved lists, swap flag and class.
@@ -73,13 +110,15 @@ int runBatch(const QStringList &arguments)
     CommandLine commandLine(
         u"pagrion-cli batch --site 网址 (--pattern 地址模式 --from 起始值 --to 结束值 | --links 起始网页) [选项]"_s,
         u"批量采集：按网址保存的采集设置提取每个网页，用保存的排版或字段生成记录，追加到结果数据库 data/data.mdb。"
-        u"按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留。\n"
-        u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，130 被 Ctrl+C 停止，"
-        u"143 被 SIGTERM 停止。"_s);
+        u"打开失败的网页（HTTP 错误、超时、连接被拒绝等）不存任何记录，在标准错误中列出网页和原因。"
+        u"按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留，用 --resume 可以接着采集。\n"
+        u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，"
+        u"5 采集完成但有网页打开失败，130 被 Ctrl+C 停止，143 被 SIGTERM 停止。"_s);
     QCommandLineParser &parser = commandLine.parser();
     const BatchOptions options;
     parser.addOptions({options.site, options.pattern, options.from, options.to, options.links, options.fields,
-                       options.overwrite, options.skipEmptyFirst});
+                       options.overwrite, options.skipEmptyFirst, options.concurrency, options.retries, options.delay,
+                       options.maxBodyMb, options.resume});
 
     commandLine.parse(arguments);
     if (commandLine.helpRequested()) {
@@ -105,8 +144,9 @@ int runBatch(const QStringList &arguments)
     settings.records = parser.isSet(options.fields) ? RecordSource::Fields : RecordSource::Layout;
     settings.overwrite = parser.isSet(options.overwrite);
     settings.skipEmptyFirstField = parser.isSet(options.skipEmptyFirst);
-    settings.limits = commandLine.loadSettings().pageLimits();
-    settings.policy = commandLine.loadSettings().loadPolicy();
+    settings.resume = parser.isSet(options.resume);
+    applyLoadOptions(parser, options, commandLine.loadSettings());
+    settings.useLoadSettings(commandLine.loadSettings());
     requireResultDatabase();
 
     const std::unique_ptr<Browser> browser = commandLine.browser();
@@ -121,11 +161,12 @@ int runBatch(const QStringList &arguments)
     BatchRun run(loader, host, mainGrid, recordGrid, pageList);
     const BatchRun::Outcome outcome = run.run(settings);
     if (outcome.end != BatchRun::End::Refused) {
-        writeOutput(u"pages %1, skipped %2, records %3\n"_s.arg(outcome.stats.pages)
+        writeOutput(u"pages %1, skipped %2, failed %3, records %4\n"_s.arg(outcome.stats.pages)
                         .arg(outcome.stats.skipped)
+                        .arg(outcome.stats.failed)
                         .arg(outcome.stats.records));
     }
-    return int(host.exitCode(outcome.end));
+    return int(host.exitCode(outcome));
 }
 
 } // namespace pagrion::cli

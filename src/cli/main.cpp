@@ -43,7 +43,7 @@ QString generalHelp()
         text += u"  "_s + command.name.leftJustified(10) + command.summary + u'\n';
     text += u"\n用 pagrion-cli 命令 --help 查看各命令的选项。\n"_s;
     text += u"退出状态：0 成功，1 批量采集因排版或字段出错而中断，2 命令行有误，3 网页无法打开，"
-            u"4 数据库无法读写，130 批量采集被 Ctrl+C 停止，143 批量采集被 SIGTERM 停止。\n"_s;
+            u"4 数据库无法读写，5 批量采集有网页打开失败，130 批量采集被 Ctrl+C 停止，143 批量采集被 SIGTERM 停止。\n"_s;
     return text;
 }
 

@@ -52,13 +52,13 @@ void TerminalBatchHost::stop(int signalNumber)
     m_loader.interrupt();
 }
 
-ExitCode TerminalBatchHost::exitCode(BatchRun::End end) const
+ExitCode TerminalBatchHost::exitCode(const BatchRun::Outcome &outcome) const
 {
-    switch (end) {
+    switch (outcome.end) {
     case BatchRun::End::Refused:
         return ExitCode::Usage;
     case BatchRun::End::Finished:
-        return ExitCode::Success;
+        return outcome.stats.failed > 0 ? ExitCode::PagesFailed : ExitCode::Success;
     case BatchRun::End::Stopped:
         return m_stopSignal == SIGTERM ? ExitCode::Terminated : ExitCode::Stopped;
     case BatchRun::End::DefinitionFailed:
@@ -128,6 +128,11 @@ void TerminalBatchHost::pageStarted(int index, const QString &address)
     drawLine(false);
 }
 
+void TerminalBatchHost::pageFailed(int index, const QString &address, const QString &reason)
+{
+    writeLine(u"第 %1/%2 页打开失败（%3）：%4"_s.arg(index + 1).arg(m_progress.maximum).arg(reason, address));
+}
+
 void TerminalBatchHost::pageFinished(const BatchStats &stats)
 {
     const bool skipped = stats.skipped > m_stats.skipped;
@@ -141,11 +146,10 @@ void TerminalBatchHost::pageFinished(const BatchStats &stats)
         return;
     }
     const QString page = u"%1 第 %2/%3 页"_s.arg(timestamp()).arg(m_pagesDone).arg(m_progress.maximum);
-    if (failed)
-        writeMessage(u"%1失败：%2"_s.arg(page, m_pageAddress));
-    else if (skipped)
+    // A failed page was told by its own line, with the reason.
+    if (skipped)
         writeMessage(u"%1跳过：%2"_s.arg(page, m_pageAddress));
-    else
+    else if (!failed)
         writeMessage(u"%1存入 %2 条记录：%3"_s.arg(page).arg(added).arg(m_pageAddress));
     tick();
 }

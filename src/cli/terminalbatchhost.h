@@ -32,7 +32,7 @@ public:
     void stop(int signalNumber);
 
     // The exit status for a run that ended so.
-    ExitCode exitCode(BatchRun::End end) const;
+    ExitCode exitCode(const BatchRun::Outcome &outcome) const;
 
     void message(const QString &text) override;
     bool continueAfterStoreFailure() override { return false; }
@@ -44,6 +44,7 @@ public:
     void processEvents() override;
     Result<int> headLength() override;
     void pageStarted(int index, const QString &address) override;
+    void pageFailed(int index, const QString &address, const QString &reason) override;
     void pageFinished(const BatchStats &stats) override;
 
 private:

@@ -2,6 +2,17 @@
 
 namespace pagrion {
 
+std::unique_ptr<Browser> Browser::sibling() const
+{
+    std::unique_ptr<Browser> browser = makeSibling();
+    if (browser) {
+        browser->setLimits(m_limits);
+        browser->setLoadPolicy(m_policy);
+        browser->setLoadsMedia(m_loadsMedia);
+    }
+    return browser;
+}
+
 void Browser::loadStarted()
 {
     if (m_busy)

@@ -7,6 +7,8 @@
 #include <QString>
 
 #include "engine/document.h"
+#include "engine/enginekind.h"
+#include "engine/loadpolicy.h"
 #include "engine/loadresult.h"
 #include "engine/pagelimits.h"
 
@@ -31,6 +33,7 @@ public:
     using QObject::QObject;
     ~Browser() override = default;
 
+    virtual EngineKind engine() const = 0;
     virtual void Navigate(const QString &address) = 0;
     virtual bool Busy() const { return m_busy; }
     // The document last loaded; an empty document before the first load.
@@ -48,6 +51,21 @@ public:
     int timeLimitMs() const { return m_limits.timeLimitMs; }
     void setTimeLimitMs(int limit) { m_limits.timeLimitMs = limit; }
 
+    // How loads share the sites they visit: requests at once per host, the
+    // pause between them, second tries. A single page keeps the default.
+    const LoadPolicy &loadPolicy() const { return m_policy; }
+    virtual void setLoadPolicy(const LoadPolicy &policy) { m_policy = policy; }
+    // Whether pages fetch their images, fonts and media. A table's text
+    // needs none of them, and a page waits for those it cannot reach.
+    bool loadsMedia() const { return m_loadsMedia; }
+    virtual void setLoadsMedia(bool loads) { m_loadsMedia = loads; }
+
+    // A browser of the same engine with this one's settings, for loading
+    // pages beside it: it shares the network state (cookies, connections,
+    // the per-host queues that hold the policy). It must go before this
+    // browser does. Null when the engine cannot load pages side by side.
+    std::unique_ptr<Browser> sibling() const;
+
 Q_SIGNALS:
     void DownloadComplete();
     // A page asks for a new window; a receiver sets *cancel to true to refuse it.
@@ -56,6 +74,9 @@ Q_SIGNALS:
     void BusyChanged(bool busy);
 
 protected:
+    // For engines: a new browser for sibling(), which then gives it this
+    // one's settings; null by default.
+    virtual std::unique_ptr<Browser> makeSibling() const { return nullptr; }
     // For engines: a load has begun. Busy() is true at once; BusyChanged(true)
     // follows from the event loop, so nothing is emitted inside Navigate.
     void loadStarted();
@@ -67,6 +88,8 @@ private:
     void reportBusy();
 
     PageLimits m_limits;
+    LoadPolicy m_policy;
+    bool m_loadsMedia = true;
     std::optional<LoadFailure> m_failure;
     bool m_busy = false;
     bool m_reportedBusy = false;

@@ -14,16 +14,6 @@ namespace pagrion {
 
 namespace {
 
-// Requests to one scheme, host and port share a queue; local files and
-// addresses that are refused at once wait for nobody.
-QString hostKeyOf(const QUrl &url)
-{
-    if (!isWebAddress(url))
-        return {};
-    return url.scheme().toLower() + u"://"_s + url.host().toLower() + u':'
-        + QString::number(url.port(url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0 ? 443 : 80));
-}
-
 // Retry-After gives seconds or an HTTP date; nullopt when it gives neither.
 std::optional<qint64> retryAfterMs(const QByteArray &value)
 {
@@ -46,6 +36,7 @@ PageDownload::PageDownload(DownloadManager &manager, PageRequest request, QStrin
     : m_manager(&manager), m_request(std::move(request)), m_hostKey(std::move(hostKey))
 {
     m_backoff.setSingleShot(true);
+    m_created.start();
 }
 
 PageDownload::~PageDownload()
@@ -77,7 +68,7 @@ void DownloadManager::setPolicy(const LoadPolicy &policy)
 
 std::unique_ptr<PageDownload> DownloadManager::download(const PageRequest &request)
 {
-    std::unique_ptr<PageDownload> download(new PageDownload(*this, request, hostKeyOf(request.url)));
+    std::unique_ptr<PageDownload> download(new PageDownload(*this, request, hostKey(request.url)));
     PageDownload *raw = download.get();
     m_downloads.insert(raw);
     connect(&raw->m_backoff, &QTimer::timeout, this, [this, raw] { enqueue(raw, true); });
@@ -88,13 +79,13 @@ std::unique_ptr<PageDownload> DownloadManager::download(const PageRequest &reque
 qint64 DownloadManager::longestLoadMs(const PageLimits &limits) const
 {
     const qint64 attempts = qint64(std::max(m_policy.retries, 0)) + 1;
-    const qint64 longestWait = std::max({m_policy.maxBackoffMs, m_policy.maxRetryAfterMs, 0});
     return attempts * (std::max(limits.timeLimitMs, 0) + std::max(m_policy.delayMs, 0))
-        + (attempts - 1) * longestWait;
+        + (attempts - 1) * m_policy.longestWaitMs();
 }
 
 void DownloadManager::enqueue(PageDownload *download, bool atFront)
 {
+    // Local files and addresses that are refused at once wait for nobody.
     if (download->m_hostKey.isEmpty()) {
         startAttempt(download);
         return;
@@ -146,7 +137,8 @@ void DownloadManager::pump(const QString &hostKey)
 
 void DownloadManager::startAttempt(PageDownload *download)
 {
-    ++download->m_attempts;
+    if (++download->m_attempts == 1)
+        download->m_queuedMs = download->m_created.elapsed();
     download->m_fetch = std::make_unique<PageFetch>(*m_connections, *m_cookies, download->m_request);
     connect(download->m_fetch.get(), &PageFetch::finished, download, [this, download] { onAttemptFinished(download); });
     download->m_fetch->start();
@@ -161,7 +153,7 @@ void DownloadManager::onAttemptFinished(PageDownload *download)
     release(download->m_hostKey);
 
     if (result.failure && download->m_attempts <= m_policy.retries && !download->m_hostKey.isEmpty()
-        && result.failure->retryable(result.status)) {
+        && result.failure->retryable()) {
         const qint64 wait = retryWaitMs(*download, result);
         if (wait >= 0) {
             download->m_backoff.start(int(wait));
@@ -200,9 +192,7 @@ void DownloadManager::forget(PageDownload *download)
 // -1 when the server asks for a longer wait than a run puts up with.
 qint64 DownloadManager::retryWaitMs(const PageDownload &download, const LoadResult &result) const
 {
-    const int shift = std::min(download.m_attempts - 1, 30);
-    const qint64 backoff = std::min<qint64>(qint64(std::max(m_policy.firstBackoffMs, 0)) << shift,
-                                            std::max(m_policy.maxBackoffMs, 0));
+    const qint64 backoff = m_policy.backoffMs(download.m_attempts);
     const std::optional<qint64> asked = retryAfterMs(result.header("Retry-After"));
     if (asked && *asked > m_policy.maxRetryAfterMs)
         return -1;

@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include "engine/loadpolicy.h"
 #include "engine/loadresult.h"
 #include "engine/pagefetch.h"
 
@@ -19,27 +20,6 @@ namespace pagrion {
 
 class ConnectionPool;
 class DownloadManager;
-
-// How the loads of one run share the sites they visit. Each is a setting
-// with the default below: one request at a time, no pause, no second try.
-struct LoadPolicy
-{
-    static constexpr int DefaultFirstBackoffMs = 1'000;
-    static constexpr int DefaultMaxBackoffMs = 60'000;
-    static constexpr int DefaultMaxRetryAfterMs = 120'000;
-
-    int concurrency = 1; // requests in flight per host
-    int delayMs = 0;     // least time between the starts of two requests to one host
-    // Further attempts after a failure that often passes by itself: HTTP 429,
-    // 500, 502, 503, 504, a timeout, a broken connection.
-    int retries = 0;
-    // The wait before retry n is firstBackoffMs * 2^(n-1), at most maxBackoffMs,
-    // or the server's Retry-After when that is longer.
-    int firstBackoffMs = DefaultFirstBackoffMs;
-    int maxBackoffMs = DefaultMaxBackoffMs;
-    // A server that asks for a longer wait than this is not tried again.
-    int maxRetryAfterMs = DefaultMaxRetryAfterMs;
-};
 
 // One load handed to the manager. It ends once with finished(), from the
 // event loop; destroying it drops the load, queued or under way. One that
@@ -57,6 +37,9 @@ public:
     const LoadResult &result() const { return m_result; }
     // The same, handed over without copying the body.
     LoadResult takeResult() { return std::move(m_result); }
+    // How long it waited in its host's queue before its first attempt
+    // started (so far, while it still waits).
+    qint64 queuedMs() const { return m_queuedMs >= 0 ? m_queuedMs : m_created.elapsed(); }
 
 Q_SIGNALS:
     void finished();
@@ -70,6 +53,8 @@ private:
     QString m_hostKey;
     std::unique_ptr<PageFetch> m_fetch;
     QTimer m_backoff;
+    QElapsedTimer m_created;
+    qint64 m_queuedMs = -1;
     int m_attempts = 0;
     bool m_finished = false;
     LoadResult m_result;

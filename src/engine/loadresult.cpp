@@ -4,11 +4,11 @@ using namespace Qt::StringLiterals;
 
 namespace pagrion {
 
-bool LoadFailure::retryable(int httpStatus) const
+bool LoadFailure::retryable() const
 {
     switch (kind) {
     case Kind::HttpStatus:
-        return httpStatus == 429 || httpStatus == 500 || httpStatus == 502 || httpStatus == 503 || httpStatus == 504;
+        return status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
     case Kind::Timeout:
     case Kind::ConnectionReset:
     case Kind::BodyCutShort:
@@ -20,7 +20,7 @@ bool LoadFailure::retryable(int httpStatus) const
 
 LoadFailure LoadFailure::httpStatus(int status)
 {
-    return {Kind::HttpStatus, u"HTTP %1"_s.arg(status)};
+    return {Kind::HttpStatus, u"HTTP %1"_s.arg(status), status};
 }
 
 LoadFailure LoadFailure::timeout()

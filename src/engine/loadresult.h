@@ -31,9 +31,10 @@ struct LoadFailure
 
     Kind kind = Kind::Network;
     QString reason;
+    int status = 0; // the HTTP status, for Kind::HttpStatus
 
     // Failures that often pass by themselves, so a load is worth trying again.
-    bool retryable(int httpStatus) const;
+    bool retryable() const;
 
     static LoadFailure httpStatus(int status);
     static LoadFailure timeout();

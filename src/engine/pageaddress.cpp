@@ -10,6 +10,14 @@ bool isWebAddress(const QUrl &url)
     return url.isValid() && (scheme == u"http" || scheme == u"https");
 }
 
+QString hostKey(const QUrl &url)
+{
+    if (!isWebAddress(url))
+        return {};
+    return url.scheme().toLower() + u"://"_s + url.host().toLower() + u':'
+        + QString::number(url.port(url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0 ? 443 : 80));
+}
+
 bool mayFollow(const QUrl &from, const QUrl &to)
 {
     return isWebAddress(to) || (from.isLocalFile() && to.isLocalFile());

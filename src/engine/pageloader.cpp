@@ -51,6 +51,7 @@ void PageLoader::interrupt()
     m_interrupted = true;
     if (m_loop)
         m_loop->quit();
+    Q_EMIT interrupted();
 }
 
 PageLoader::WaitEnd PageLoader::wait(const std::function<bool()> &done)

@@ -51,6 +51,8 @@ Q_SIGNALS:
     void progress();
     // The browser was sent to this address.
     void navigating(const QString &address);
+    // interrupt() was called: loads beside this one end their waits too.
+    void interrupted();
 
 private:
     void onDownloadComplete();

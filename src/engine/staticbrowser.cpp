@@ -17,8 +17,13 @@ constexpr int MaximumRefreshes = 5;
 } // namespace
 
 StaticBrowser::StaticBrowser(QObject *parent)
-    : Browser(parent)
-    , m_downloads(new DownloadManager(this))
+    : StaticBrowser(static_cast<DownloadManager *>(nullptr))
+{
+    setParent(parent);
+}
+
+StaticBrowser::StaticBrowser(DownloadManager *downloads)
+    : m_downloads(downloads ? downloads : new DownloadManager(this))
     , m_builder(new DocumentBuilder(this))
     , m_document(parseHtmlDocument(QString()))
 {
@@ -34,12 +39,24 @@ StaticBrowser::~StaticBrowser()
     abortPending();
 }
 
+std::unique_ptr<Browser> StaticBrowser::makeSibling() const
+{
+    return std::unique_ptr<Browser>(new StaticBrowser(m_downloads));
+}
+
+void StaticBrowser::setLoadPolicy(const LoadPolicy &policy)
+{
+    Browser::setLoadPolicy(policy);
+    m_downloads->setPolicy(policy);
+}
+
 void StaticBrowser::Navigate(const QString &address)
 {
     abortPending();
     ++m_generation;
     loadStarted();
     m_clock.start();
+    m_queuedMs = 0;
     m_refreshes = 0;
     const QUrl url = QUrl::fromUserInput(address);
     if (url.isValid() && url.scheme().compare(u"about"_s, Qt::CaseInsensitive) == 0 && url.path() == u"blank") {
@@ -68,7 +85,7 @@ void StaticBrowser::load(const QUrl &url)
     PageRequest request{url, limits()};
     // Refreshes spend what is left of the navigation's time.
     if (request.limits.timeLimitMs > 0)
-        request.limits.timeLimitMs = int(std::max<qint64>(1, request.limits.timeLimitMs - m_clock.elapsed()));
+        request.limits.timeLimitMs = int(std::max<qint64>(1, request.limits.timeLimitMs - spentMs()));
     m_download = m_downloads->download(request);
     connect(m_download.get(), &PageDownload::finished, this, &StaticBrowser::onLoaded);
 }
@@ -79,6 +96,7 @@ void StaticBrowser::onLoaded()
     PageDownload *download = m_download.release();
     download->deleteLater();
     LoadResult result = download->takeResult();
+    m_queuedMs += download->queuedMs();
 
     if (result.failure && result.failure->kind != LoadFailure::Kind::HttpStatus) {
         finish(parseHtmlDocument(unreachablePageHtml(), result.url), result.url, result.failure);
@@ -91,7 +109,7 @@ void StaticBrowser::onLoaded()
     }
 
     if (timeLimitMs() > 0) {
-        const qint64 left = result.attempts > 1 ? timeLimitMs() : timeLimitMs() - m_clock.elapsed();
+        const qint64 left = result.attempts > 1 ? timeLimitMs() : timeLimitMs() - spentMs();
         m_buildLimit.start(int(std::max<qint64>(1, left)));
     }
     m_building = result.url;
@@ -100,6 +118,11 @@ void StaticBrowser::onLoaded()
                          m_buildLimit.stop();
                          onBuilt(std::move(page), url, failure);
                      });
+}
+
+qint64 StaticBrowser::spentMs() const
+{
+    return m_clock.elapsed() - m_queuedMs;
 }
 
 void StaticBrowser::onBuilt(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure)

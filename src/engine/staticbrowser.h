@@ -19,7 +19,9 @@ struct LoadResult;
 // a local file) through a DownloadManager, then decodes and parses it on a
 // worker thread. Redirects and meta refreshes are followed, from the web to
 // web addresses only. The time limit covers the load, the refreshes and the
-// parsing; a run that retries gives the try that succeeded the whole limit.
+// parsing, not the wait in the host's queue; a run that retries gives the
+// try that succeeded the whole limit. Siblings share the download manager,
+// so a run loading pages side by side keeps its policy per host.
 //
 // A page that cannot be fetched at all shows the engine's own error page,
 // whose text contains "无法找到网页"; an HTTP error without content shows one
@@ -35,6 +37,8 @@ public:
     explicit StaticBrowser(QObject *parent = nullptr);
     ~StaticBrowser() override;
 
+    EngineKind engine() const override { return EngineKind::Static; }
+    void setLoadPolicy(const LoadPolicy &policy) override;
     // Starts loading the address as a user would type it ("example.com"
     // means http://example.com/). A load still pending is dropped silently.
     void Navigate(const QString &address) override;
@@ -48,9 +52,17 @@ public:
     // and no second try unless a run sets another policy on it.
     DownloadManager &downloads() const { return *m_downloads; }
 
+protected:
+    std::unique_ptr<Browser> makeSibling() const override;
+
 private:
+    // A browser loading through another's manager.
+    explicit StaticBrowser(DownloadManager *downloads);
+
     void load(const QUrl &url);
     void onLoaded();
+    // The time limit spent since Navigate.
+    qint64 spentMs() const;
     void onBuilt(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure);
     void abortPending();
     void finish(std::shared_ptr<const Document> document, const QUrl &url,
@@ -64,6 +76,7 @@ private:
     // Counts navigations, so that work queued for a dropped load is ignored.
     quint64 m_generation = 0;
     QElapsedTimer m_clock; // since Navigate: refreshes share its time limit
+    qint64 m_queuedMs = 0; // of that time, spent waiting in the host's queue
     int m_refreshes = 0;   // meta refreshes followed since Navigate
     std::shared_ptr<const Document> m_document;
     QUrl m_url;

@@ -1,7 +1,12 @@
 #include "engine/webenginebrowser.h"
 
+#include <atomic>
+#include <limits>
+
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QHash>
 #include <QStringList>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
@@ -10,6 +15,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 #include <QWindow>
 
@@ -144,8 +150,64 @@ bool isLoadableScheme(const QString &scheme)
 
 } // namespace
 
+// Turns away the requests for what a page's text does not need.
+class MediaFilter final : public QWebEngineUrlRequestInterceptor
+{
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+
+    std::atomic<bool> blocks{false};
+
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override
+    {
+        if (!blocks)
+            return;
+        switch (info.resourceType()) {
+        case QWebEngineUrlRequestInfo::ResourceTypeImage:
+        case QWebEngineUrlRequestInfo::ResourceTypeFontResource:
+        case QWebEngineUrlRequestInfo::ResourceTypeMedia:
+        case QWebEngineUrlRequestInfo::ResourceTypeFavicon:
+        case QWebEngineUrlRequestInfo::ResourceTypeObject:
+        case QWebEngineUrlRequestInfo::ResourceTypePluginResource:
+            info.block(true);
+            break;
+        default:
+            break;
+        }
+    }
+};
+
+// Hands out start times per host, each at least the pause after the one before.
+class NavigationPace final
+{
+public:
+    NavigationPace() { m_clock.start(); }
+
+    // How long a load to the host must wait before it starts; the start is
+    // booked, so the next load waits for it too.
+    qint64 book(const QUrl &url, int pauseMs)
+    {
+        const QString host = hostKey(url);
+        if (pauseMs <= 0 || host.isEmpty())
+            return 0;
+        const qint64 now = m_clock.elapsed();
+        const qint64 start = std::max(now, m_next.value(host, now));
+        m_next.insert(host, start + pauseMs);
+        return start - now;
+    }
+
+private:
+    QElapsedTimer m_clock;
+    QHash<QString, qint64> m_next;
+};
+
 WebEngineBrowser::WebEngineBrowser(QObject *parent)
-    : Browser(parent), m_view(new QWebEngineView), m_watchedView(m_view.data()), m_document(parseHtmlDocument(QString()))
+    : Browser(parent)
+    , m_view(new QWebEngineView)
+    , m_watchedView(m_view.data())
+    , m_pace(std::make_shared<NavigationPace>())
+    , m_mediaFilter(new MediaFilter(this))
+    , m_document(parseHtmlDocument(QString()))
 {
     if (windowSystemShowsWindows())
         m_parking = new QWindow;
@@ -156,6 +218,7 @@ WebEngineBrowser::WebEngineBrowser(QObject *parent)
     // detector finds another (GBK, say), as in the static engine; Chromium
     // would otherwise fall back to Latin-1.
     m_page->settings()->setDefaultTextEncoding(u"utf-8"_s);
+    m_page->setUrlRequestInterceptor(m_mediaFilter);
     m_view->setPage(m_page);
     m_view->resize(ViewSize);
     // Shown, but not on screen: a hidden page would have its timers throttled
@@ -182,6 +245,10 @@ WebEngineBrowser::WebEngineBrowser(QObject *parent)
     m_settle.setSingleShot(true);
     connect(&m_settle, &QTimer::timeout, this,
             [this] { finish(parseHtmlDocument(QString(), m_pendingUrl), m_pendingUrl, false); });
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &WebEngineBrowser::startAttempt);
+    m_pause.setSingleShot(true);
+    connect(&m_pause, &QTimer::timeout, this, &WebEngineBrowser::beginAttempt);
 }
 
 WebEngineBrowser::~WebEngineBrowser()
@@ -202,6 +269,30 @@ WebEngineBrowser::~WebEngineBrowser()
 QWebEngineView *WebEngineBrowser::view() const
 {
     return m_view;
+}
+
+std::unique_ptr<Browser> WebEngineBrowser::makeSibling() const
+{
+    auto browser = std::make_unique<WebEngineBrowser>();
+    browser->m_pace = m_pace;
+    return browser;
+}
+
+qint64 WebEngineBrowser::longestLoadMs() const
+{
+    const LoadPolicy &policy = loadPolicy();
+    const qint64 attempts = qint64(std::max(policy.retries, 0)) + 1;
+    // Each browser sharing the pace may have booked the host before this one.
+    const qint64 pause = qint64(std::max(policy.delayMs, 0)) * m_pace.use_count();
+    return attempts * (std::max(timeLimitMs(), 0) + pause)
+        + (attempts - 1) * std::max<qint64>(policy.maxBackoffMs, 0);
+}
+
+void WebEngineBrowser::setLoadsMedia(bool loads)
+{
+    Browser::setLoadsMedia(loads);
+    m_page->settings()->setAttribute(QWebEngineSettings::AutoLoadImages, loads);
+    m_mediaFilter->blocks = !loads;
 }
 
 bool WebEngineBrowser::eventFilter(QObject *watched, QEvent *event)
@@ -228,8 +319,11 @@ void WebEngineBrowser::Navigate(const QString &address)
     ++m_generation;
     m_timeLimit.stop();
     m_settle.stop();
+    m_retry.stop();
+    m_pause.stop();
     m_downloaded = false;
     m_startedMeanwhile = false;
+    m_attempts = 0;
     loadStarted();
     const QUrl url = QUrl::fromUserInput(address);
     m_pendingUrl = url;
@@ -247,11 +341,28 @@ void WebEngineBrowser::Navigate(const QString &address)
         return;
     }
 
+    startAttempt();
+}
+
+void WebEngineBrowser::startAttempt()
+{
+    ++m_attempts;
+    const qint64 wait = m_pace->book(m_pendingUrl, loadPolicy().delayMs);
+    if (wait > 0)
+        m_pause.start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
+    else
+        beginAttempt();
+}
+
+void WebEngineBrowser::beginAttempt()
+{
     m_tracking = true;
     m_awaitingStart = m_pageLoading;
+    m_startedMeanwhile = false;
+    m_downloaded = false;
     if (timeLimitMs() > 0)
         m_timeLimit.start(timeLimitMs());
-    m_page->load(url);
+    m_page->load(m_pendingUrl);
 }
 
 // Chromium reports a load from inside its own work, where a script's answer
@@ -277,6 +388,7 @@ void WebEngineBrowser::beginPageLoad()
     ++m_generation;
     m_startedMeanwhile = false;
     m_downloaded = false;
+    m_attempts = 0;
     loadStarted();
     m_tracking = true;
     m_pendingUrl = m_page->requestedUrl();
@@ -400,6 +512,11 @@ void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QU
     m_timeLimit.stop();
     m_settle.stop();
     m_tracking = false;
+    // The page stays busy through the back-off; what it showed meanwhile is not reported.
+    if (failure && failure->retryable() && m_attempts > 0 && m_attempts <= loadPolicy().retries) {
+        m_retry.start(int(loadPolicy().backoffMs(m_attempts)));
+        return;
+    }
     m_document = std::move(document);
     m_showsPage = showsPage;
     m_url = url;

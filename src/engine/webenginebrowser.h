@@ -18,6 +18,9 @@ class QWindow;
 
 namespace pagrion {
 
+class MediaFilter;
+class NavigationPace;
+
 // The full browser: Chromium, through QtWebEngine. Pages run their scripts
 // and are laid out in a desktop-sized view before they are read, and the
 // document reads the live DOM, so what a script writes into a page is seen.
@@ -29,6 +32,12 @@ namespace pagrion {
 // window is put to NewWindow2; unless a receiver cancels it, the page opens
 // in a window of its own. A page leads its main frame only to web addresses
 // (redirects, refreshes, scripts, links); what Navigate is given still opens.
+//
+// The load policy applies to what Navigate opens: a failure worth another
+// try is tried again after the back-off (the engine does not show the
+// server's Retry-After), and loads to one host, siblings' included, start
+// at least the policy's pause apart. Without media, pages fetch no images,
+// fonts, audio or video.
 class WebEngineBrowser final : public Browser
 {
     Q_OBJECT
@@ -38,6 +47,9 @@ public:
     explicit WebEngineBrowser(QObject *parent = nullptr);
     ~WebEngineBrowser() override;
 
+    EngineKind engine() const override { return EngineKind::Browser; }
+    qint64 longestLoadMs() const override;
+    void setLoadsMedia(bool loads) override;
     // Starts loading the address as a user would type it. A load still
     // pending is replaced.
     void Navigate(const QString &address) override;
@@ -55,8 +67,12 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    std::unique_ptr<Browser> makeSibling() const override;
 
 private:
+    // One try at the address Navigate was given, once the host's pause allows.
+    void startAttempt();
+    void beginAttempt();
     void onLoadStarted();
     void beginPageLoad();
     void onLoadEnded(const QWebEngineLoadingInfo &info);
@@ -82,6 +98,13 @@ private:
     QList<QPointer<QWebEngineView>> m_popups;
     QTimer m_timeLimit;
     QTimer m_settle;
+    QTimer m_retry; // the back-off before another try
+    QTimer m_pause; // the host's pause before a try
+    // When loads to each host may start, shared with the siblings.
+    std::shared_ptr<NavigationPace> m_pace;
+    MediaFilter *m_mediaFilter;
+    // Tries of the load Navigate started; 0 for a load the page began itself.
+    int m_attempts = 0;
     // Counts loads, so that work queued for an earlier one is ignored.
     quint64 m_generation = 0;
     // Waiting for the end of a load: Navigate's, or one the page began itself.

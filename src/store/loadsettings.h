@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "core/result.h"
-#include "engine/downloadmanager.h"
+#include "engine/loadpolicy.h"
 #include "engine/pagelimits.h"
 
 namespace pagrion {

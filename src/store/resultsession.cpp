@@ -19,6 +19,11 @@ Status ResultSession::open()
     // stays: slower, just as safe, so neither outcome is checked.
     for (const QString &pragma : {u"pragma journal_mode = wal"_s, u"pragma synchronous = normal"_s})
         std::ignore = m_db.run(pragma);
+    m_journal.emplace(m_db);
+    if (Status prepared = m_journal->prepare(); !prepared) {
+        m_journal.reset();
+        return prepared;
+    }
     m_appender.emplace(m_db);
     return success();
 }
@@ -30,7 +35,42 @@ Status ResultSession::clearRecords()
     return pagrion::clearRecords(m_db);
 }
 
-Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &options)
+Result<std::optional<UnfinishedRun>> ResultSession::findUnfinishedRun(const QString &settings)
+{
+    if (Status opened = open(); !opened)
+        return Error{opened.error()};
+    return m_journal->findUnfinished(settings);
+}
+
+Status ResultSession::beginRun(const QString &settings, const QStringList &pages)
+{
+    if (Status opened = open(); !opened)
+        return opened;
+    const Result<qint64> run = m_journal->begin(settings, pages);
+    if (!run)
+        return Error{run.error()};
+    m_run = run.value();
+    return success();
+}
+
+Result<QList<RecordedPage>> ResultSession::continueRun(qint64 run)
+{
+    if (Status opened = open(); !opened)
+        return Error{opened.error()};
+    m_run = run;
+    return m_journal->pages(run);
+}
+
+Status ResultSession::finishRun()
+{
+    if (!m_run)
+        return success();
+    if (Status opened = open(); !opened)
+        return opened;
+    return m_journal->finish(*m_run);
+}
+
+Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &options, int index)
 {
     if (Status opened = open(); !opened)
         return Error{opened.error()};
@@ -42,11 +82,22 @@ Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &o
         if (appended.failure)
             return *appended.failure;
         stored = appended.stored;
+        if (m_run && index >= 0)
+            return m_journal->mark(*m_run, index, PageState::Stored, {}, stored);
         return success();
     });
     if (!committed)
         return Error{committed.error()};
     return stored;
+}
+
+Status ResultSession::markPage(int index, PageState state, const QString &reason)
+{
+    if (!m_run)
+        return success();
+    if (Status opened = open(); !opened)
+        return opened;
+    return m_journal->mark(*m_run, index, state, reason);
 }
 
 } // namespace pagrion

@@ -4,6 +4,7 @@
 
 #include "core/grid.h"
 #include "core/result.h"
+#include "store/batchjournal.h"
 #include "store/database.h"
 #include "store/resultstore.h"
 
@@ -14,9 +15,10 @@ namespace pagrion {
 // write-ahead-log mode: a page's commit needs no sync of the disk, and no
 // crash of the program can undo it (a power cut may take back the last
 // pages, whole). A page is one transaction, so the file holds whole pages
-// only; whatever must stand or fall with a page's records goes into
-// storePage's transaction. The window's single-page commands keep their own
-// short connections to the same file.
+// only: its records and the note in the run's journal that it is done stand
+// or fall together, which lets a broken-off run go on without storing a page
+// twice. The window's single-page commands keep their own short connections
+// to the same file.
 class ResultSession final
 {
 public:
@@ -26,10 +28,22 @@ public:
     // delete from datalist.
     Status clearRecords();
 
+    // The newest run with these settings that never finished.
+    Result<std::optional<UnfinishedRun>> findUnfinishedRun(const QString &settings);
+    // Records a new run, whose pages this session then marks.
+    Status beginRun(const QString &settings, const QStringList &pages);
+    // Takes up a recorded run: its pages, with how far each got.
+    Result<QList<RecordedPage>> continueRun(qint64 run);
+    // The run's pages are all done.
+    Status finishRun();
+
     // Appends a page's record rows (as appendRecords does) in one
-    // transaction: every row is stored, or, when one fails, none is.
-    // Returns the number stored.
-    Result<int> storePage(const Grid &records, const AppendOptions &options);
+    // transaction: every row is stored, or, when one fails, none is. The
+    // run's page `index` is marked stored in the same transaction. Returns
+    // the number stored.
+    Result<int> storePage(const Grid &records, const AppendOptions &options, int index = -1);
+    // Marks the run's page skipped or failed.
+    Status markPage(int index, PageState state, const QString &reason = {});
 
 private:
     // Opens the file unless it is open; a failed open is tried again at the
@@ -37,7 +51,10 @@ private:
     Status open();
 
     Database m_db;
-    std::optional<RecordAppender> m_appender; // uses m_db, so declared after it
+    // Both use m_db, so they are declared after it.
+    std::optional<RecordAppender> m_appender;
+    std::optional<BatchJournal> m_journal;
+    std::optional<qint64> m_run; // the run being recorded
 };
 
 } // namespace pagrion

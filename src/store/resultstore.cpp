@@ -3,6 +3,7 @@
 #include <QVariantList>
 
 #include "core/textrules.h"
+#include "store/batchjournal.h"
 #include "store/database.h"
 #include "store/positionaltable.h"
 #include "store/programfolder.h"
@@ -90,8 +91,13 @@ Result<int> appendRecords(const Grid &grid, const AppendOptions &options)
 
 Status clearRecords(Database &db)
 {
-    auto deleted = db.run(u"delete from datalist"_s);
-    return deleted ? success() : Status(Error{deleted.error()});
+    return db.inTransaction([&db]() -> Status {
+        if (auto deleted = db.run(u"delete from datalist"_s); !deleted)
+            return Error{deleted.error()};
+        // A run whose records are gone cannot go on: its pages marked done
+        // would never be loaded again.
+        return BatchJournal(db).forgetRuns();
+    });
 }
 
 Status clearRecords()

@@ -54,7 +54,7 @@ private:
 // than the table widens it first.
 Result<int> appendRecords(const Grid &grid, const AppendOptions &options);
 
-// delete from datalist.
+// delete from datalist, and forgets the batch runs recorded beside it.
 Status clearRecords();
 Status clearRecords(Database &db);
 

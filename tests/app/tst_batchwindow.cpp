@@ -120,6 +120,41 @@ private Q_SLOTS:
         QVERIFY(window->command6->isEnabled());
     }
 
+    // A stopped run is offered to go on where it was: Yes loads only the
+    // pages not yet done and stores each page once, in order.
+    void stoppedRunIsContinuedWhenTheUserAgrees()
+    {
+        window->show();
+        server->setPage(u"/p3.html"_s, "<table><tr><td>第3页</td></tr></table>", "text/html", 1500);
+        const auto stopAtPage3 = connect(server, &TestHttpServer::requestReceived, window, [this](const QString &target) {
+            if (target == u"/p3.html")
+                QTimer::singleShot(20, window, [this] { QTest::mouseClick(window->command7, Qt::LeftButton); });
+        });
+        window->command6_Click();
+        QCOMPARE(storedCount(), 2);
+        disconnect(stopAtPage3);
+        const int firstPageLoads = server->requestCount(u"/p1.html"_s);
+
+        platform->dialogs.calls.clear();
+        platform->dialogs.questionAnswers = {true};
+        window->command6_Click();
+        QVERIFY(platform->dialogs.calls.first().text.contains(u"是否从中断处继续采集"_s));
+        QCOMPARE(storedCount(), 100);
+        Database db;
+        QVERIFY(db.open(platform->folder.folder().resultDatabasePath()));
+        const auto rows = db.selectAll(u"select c1 from datalist order by id"_s);
+        QVERIFY(rows);
+        for (int i = 0; i < 100; ++i)
+            QCOMPARE(rows.value().at(i).value(0).toString(), u"第%1页"_s.arg(i + 1));
+        QCOMPARE(server->requestCount(u"/p1.html"_s), firstPageLoads);
+
+        // A finished run is not offered again: the next starts from the first page.
+        platform->dialogs.calls.clear();
+        window->command6_Click();
+        QCOMPARE(platform->dialogs.calls.size(), 1); // only the end-of-run question
+        QCOMPARE(server->requestCount(u"/p1.html"_s), firstPageLoads + 1);
+    }
+
     void linkRunWithOption5()
     {
         server->setPage(u"/links.html"_s, "<a href='p7.html'>7</a><a href='mailto:x@y.test'>m</a><a href='p9.html'>9</a>");

@@ -1,95 +1,15 @@
-#include <QSqlRecord>
 #include <QTest>
-#include <QTimer>
 
-#include "engine/pageloader.h"
-#include "batch/batchrun.h"
-#include "core/progress.h"
-#include "layout/layouts.h"
+#include "batch/batchfixture.h"
 #include "engine/staticbrowser.h"
-#include "store/database.h"
+#include "layout/layouts.h"
 #include "support/resultcheck.h"
-#include "support/tempprogramfolder.h"
 #include "support/testhttpserver.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;
 using namespace pagrion::test;
 
-namespace {
-
-class NoProgress final : public Progress
-{
-public:
-    void start(int maximum) override { this->maximum = maximum; }
-    void setValue(int value) override { this->value = value; }
-    void finish() override {}
-    int maximum = 0;
-    int value = 0;
-};
-
-// Records what a run tells; stops the run when asked to at a given page.
-class RecordingHost final : public BatchHost
-{
-public:
-    explicit RecordingHost(PageLoader &loader) : m_loader(loader) {}
-
-    void message(const QString &text) override { messages << text; }
-    void status(const QString &text) override { statuses << text; }
-    Progress &progress() override { return m_progress; }
-    void runActive(bool active) override { activity << active; }
-    void setBusy(bool busy) override { this->busy = busy; }
-    bool stopRequested() override { return stopped; }
-    void processEvents() override { QCoreApplication::processEvents(); }
-    Result<int> headLength() override { return head; }
-    void pageStarted(int index, const QString &address) override
-    {
-        started << address;
-        if (index == stopAtPage) {
-            // The user presses stop while this page is still loading.
-            QTimer::singleShot(50, &m_loader, [this] {
-                stopped = true;
-                m_loader.interrupt();
-            });
-        }
-    }
-
-    QStringList messages, statuses, started;
-    QList<bool> activity;
-    bool busy = false;
-    bool stopped = false;
-    int stopAtPage = -1;
-    int head = 10;
-
-private:
-    PageLoader &m_loader;
-    NoProgress m_progress;
-};
-
-QByteArray tablePage(const QString &a, const QString &b)
-{
-    return (u"<html><body><table><tr><td>名称</td><td>价格</td></tr><tr><td>"_s + a + u"</td><td>"_s + b
-            + u"</td></tr></table></body></html>"_s)
-        .toUtf8();
-}
-
-QList<QStringList> storedRecords(const TempProgramFolder &folder, int columns)
-{
-    Database db;
-    if (!db.open(folder.folder().resultDatabasePath()))
-        return {};
-    const auto rows = db.selectAll(u"select * from datalist order by id"_s);
-    QList<QStringList> records;
-    for (const QSqlRecord &row : rows.value()) {
-        QStringList values;
-        for (int c = 1; c <= columns; ++c)
-            values << row.value(c).toString();
-        records << values;
-    }
-    return records;
-}
-
-} // namespace
 
 class TestBatchRun : public QObject
 {
@@ -106,13 +26,7 @@ private:
 
     BatchSettings parameterSettings(int from, int to)
     {
-        BatchSettings settings;
-        settings.address = server->url(u"/item(*).html"_s);
-        settings.from = QString::number(from);
-        settings.to = QString::number(to);
-        settings.tableNames = u"TableName0"_s;
-        settings.classValue = u"table"_s;
-        return settings;
+        return tableRun(server->url(u"/item(*).html"_s), from, to);
     }
 
     BatchRun::Outcome run(const BatchSettings &settings)
@@ -148,10 +62,11 @@ private Q_SLOTS:
     void parameterRunStoresEveryPageAndSkipsErrorPages()
     {
         server->setPage(u"/item2.html"_s, "<html><body><p>对不起，无法找到网页</p><table><tr><td>x</td></tr></table></body></html>");
-        const auto outcome = run(parameterSettings(1, 4)); // 4 is not served: 404 without a body
+        const auto outcome = run(parameterSettings(1, 4)); // 4 is not served: 404, a failed page
         QCOMPARE(outcome.end, BatchRun::End::Finished);
         QCOMPARE(outcome.stats.pages, 4);
-        QCOMPARE(outcome.stats.skipped, 2);
+        QCOMPARE(outcome.stats.skipped, 1);
+        QCOMPARE(outcome.stats.failed, 1);
         QCOMPARE(outcome.stats.records, 2);
         QCOMPARE(storedRecords(*folder, 2),
                  (QList<QStringList>{{u"\r\n物品1"_s, u"10"_s}, {u"\r\n物品3"_s, u"30"_s}}));
@@ -266,9 +181,8 @@ private Q_SLOTS:
         QCOMPARE(pageList, QStringList{server->url(u"/item2.html"_s)});
     }
 
-    void unreachableAndSlowPagesAreSkipped()
+    void unreachableAndSlowPagesFailWithTheirReasons()
     {
-        browser->setTimeLimitMs(500);
         server->setPage(u"/slow.html"_s, tablePage(u"慢"_s, u"0"_s), "text/html; charset=utf-8", 3000);
         server->setPage(u"/start.html"_s, (u"<a href='http://127.0.0.1:1/refused.html'>r</a><a href='slow.html'>s</a>"
                                            "<a href='item2.html'>2</a>"_s)
@@ -276,10 +190,14 @@ private Q_SLOTS:
         BatchSettings settings = parameterSettings(0, 0);
         settings.mode = BatchSettings::Mode::Links;
         settings.address = server->url(u"/start.html"_s);
+        settings.limits.timeLimitMs = 500;
+        settings.policy.retries = 0;
         const auto outcome = run(settings);
         QCOMPARE(outcome.end, BatchRun::End::Finished);
         QCOMPARE(outcome.stats.pages, 3);
-        QCOMPARE(outcome.stats.skipped, 2);
+        QCOMPARE(outcome.stats.skipped, 0);
+        QCOMPARE(outcome.stats.failed, 2);
+        QCOMPARE(host->failures, (QStringList{u"0 连接被拒绝"_s, u"1 超时"_s}));
         QCOMPARE(storedRecords(*folder, 2), (QList<QStringList>{{u"\r\n物品2"_s, u"20"_s}}));
     }
 

@@ -1,14 +1,9 @@
-#include <QSqlRecord>
 #include <QTest>
 
-#include "engine/pageloader.h"
-#include "batch/batchrun.h"
-#include "core/progress.h"
-#include "layout/layouts.h"
+#include "batch/batchfixture.h"
 #include "engine/webenginebrowser.h"
-#include "store/database.h"
+#include "layout/layouts.h"
 #include "support/resultcheck.h"
-#include "support/tempprogramfolder.h"
 #include "support/testhttpserver.h"
 #include "support/webenginetest.h"
 
@@ -18,72 +13,137 @@ using namespace pagrion::test;
 
 namespace {
 
-class QuietHost final : public BatchHost, private Progress
+// A page whose script writes its one table: a name and a price.
+QByteArray scriptedPage(int i, const QString &extra = {})
 {
-public:
-    void message(const QString &text) override { messages << text; }
-    void status(const QString &) override {}
-    Progress &progress() override { return *this; }
-    void runActive(bool) override {}
-    void setBusy(bool) override {}
-    bool stopRequested() override { return false; }
-    void processEvents() override {}
-    Result<int> headLength() override { return 10; }
-    QStringList messages;
+    return (u"<html><body>"_s + extra
+            + u"<script>document.write('<table><tr><td>物品%1</td><td>%2</td></tr></table>')</script></body></html>"_s
+                  .arg(i)
+                  .arg(i * 10))
+        .toUtf8();
+}
 
-private:
-    void start(int) override {}
-    void setValue(int) override {}
-    void finish() override {}
-};
+QStringList storedPairs(const TempProgramFolder &folder)
+{
+    QStringList pairs;
+    for (const QStringList &record : storedRecords(folder, 2))
+        pairs << record.join(u'=');
+    return pairs;
+}
+
+QStringList expectedPairs(int from, int to)
+{
+    QStringList pairs;
+    for (int i = from; i <= to; ++i)
+        pairs << u"物品%1=%2"_s.arg(i).arg(i * 10);
+    return pairs;
+}
 
 } // namespace
 
-// A parameter run with the full browser: what the pages' scripts write is
-// collected like any other table.
+// Parameter runs with the full browser, which loads a few pages at once:
+// what the pages' scripts write is collected like any other table, in the
+// order of the list.
 class TestBrowserBatch : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void scriptWrittenTablesAreCollected()
+private:
+    std::unique_ptr<TempProgramFolder> folder;
+    std::unique_ptr<TestHttpServer> server;
+    std::unique_ptr<WebEngineBrowser> browser;
+    std::unique_ptr<PageLoader> loader;
+    std::unique_ptr<RecordingHost> host;
+    Grid mainGrid, recordGrid;
+    QStringList pages;
+
+    BatchSettings settings(int from, int to)
     {
-        TempProgramFolder folder;
-        QVERIFY(folder.isValid());
-        PAGRION_VERIFY_OK(saveLayout({{u"1,0"_s, u"1,1"_s}}));
-        TestHttpServer server;
-        for (int i = 1; i <= 3; ++i) {
-            server.setPage(u"/item%1.html"_s.arg(i),
-                           u"<html><body><script>document.write('<table><tr><td>物品%1</td><td>%2</td></tr>"
-                           "</table>')</script></body></html>"_s.arg(i).arg(i * 10).toUtf8());
+        BatchSettings settings = tableRun(server->url(u"/item(*).html"_s), from, to);
+        settings.limits.timeLimitMs = 10'000;
+        return settings;
+    }
+
+    BatchRun::Outcome run(const BatchSettings &settings)
+    {
+        BatchRun batch(*loader, *host, mainGrid, recordGrid, pages);
+        return batch.run(settings);
+    }
+
+    QList<TestHttpServer::Request> pageRequests() const
+    {
+        QList<TestHttpServer::Request> requests;
+        for (const auto &request : server->requests()) {
+            if (request.target.startsWith(u"/item"_s))
+                requests << request;
         }
-        WebEngineBrowser browser;
-        browser.setTimeLimitMs(10'000);
-        PageLoader loader(browser);
-        QuietHost host;
-        Grid mainGrid, recordGrid;
-        QStringList pages;
-        BatchRun run(loader, host, mainGrid, recordGrid, pages);
+        return requests;
+    }
 
-        BatchSettings settings;
-        settings.address = server.url(u"/item(*).html"_s);
-        settings.from = u"1"_s;
-        settings.to = u"4"_s; // the fourth page is missing: an error page, skipped
-        settings.tableNames = u"TableName0"_s;
-        settings.classValue = u"table"_s;
-        const auto outcome = run.run(settings);
+private Q_SLOTS:
+    void init()
+    {
+        folder = std::make_unique<TempProgramFolder>();
+        QVERIFY(folder->isValid());
+        PAGRION_VERIFY_OK(saveLayout({{u"1,0"_s, u"1,1"_s}}));
+        server = std::make_unique<TestHttpServer>();
+        browser = std::make_unique<WebEngineBrowser>();
+        loader = std::make_unique<PageLoader>(*browser);
+        host = std::make_unique<RecordingHost>(*loader);
+    }
+    void cleanup()
+    {
+        host.reset();
+        loader.reset();
+        browser.reset();
+        server.reset();
+        folder.reset();
+    }
 
+    void scriptWrittenTablesAreCollectedInOrder()
+    {
+        for (int i = 1; i <= 6; ++i) {
+            server->setPage(u"/item%1.html"_s.arg(i), scriptedPage(i), "text/html; charset=utf-8",
+                            (i * 7 % 4) * 150);
+        }
+        const auto outcome = run(settings(1, 7)); // the seventh page is missing: it fails
         QCOMPARE(outcome.end, BatchRun::End::Finished);
-        QCOMPARE(outcome.stats.skipped, 1);
-        QVERIFY(host.messages.isEmpty());
-        Database db;
-        PAGRION_VERIFY_OK(db.open(folder.folder().resultDatabasePath()));
-        const auto rows = db.selectAll(u"select c1, c2 from datalist order by id"_s);
-        PAGRION_VERIFY_OK(rows);
-        QStringList stored;
-        for (const QSqlRecord &row : rows.value())
-            stored << row.value(0).toString() + u'=' + row.value(1).toString();
-        QCOMPARE(stored, (QStringList{u"物品1=10"_s, u"物品2=20"_s, u"物品3=30"_s}));
+        QCOMPARE(outcome.stats.failed, 1);
+        QCOMPARE(host->failures, QStringList{u"6 HTTP 404"_s});
+        QVERIFY(host->messages.isEmpty());
+        QCOMPARE(storedPairs(*folder), expectedPairs(1, 6));
+        const int atOnce = TestHttpServer::mostAtOnce(pageRequests());
+        QVERIFY2(atOnce > 1 && atOnce <= LoadSettings::DefaultBrowserPages, qPrintable(QString::number(atOnce)));
+        // The window's own browser fetches media again after the run.
+        QVERIFY(browser->loadsMedia());
+    }
+
+    void batchPagesFetchNoMediaUnlessAsked()
+    {
+        server->setPage(u"/item1.html"_s,
+                        scriptedPage(1, u"<img src='/pic.png'><video src='/clip.mp4'></video>"
+                                        "<style>@font-face{font-family:f;src:url(/font.woff)} p{font-family:f}</style>"
+                                        "<p>文字</p>"_s));
+        QCOMPARE(run(settings(1, 1)).stats.records, 1);
+        for (const QString &path : {u"/pic.png"_s, u"/clip.mp4"_s, u"/font.woff"_s})
+            QCOMPARE(server->requestCount(path), 0);
+
+        auto withMedia = settings(1, 1);
+        withMedia.loadMedia = true;
+        QCOMPARE(run(withMedia).stats.records, 1);
+        QVERIFY(server->requestCount(u"/pic.png"_s) > 0);
+    }
+
+    void failedPageIsTriedAgainInItsPlace()
+    {
+        for (int i = 1; i <= 4; ++i)
+            server->setPage(u"/item%1.html"_s.arg(i), scriptedPage(i));
+        server->setRoutes(u"/item2.html"_s,
+                          {TestHttpServer::page("<p>busy</p>", 503), TestHttpServer::page(scriptedPage(2))});
+        const auto outcome = run(settings(1, 4));
+        QCOMPARE(outcome.stats.failed, 0);
+        QCOMPARE(storedPairs(*folder), expectedPairs(1, 4));
+        QCOMPARE(server->requestCount(u"/item2.html"_s), 2);
     }
 };
 

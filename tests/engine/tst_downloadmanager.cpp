@@ -51,19 +51,6 @@ QString pathOfTag()
     return QString::fromLatin1(QUrl::toPercentEncoding(QString::fromLatin1(QTest::currentDataTag())));
 }
 
-// The most requests that were being answered at the same moment.
-int mostAtOnce(const QList<TestHttpServer::Request> &requests)
-{
-    int most = 0;
-    for (const auto &request : requests) {
-        int atOnce = 0;
-        for (const auto &other : requests)
-            atOnce += other.receivedMs <= request.receivedMs && other.answeredMs > request.receivedMs;
-        most = std::max(most, atOnce);
-    }
-    return most;
-}
-
 } // namespace
 
 class TestDownloadManager : public QObject
@@ -259,7 +246,7 @@ private Q_SLOTS:
             QVERIFY(waitFor(*download));
             QVERIFY(download->result().loaded());
         }
-        QCOMPARE(mostAtOnce(m_server.requestsFor(u"/q"_s)), 2);
+        QCOMPARE(TestHttpServer::mostAtOnce(m_server.requestsFor(u"/q"_s)), 2);
     }
 
     void pauseBetweenRequestsToAHost()

@@ -83,6 +83,7 @@ class FakeBrowser final : public Browser
 public:
     using Browser::Browser;
 
+    EngineKind engine() const override { return EngineKind::Static; }
     void Navigate(const QString &address) override;
     bool Busy() const override { return m_busy; }
     std::shared_ptr<const Document> document() const override { return m_document; }

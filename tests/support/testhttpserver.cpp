@@ -154,6 +154,18 @@ QList<TestHttpServer::Request> TestHttpServer::requestsFor(const QString &path) 
     return found;
 }
 
+int TestHttpServer::mostAtOnce(const QList<Request> &requests)
+{
+    int most = 0;
+    for (const Request &request : requests) {
+        int atOnce = 0;
+        for (const Request &other : requests)
+            atOnce += other.receivedMs <= request.receivedMs && other.answeredMs > request.receivedMs;
+        most = std::max(most, atOnce);
+    }
+    return most;
+}
+
 void TestHttpServer::setKeepAlive(bool keepAlive, int answersPerConnection)
 {
     m_keepAlive = keepAlive;

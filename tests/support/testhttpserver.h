@@ -88,6 +88,8 @@ public:
     const QList<Request> &requests() const { return m_requests; }
     // The requests for a path (as requestCount counts them), in the order they came.
     QList<Request> requestsFor(const QString &path) const;
+    // The most of these requests that were waiting for their answers at one moment.
+    static int mostAtOnce(const QList<Request> &requests);
 
 Q_SIGNALS:
     void requestReceived(const QString &target);

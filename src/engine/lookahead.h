@@ -1,0 +1,72 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+
+#include "engine/pageloader.h"
+
+namespace pagrion {
+
+class Browser;
+
+// Loads the pages of a list ahead of the one being worked on. Each page is
+// loaded with the page-load protocol in a browser of its own: the loader's
+// browser and siblings of it, which share its per-host queues, so the
+// browsers' policy still bounds the requests to a host and the pause between
+// them. Pages are handed out in the order asked for, whatever order they
+// finish in. A browser takes its next page only once its page has been
+// handled, so the page can be read while it is held. Waits run the event
+// loop, end at the page's deadline and are ended by the loader's interrupt().
+// With one page at a time, the pages load one after another in the
+// loader's browser alone.
+class LookAhead final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LookAhead)
+
+public:
+    // At most `pagesAtOnce` pages load at once; one at a time when the
+    // engine cannot load pages side by side.
+    LookAhead(PageLoader &loader, int pagesAtOnce, QObject *parent = nullptr);
+    ~LookAhead() override;
+
+    // Starts loading addresses[i] for each i in `wanted`, in that order.
+    void start(const QStringList &addresses, const QList<int> &wanted);
+    bool atEnd() const { return m_next >= m_wanted.size(); }
+    // The index of the page next() waits for.
+    int nextIndex() const { return m_wanted.at(m_next); }
+
+    struct Page
+    {
+        int index = -1;
+        Browser *browser = nullptr; // holds the page until done()
+        PageLoader::WaitEnd end = PageLoader::WaitEnd::Loaded;
+    };
+    // Waits until the next page has loaded, or its wait ended otherwise.
+    Page next();
+    // The page next() gave has been handled: its browser goes on to the
+    // next page it is to load.
+    void done();
+
+private:
+    struct Slot
+    {
+        std::unique_ptr<Browser> browser; // null for the loader's own
+        std::unique_ptr<PageLoader> ownLoader;
+        PageLoader *loader = nullptr;
+    };
+    void load(qsizetype position);
+
+    PageLoader &m_loader;
+    int m_pagesAtOnce;
+    std::vector<Slot> m_slots;
+    QStringList m_addresses;
+    QList<int> m_wanted;
+    qsizetype m_next = 0;
+};
+
+} // namespace pagrion
