@@ -215,7 +215,9 @@ private Q_SLOTS:
         QFETCH(int, signalNumber);
         QFETCH(int, exitCode);
         QSignalSpy requested(&m_server, &TestHttpServer::requestReceived);
-        const CliRun run = runCli(batch(pattern(u"/stop(*).html"_s, 1, 2) << u"--timeout"_s << u"100"_s),
+        // One page at a time, so that page 2 is asked for only once page 1 is stored.
+        const CliRun run = runCli(batch(pattern(u"/stop(*).html"_s, 1, 2)
+                                        << u"--timeout"_s << u"100"_s << u"--concurrency"_s << u"1"_s),
                                   [&](QProcess &process) {
                                       QTRY_VERIFY_WITH_TIMEOUT(requested.contains({u"/stop2.html"_s}), 20'000);
                                       ::kill(pid_t(process.processId()), signalNumber);
