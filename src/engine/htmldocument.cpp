@@ -1,7 +1,6 @@
 #include "engine/htmldocument.h"
 
-#include <algorithm>
-#include <functional>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "engine/parserarena.h"
 #include "engine/readbudget.h"
 #include "engine/renderedtext.h"
+#include "engine/textpresence.h"
 
 using namespace Qt::StringLiterals;
 
@@ -61,50 +61,105 @@ bool isCell(const GumboNode *node)
     return node->v.element.tag == GUMBO_TAG_TD || node->v.element.tag == GUMBO_TAG_TH;
 }
 
-// Every cell's text, ordered by the cell's address for lookup.
-using CellTexts = std::vector<ElementText>;
-
-QString textOf(const CellTexts &cellTexts, const GumboNode *cell)
+bool isSection(GumboTag tag)
 {
-    const auto found = std::lower_bound(cellTexts.begin(), cellTexts.end(), cell,
-                                        [](const ElementText &text, const GumboNode *node) {
-                                            return std::less<const GumboNode *>()(text.element, node);
-                                        });
-    return found != cellTexts.end() && found->element == cell ? found->text : QString();
+    return tag == GUMBO_TAG_THEAD || tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_TFOOT;
 }
 
-// A table's rows as the DOM lists them: header rows first, then the rows of
-// the table and its bodies, then footer rows; rows of nested tables belong to
-// those tables.
-HtmlTable readTable(const GumboNode *table, const CellTexts &cellTexts)
-{
-    std::vector<const GumboNode *> head, body, foot;
-    forEachChildElement(table, [&](const GumboNode *child) {
-        const GumboTag tag = child->v.element.tag;
-        if (tag == GUMBO_TAG_TR) {
-            body.push_back(child);
-        } else if (tag == GUMBO_TAG_THEAD || tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_TFOOT) {
-            auto &rows = tag == GUMBO_TAG_THEAD ? head : tag == GUMBO_TAG_TFOOT ? foot : body;
-            forEachChildElement(child, [&](const GumboNode *row) {
-                if (row->v.element.tag == GUMBO_TAG_TR)
-                    rows.push_back(row);
-            });
-        }
-    });
+// The DOM lists a table's header rows first, then the rows of the table and
+// its bodies, then its footer rows.
+enum class Section : std::uint8_t { Head, Body, Foot };
 
-    HtmlTable result;
-    result.rows.reserve(qsizetype(head.size() + body.size() + foot.size()));
-    for (const auto *rows : {&head, &body, &foot}) {
-        for (const GumboNode *row : *rows) {
-            QStringList cells;
-            forEachChildElement(row, [&](const GumboNode *cell) {
-                if (isCell(cell))
-                    cells.append(textOf(cellTexts, cell));
-            });
-            result.rows.append(cells);
+struct RowShape
+{
+    Section section;
+    std::uint32_t firstCell; // among the table's cells
+    std::uint32_t cells = 0;
+};
+
+// A table's own rows (not those of tables nested in its cells) and their
+// cells, each cell by its place among all the page's cells in document order.
+struct TableShape
+{
+    std::vector<RowShape> rows;
+    std::vector<std::uint32_t> cells;
+};
+
+// Every table in document order, from one walk: a row belongs to the table
+// that holds it or its head, body or foot section, and a cell to the row
+// that holds it. Within a table, rows and cells come in document order.
+std::vector<TableShape> tableShapes(const GumboNode *root)
+{
+    struct OpenTable
+    {
+        const GumboNode *table;
+        size_t shape;
+        const GumboNode *row = nullptr; // the table's latest row
+    };
+    std::vector<TableShape> shapes;
+    std::vector<OpenTable> tables;
+    std::vector<std::pair<const GumboNode *, unsigned>> path{{root, 0}};
+    std::uint32_t cellCount = 0;
+    while (!path.empty()) {
+        const GumboNode *node = path.back().first;
+        const unsigned next = path.back().second++;
+        if (next == childrenOf(node).length) {
+            if (!tables.empty() && tables.back().table == node)
+                tables.pop_back();
+            path.pop_back();
+            continue;
+        }
+        const GumboNode *child = childAt(node, next);
+        if (child->type != GUMBO_NODE_ELEMENT)
+            continue;
+        const GumboTag tag = child->v.element.tag;
+        if (tag == GUMBO_TAG_TABLE) {
+            tables.push_back({child, shapes.size()});
+            shapes.emplace_back();
+        } else if (tag == GUMBO_TAG_TR && !tables.empty()) {
+            OpenTable &table = tables.back();
+            const GumboTag parent = node->type == GUMBO_NODE_ELEMENT ? node->v.element.tag : GUMBO_TAG_UNKNOWN;
+            if (node == table.table || (isSection(parent) && node->parent == table.table)) {
+                const Section section = parent == GUMBO_TAG_THEAD ? Section::Head
+                    : parent == GUMBO_TAG_TFOOT                   ? Section::Foot
+                                                                  : Section::Body;
+                TableShape &shape = shapes[table.shape];
+                shape.rows.push_back({section, std::uint32_t(shape.cells.size())});
+                table.row = child;
+            }
+        } else if (isCell(child)) {
+            const std::uint32_t cell = cellCount++;
+            if (!tables.empty() && tables.back().row == node) {
+                TableShape &shape = shapes[tables.back().shape];
+                shape.cells.push_back(cell);
+                ++shape.rows.back().cells;
+            }
+        }
+        path.emplace_back(child, 0);
+    }
+    return shapes;
+}
+
+// The tables with the texts of the page's cells, in document order.
+QList<HtmlTable> tablesOf(const std::vector<TableShape> &shapes, QStringList &cellTexts)
+{
+    QList<HtmlTable> tables;
+    tables.reserve(qsizetype(shapes.size()));
+    for (const TableShape &shape : shapes) {
+        HtmlTable &table = tables.emplace_back();
+        table.rows.reserve(qsizetype(shape.rows.size()));
+        for (const Section section : {Section::Head, Section::Body, Section::Foot}) {
+            for (const RowShape &row : shape.rows) {
+                if (row.section != section)
+                    continue;
+                QStringList &cells = table.rows.emplace_back();
+                cells.reserve(qsizetype(row.cells));
+                for (std::uint32_t i = 0; i < row.cells; ++i)
+                    cells.append(std::move(cellTexts[shape.cells[row.firstCell + i]]));
+            }
         }
     }
-    return result;
+    return tables;
 }
 
 class HtmlDocument final : public Document
@@ -148,17 +203,8 @@ public:
     QList<HtmlTable> tables() const override
     {
         ReadBudget budget(m_limits);
-        CellTexts cellTexts = renderedTexts(m_output->document, isCell, budget);
-        std::sort(cellTexts.begin(), cellTexts.end(),
-                  [](const ElementText &a, const ElementText &b) {
-                      return std::less<const GumboNode *>()(a.element, b.element);
-                  });
-        QList<HtmlTable> tables;
-        forEachElement(m_output->document, [&](const GumboNode *table) {
-            if (table->v.element.tag == GUMBO_TAG_TABLE)
-                tables.append(readTable(table, cellTexts));
-        });
-        return tables;
+        QStringList cellTexts = renderedTexts(m_output->document, isCell, budget);
+        return tablesOf(tableShapes(m_output->document), cellTexts);
     }
 
     QStringList elementTexts(const QString &tagName) const override
@@ -177,11 +223,7 @@ public:
                                                    && lowerAscii(originalTagName(element)) == wanted);
         };
         ReadBudget budget(m_limits);
-        std::vector<ElementText> found = renderedTexts(m_output->document, matches, budget);
-        texts.reserve(qsizetype(found.size()));
-        for (ElementText &element : found)
-            texts.append(std::move(element.text));
-        return texts;
+        return renderedTexts(m_output->document, matches, budget);
     }
 
     QStringList links() const override
@@ -213,20 +255,36 @@ public:
 
     std::optional<QString> bodyText() const override
     {
+        const GumboNode *body = bodyElement();
+        if (!body)
+            return std::nullopt;
+        ReadBudget budget(m_limits);
+        QStringList text =
+            renderedTexts(m_output->document, [body](const GumboNode *node) { return node == body; }, budget);
+        return text.isEmpty() ? QString() : std::move(text.front());
+    }
+
+    std::optional<bool> bodyTextContainsAny(const QStringList &texts) const override
+    {
+        const GumboNode *body = bodyElement();
+        if (!body)
+            return std::nullopt;
+        if (!mayRenderAny(body, texts))
+            return false;
+        return Document::bodyTextContainsAny(texts);
+    }
+
+private:
+    const GumboNode *bodyElement() const
+    {
         const GumboNode *body = nullptr;
         forEachChildElement(m_output->root, [&](const GumboNode *child) {
             if (!body && child->v.element.tag == GUMBO_TAG_BODY)
                 body = child;
         });
-        if (!body)
-            return std::nullopt;
-        ReadBudget budget(m_limits);
-        std::vector<ElementText> text =
-            renderedTexts(m_output->document, [body](const GumboNode *node) { return node == body; }, budget);
-        return text.empty() ? QString() : std::move(text.front().text);
+        return body;
     }
 
-private:
     // The markup parsed, as given or as guarded: tag names of unknown
     // elements point into it.
     QByteArray m_page;
