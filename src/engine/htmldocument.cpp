@@ -88,7 +88,8 @@ struct TableShape
 // Every table in document order, from one walk: a row belongs to the table
 // that holds it or its head, body or foot section, and a cell to the row
 // that holds it. Within a table, rows and cells come in document order.
-std::vector<TableShape> tableShapes(const GumboNode *root)
+// cellPlaces gets a place for every cell of the page.
+std::vector<TableShape> tableShapes(const GumboNode *root, std::vector<QString *> &cellPlaces)
 {
     struct OpenTable
     {
@@ -137,11 +138,13 @@ std::vector<TableShape> tableShapes(const GumboNode *root)
         }
         path.emplace_back(child, 0);
     }
+    cellPlaces.assign(cellCount, nullptr);
     return shapes;
 }
 
-// The tables with the texts of the page's cells, in document order.
-QList<HtmlTable> tablesOf(const std::vector<TableShape> &shapes, QStringList &cellTexts)
+// The tables as their shapes give them, with empty cells, and where the
+// text of each of the page's cells goes: nowhere for one outside any row.
+QList<HtmlTable> emptyTables(const std::vector<TableShape> &shapes, std::vector<QString *> &cellPlaces)
 {
     QList<HtmlTable> tables;
     tables.reserve(qsizetype(shapes.size()));
@@ -152,10 +155,9 @@ QList<HtmlTable> tablesOf(const std::vector<TableShape> &shapes, QStringList &ce
             for (const RowShape &row : shape.rows) {
                 if (row.section != section)
                     continue;
-                QStringList &cells = table.rows.emplace_back();
-                cells.reserve(qsizetype(row.cells));
+                QStringList &cells = table.rows.emplace_back(qsizetype(row.cells));
                 for (std::uint32_t i = 0; i < row.cells; ++i)
-                    cells.append(std::move(cellTexts[shape.cells[row.firstCell + i]]));
+                    cellPlaces[shape.cells[row.firstCell + i]] = &cells[i];
             }
         }
     }
@@ -202,9 +204,16 @@ public:
 
     QList<HtmlTable> tables() const override
     {
+        std::vector<QString *> cellPlaces;
+        QList<HtmlTable> tables = emptyTables(tableShapes(m_output->document, cellPlaces), cellPlaces);
         ReadBudget budget(m_limits);
-        QStringList cellTexts = renderedTexts(m_output->document, isCell, budget);
-        return tablesOf(tableShapes(m_output->document), cellTexts);
+        size_t cell = 0;
+        renderedTexts(m_output->document, isCell, budget, [&](QString &&text) {
+            if (cell < cellPlaces.size() && cellPlaces[cell])
+                *cellPlaces[cell] = std::move(text);
+            ++cell;
+        });
+        return tables;
     }
 
     QStringList elementTexts(const QString &tagName) const override

@@ -187,12 +187,12 @@ struct Frame
 class Walk
 {
 public:
-    Walk(const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget)
-        : m_selects(selects), m_budget(budget)
+    Walk(const std::function<bool(const GumboNode *)> &selects, const TextSink &take, ReadBudget &budget)
+        : m_selects(selects), m_take(take), m_budget(budget)
     {
     }
 
-    QStringList run(const GumboNode *root)
+    void run(const GumboNode *root)
     {
         Frame document{root, Style(Box::Block), State::Rendered, true, false, true};
         m_stack.push_back(document);
@@ -221,7 +221,6 @@ public:
             }
         }
         writeTexts();
-        return std::move(m_texts);
     }
 
 private:
@@ -398,7 +397,7 @@ private:
                 text = m_writer.write(m_events.data() + selected.begin, m_events.data() + selected.end, m_budget);
             QString decoded = QString::fromUtf8(text.data(), qsizetype(text.size()));
             m_budget.addText(decoded.size() * qint64(sizeof(QChar)));
-            m_texts.append(std::move(decoded));
+            m_take(std::move(decoded));
         }
         m_selected.clear();
         m_raw.clear();
@@ -408,23 +407,31 @@ private:
     }
 
     const std::function<bool(const GumboNode *)> &m_selects;
+    const TextSink &m_take;
     ReadBudget &m_budget;
     std::vector<Frame> m_stack;
     std::vector<Event> m_events;
     std::vector<Selected> m_selected; // not yet written
     std::string m_raw;
     TextWriter m_writer;
-    QStringList m_texts;
     int m_rawOpen = 0;      // selected elements open that give their raw text
     int m_selectedOpen = 0; // selected elements open that give their rendered text
 };
 
 } // namespace
 
+void renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget,
+                   const TextSink &take)
+{
+    Walk(selects, take, budget).run(root);
+}
+
 QStringList renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
                           ReadBudget &budget)
 {
-    return Walk(selects, budget).run(root);
+    QStringList texts;
+    renderedTexts(root, selects, budget, [&texts](QString &&text) { texts.append(std::move(text)); });
+    return texts;
 }
 
 } // namespace pagrion::html

@@ -25,4 +25,9 @@ namespace pagrion::html {
 QStringList renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
                           ReadBudget &budget);
 
+// The same texts, each handed over as soon as it is written.
+using TextSink = std::function<void(QString &&)>;
+void renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget,
+                   const TextSink &take);
+
 } // namespace pagrion::html
