@@ -1,6 +1,7 @@
 #include "engine/htmldocument.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -168,25 +169,22 @@ class HtmlDocument final : public Document
 {
 public:
     HtmlDocument(const QByteArray &utf8, const QUrl &url, const PageLimits &limits)
-        : m_page(utf8), m_baseUrl(url), m_limits(limits)
+        : m_baseUrl(url), m_limits(limits)
     {
         std::optional<std::string> guarded = guardMarkup({utf8.constData(), size_t(utf8.size())});
         const std::string_view given = guarded ? std::string_view(*guarded)
                                                : std::string_view(utf8.constData(), size_t(utf8.size()));
         if (std::optional<std::string> referenced = controlsAsReferences(given))
             guarded = std::move(referenced);
-        if (guarded) {
-            m_guarded = std::move(*guarded);
-            m_page.clear();
-        }
-        const std::string_view source = m_page.isNull() ? std::string_view(m_guarded)
-                                                        : std::string_view(m_page.constData(), size_t(m_page.size()));
+        const std::string_view source = guarded ? std::string_view(*guarded)
+                                                : std::string_view(utf8.constData(), size_t(utf8.size()));
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0; // nobody reads the parse errors
         options.allocator = &ParserArena::allocateIn;
         options.deallocator = &ParserArena::releaseIn;
         options.userdata = &m_arena;
         m_output = gumbo_parse_with_options(&options, source.data(), source.size());
+        keepUnknownTagNames();
 
         const GumboNode *base = nullptr;
         forEachElement(m_output->document, [&](const GumboNode *node) {
@@ -294,10 +292,31 @@ private:
         return body;
     }
 
-    // The markup parsed, as given or as guarded: tag names of unknown
-    // elements point into it.
-    QByteArray m_page;
-    std::string m_guarded;
+    // The tree points into the markup it was parsed from for the original
+    // text of every tag and text, of which only the names of unknown
+    // elements are read. Those are copied, so the markup need not be kept.
+    void keepUnknownTagNames()
+    {
+        std::vector<GumboNode *> pending{m_output->document};
+        while (!pending.empty()) {
+            GumboNode *node = pending.back();
+            pending.pop_back();
+            if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE
+                && node->type != GUMBO_NODE_DOCUMENT)
+                continue;
+            GumboStringPiece &tag = node->v.element.original_tag;
+            if (node->type != GUMBO_NODE_DOCUMENT && node->v.element.tag == GUMBO_TAG_UNKNOWN && tag.length > 0) {
+                const std::string &name =
+                    m_tagNames.emplace_back("<" + std::string(originalTagName(node->v.element)) + ">");
+                tag = {name.data(), name.size()};
+            }
+            const GumboVector &children = childrenOf(node);
+            for (unsigned i = 0; i < children.length; ++i)
+                pending.push_back(static_cast<GumboNode *>(children.data[i]));
+        }
+    }
+
+    std::deque<std::string> m_tagNames; // "<name>", as the parser writes a tag
     // Holds the whole parsed tree, which goes with it.
     ParserArena m_arena;
     GumboOutput *m_output = nullptr;
