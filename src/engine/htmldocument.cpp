@@ -184,15 +184,8 @@ public:
         options.deallocator = &ParserArena::releaseIn;
         options.userdata = &m_arena;
         m_output = gumbo_parse_with_options(&options, source.data(), source.size());
-        keepUnknownTagNames();
-
-        const GumboNode *base = nullptr;
-        forEachElement(m_output->document, [&](const GumboNode *node) {
-            if (!base && isHtml(node, GUMBO_TAG_BASE) && attributeValue(node->v.element, "href"))
-                base = node;
-        });
-        if (base) {
-            const QUrl baseUrl(resolveAddress(url, attributeValue(base->v.element, "href")));
+        if (const char *base = copyTagNamesAndFindBase()) {
+            const QUrl baseUrl(resolveAddress(url, base));
             if (baseUrl.isValid() && !baseUrl.isRelative())
                 m_baseUrl = baseUrl;
         }
@@ -295,25 +288,32 @@ private:
     // The tree points into the markup it was parsed from for the original
     // text of every tag and text, of which only the names of unknown
     // elements are read. Those are copied, so the markup need not be kept.
-    void keepUnknownTagNames()
+    // The same walk finds the page's base address, the href of its first
+    // base element (none in template content, which is not the page's).
+    const char *copyTagNamesAndFindBase()
     {
-        std::vector<GumboNode *> pending{m_output->document};
+        const char *base = nullptr;
+        std::vector<std::pair<GumboNode *, bool>> pending{{m_output->document, false}};
         while (!pending.empty()) {
-            GumboNode *node = pending.back();
+            const auto [node, inTemplate] = pending.back();
             pending.pop_back();
             if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE
                 && node->type != GUMBO_NODE_DOCUMENT)
                 continue;
-            GumboStringPiece &tag = node->v.element.original_tag;
-            if (node->type != GUMBO_NODE_DOCUMENT && node->v.element.tag == GUMBO_TAG_UNKNOWN && tag.length > 0) {
-                const std::string &name =
-                    m_tagNames.emplace_back("<" + std::string(originalTagName(node->v.element)) + ">");
-                tag = {name.data(), name.size()};
+            if (node->type != GUMBO_NODE_DOCUMENT) {
+                GumboElement &element = node->v.element;
+                if (element.tag == GUMBO_TAG_UNKNOWN && element.original_tag.length > 0) {
+                    const std::string &name = m_tagNames.emplace_back("<" + std::string(originalTagName(element)) + ">");
+                    element.original_tag = {name.data(), name.size()};
+                }
+                if (!base && !inTemplate && isHtml(node, GUMBO_TAG_BASE))
+                    base = attributeValue(element, "href");
             }
             const GumboVector &children = childrenOf(node);
-            for (unsigned i = 0; i < children.length; ++i)
-                pending.push_back(static_cast<GumboNode *>(children.data[i]));
+            for (unsigned i = children.length; i-- > 0;)
+                pending.emplace_back(static_cast<GumboNode *>(children.data[i]), inTemplate || node->type == GUMBO_NODE_TEMPLATE);
         }
+        return base;
     }
 
     std::deque<std::string> m_tagNames; // "<name>", as the parser writes a tag
