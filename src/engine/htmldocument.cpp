@@ -303,7 +303,10 @@ private:
             if (node->type != GUMBO_NODE_DOCUMENT) {
                 GumboElement &element = node->v.element;
                 if (element.tag == GUMBO_TAG_UNKNOWN && element.original_tag.length > 0) {
-                    const std::string &name = m_tagNames.emplace_back("<" + std::string(originalTagName(element)) + ">");
+                    const std::string_view original = originalTagName(element);
+                    std::string &name = m_tagNames.emplace_back();
+                    name.reserve(original.size() + 2);
+                    name.append(1, '<').append(original).append(1, '>');
                     element.original_tag = {name.data(), name.size()};
                 }
                 if (!base && !inTemplate && isHtml(node, GUMBO_TAG_BASE))
