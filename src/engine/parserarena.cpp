@@ -56,7 +56,8 @@ char *ParserArena::newSlab()
         if (!chunk)
             throw std::bad_alloc();
         m_chunks.push_back(chunk);
-        madvise(chunk, ChunkSize, MADV_HUGEPAGE);
+        if (m_chunks.size() > SmallTreeChunks)
+            madvise(chunk, ChunkSize, MADV_HUGEPAGE);
         m_nextSlab = static_cast<char *>(chunk);
         m_chunkEnd = m_nextSlab + ChunkSize;
     }

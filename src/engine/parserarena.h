@@ -29,7 +29,10 @@ private:
     static constexpr std::size_t SlabSize = std::size_t(256) << 10;
     // Slabs are cut from chunks large enough for the kernel to back with
     // huge pages: a large tree then costs a few page faults, not thousands.
+    // The first chunks are left in small pages, where a small page's slabs,
+    // partly filled, take only the memory they use.
     static constexpr std::size_t ChunkSize = std::size_t(2) << 20;
+    static constexpr std::size_t SmallTreeChunks = 8;
     static constexpr std::size_t Granule = 8;
     static constexpr std::size_t LargestSmall = 2048;
     static constexpr std::size_t SmallClasses = LargestSmall / Granule + 1;
