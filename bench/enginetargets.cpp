@@ -139,8 +139,7 @@ QByteArray cell(const Figure &figure, double budgetMegabytes, bool judged)
 {
     if (!figure.ran)
         return figure.failure.toUtf8();
-    QByteArray text = QByteArray::number(figure.seconds, 'f', 2) + " s " + QByteArray::number(figure.peakMegabytes, 'f', 0)
-        + " MB";
+    QByteArray text = QString::asprintf("%5.2f s %5.0f MB", figure.seconds, figure.peakMegabytes).toUtf8();
     if (judged)
         text += figure.seconds <= TargetSeconds && figure.peakMegabytes <= budgetMegabytes ? "  ok" : "  OVER";
     return text;
@@ -158,7 +157,7 @@ bool runEngineTargets()
     std::printf("engine targets: static engine, user + system time (median of %d) and peak memory;\n"
                 "                target %.0f s and %.0f x page + %.0f MB\n",
                 Runs, TargetSeconds, MemoryPerPageByte, MemoryAllowanceMegabytes);
-    std::printf("  %-27s %8s %8s | %-20s | %-20s | %s\n", "page", "size", "budget", "analyse", "extract",
+    std::printf("  %-27s %8s %8s | %-22s | %-22s | %s\n", "page", "size", "budget", "analyse", "extract",
                 "parser alone (gumbo)");
     std::fflush(stdout);
     bool ok = true;
@@ -181,7 +180,7 @@ bool runEngineTargets()
                                        Runs);
         const Figure peer = measure(QStringLiteral(GUMBO_ALONE), {path}, 1, PeerLimitMs);
         ok = ok && analyse.ran && extract.ran;
-        std::printf("  %-27s %5.1f MB %5.0f MB | %-20s | %-20s | %s\n", target.name, megabytes, budget,
+        std::printf("  %-27s %5.1f MB %5.0f MB | %-22s | %-22s | %s\n", target.name, megabytes, budget,
                     cell(analyse, budget, true).constData(), cell(extract, budget, true).constData(),
                     cell(peer, budget, false).constData());
         std::fflush(stdout);
