@@ -25,13 +25,15 @@ test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # Release figures of this machine: batch runs of both engines beside peer
-# scrapers (installed here when missing), the memory of a long run, and the
-# table extraction alone. Printed only; nothing checks them.
+# scrapers (installed here when missing), the memory of a long run, the
+# table extraction alone, and the static engine on the largest pages beside
+# the HTML parser alone. Printed only; nothing checks them. BENCH=engine (or
+# batch, memory, extraction) runs only those sections.
 bench: deps
 	@bench/install-peers
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-bench
-	@$(BENCH_DIR)/bench/pagrion-bench
+	@$(BENCH_DIR)/bench/pagrion-bench $(BENCH)
 
 # The page fuzzer for a minute, with clang and the sanitizers; what it finds
 # stays in tests/fuzz/corpus, which make test reads again.

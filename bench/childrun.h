@@ -23,9 +23,10 @@ struct ChildRun
 
 // Runs a program to its end while this process's event loop keeps turning,
 // so a server living here answers it meanwhile. started is told the child's
-// process id once it runs.
+// process id once it runs. A child still running after limitMs is killed.
+constexpr qint64 LongestRunMs = 20 * 60 * 1000; // only a safety net against a hung child
 ChildRun runChild(const QString &program, const QStringList &arguments,
-                  const std::function<void(pid_t)> &started = {});
+                  const std::function<void(pid_t)> &started = {}, qint64 limitMs = LongestRunMs);
 
 // The largest resident size a running process has had so far, in MB; 0 when
 // it cannot be read.

@@ -20,14 +20,7 @@ const QStringList &errorPageTexts()
 
 bool isErrorPage(const Document &document)
 {
-    const std::optional<QString> body = document.bodyText();
-    if (!body)
-        return true;
-    for (const QString &text : errorPageTexts()) {
-        if (body->contains(text, Qt::CaseSensitive))
-            return true;
-    }
-    return false;
+    return document.bodyTextContainsAny(errorPageTexts()).value_or(true);
 }
 
 } // namespace pagrion

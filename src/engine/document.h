@@ -42,6 +42,20 @@ public:
     virtual QStringList frames() const = 0;
     // The body's innerText; nullopt when the document has no body.
     virtual std::optional<QString> bodyText() const = 0;
+    // Whether the body's innerText contains one of these texts, compared
+    // exactly; nullopt when the document has no body. An engine may answer
+    // without building the whole text.
+    virtual std::optional<bool> bodyTextContainsAny(const QStringList &texts) const
+    {
+        const std::optional<QString> body = bodyText();
+        if (!body)
+            return std::nullopt;
+        for (const QString &text : texts) {
+            if (body->contains(text, Qt::CaseSensitive))
+                return true;
+        }
+        return false;
+    }
 };
 
 } // namespace pagrion

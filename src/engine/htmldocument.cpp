@@ -1,7 +1,7 @@
 #include "engine/htmldocument.h"
 
-#include <algorithm>
-#include <functional>
+#include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -15,6 +15,7 @@
 #include "engine/parserarena.h"
 #include "engine/readbudget.h"
 #include "engine/renderedtext.h"
+#include "engine/textpresence.h"
 
 using namespace Qt::StringLiterals;
 
@@ -61,83 +62,130 @@ bool isCell(const GumboNode *node)
     return node->v.element.tag == GUMBO_TAG_TD || node->v.element.tag == GUMBO_TAG_TH;
 }
 
-// Every cell's text, ordered by the cell's address for lookup.
-using CellTexts = std::vector<ElementText>;
-
-QString textOf(const CellTexts &cellTexts, const GumboNode *cell)
+bool isSection(GumboTag tag)
 {
-    const auto found = std::lower_bound(cellTexts.begin(), cellTexts.end(), cell,
-                                        [](const ElementText &text, const GumboNode *node) {
-                                            return std::less<const GumboNode *>()(text.element, node);
-                                        });
-    return found != cellTexts.end() && found->element == cell ? found->text : QString();
+    return tag == GUMBO_TAG_THEAD || tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_TFOOT;
 }
 
-// A table's rows as the DOM lists them: header rows first, then the rows of
-// the table and its bodies, then footer rows; rows of nested tables belong to
-// those tables.
-HtmlTable readTable(const GumboNode *table, const CellTexts &cellTexts)
-{
-    std::vector<const GumboNode *> head, body, foot;
-    forEachChildElement(table, [&](const GumboNode *child) {
-        const GumboTag tag = child->v.element.tag;
-        if (tag == GUMBO_TAG_TR) {
-            body.push_back(child);
-        } else if (tag == GUMBO_TAG_THEAD || tag == GUMBO_TAG_TBODY || tag == GUMBO_TAG_TFOOT) {
-            auto &rows = tag == GUMBO_TAG_THEAD ? head : tag == GUMBO_TAG_TFOOT ? foot : body;
-            forEachChildElement(child, [&](const GumboNode *row) {
-                if (row->v.element.tag == GUMBO_TAG_TR)
-                    rows.push_back(row);
-            });
-        }
-    });
+// The DOM lists a table's header rows first, then the rows of the table and
+// its bodies, then its footer rows.
+enum class Section : std::uint8_t { Head, Body, Foot };
 
-    HtmlTable result;
-    result.rows.reserve(qsizetype(head.size() + body.size() + foot.size()));
-    for (const auto *rows : {&head, &body, &foot}) {
-        for (const GumboNode *row : *rows) {
-            QStringList cells;
-            forEachChildElement(row, [&](const GumboNode *cell) {
-                if (isCell(cell))
-                    cells.append(textOf(cellTexts, cell));
-            });
-            result.rows.append(cells);
+struct RowShape
+{
+    Section section;
+    std::uint32_t firstCell; // among the table's cells
+    std::uint32_t cells = 0;
+};
+
+// A table's own rows (not those of tables nested in its cells) and their
+// cells, each cell by its place among all the page's cells in document order.
+struct TableShape
+{
+    std::vector<RowShape> rows;
+    std::vector<std::uint32_t> cells;
+};
+
+// Every table in document order, from one walk: a row belongs to the table
+// that holds it or its head, body or foot section, and a cell to the row
+// that holds it. Within a table, rows and cells come in document order.
+// cellPlaces gets a place for every cell of the page.
+std::vector<TableShape> tableShapes(const GumboNode *root, std::vector<QString *> &cellPlaces)
+{
+    struct OpenTable
+    {
+        const GumboNode *table;
+        size_t shape;
+        const GumboNode *row = nullptr; // the table's latest row
+    };
+    std::vector<TableShape> shapes;
+    std::vector<OpenTable> tables;
+    std::vector<std::pair<const GumboNode *, unsigned>> path{{root, 0}};
+    std::uint32_t cellCount = 0;
+    while (!path.empty()) {
+        const GumboNode *node = path.back().first;
+        const unsigned next = path.back().second++;
+        if (next == childrenOf(node).length) {
+            if (!tables.empty() && tables.back().table == node)
+                tables.pop_back();
+            path.pop_back();
+            continue;
+        }
+        const GumboNode *child = childAt(node, next);
+        if (child->type != GUMBO_NODE_ELEMENT)
+            continue;
+        const GumboTag tag = child->v.element.tag;
+        if (tag == GUMBO_TAG_TABLE) {
+            tables.push_back({child, shapes.size()});
+            shapes.emplace_back();
+        } else if (tag == GUMBO_TAG_TR && !tables.empty()) {
+            OpenTable &table = tables.back();
+            const GumboTag parent = node->type == GUMBO_NODE_ELEMENT ? node->v.element.tag : GUMBO_TAG_UNKNOWN;
+            if (node == table.table || (isSection(parent) && node->parent == table.table)) {
+                const Section section = parent == GUMBO_TAG_THEAD ? Section::Head
+                    : parent == GUMBO_TAG_TFOOT                   ? Section::Foot
+                                                                  : Section::Body;
+                TableShape &shape = shapes[table.shape];
+                shape.rows.push_back({section, std::uint32_t(shape.cells.size())});
+                table.row = child;
+            }
+        } else if (isCell(child)) {
+            const std::uint32_t cell = cellCount++;
+            if (!tables.empty() && tables.back().row == node) {
+                TableShape &shape = shapes[tables.back().shape];
+                shape.cells.push_back(cell);
+                ++shape.rows.back().cells;
+            }
+        }
+        path.emplace_back(child, 0);
+    }
+    cellPlaces.assign(cellCount, nullptr);
+    return shapes;
+}
+
+// The tables as their shapes give them, with empty cells, and where the
+// text of each of the page's cells goes: nowhere for one outside any row.
+QList<HtmlTable> emptyTables(const std::vector<TableShape> &shapes, std::vector<QString *> &cellPlaces)
+{
+    QList<HtmlTable> tables;
+    tables.reserve(qsizetype(shapes.size()));
+    for (const TableShape &shape : shapes) {
+        HtmlTable &table = tables.emplace_back();
+        table.rows.reserve(qsizetype(shape.rows.size()));
+        for (const Section section : {Section::Head, Section::Body, Section::Foot}) {
+            for (const RowShape &row : shape.rows) {
+                if (row.section != section)
+                    continue;
+                QStringList &cells = table.rows.emplace_back(qsizetype(row.cells));
+                for (std::uint32_t i = 0; i < row.cells; ++i)
+                    cellPlaces[shape.cells[row.firstCell + i]] = &cells[i];
+            }
         }
     }
-    return result;
+    return tables;
 }
 
 class HtmlDocument final : public Document
 {
 public:
     HtmlDocument(const QByteArray &utf8, const QUrl &url, const PageLimits &limits)
-        : m_page(utf8), m_baseUrl(url), m_limits(limits)
+        : m_baseUrl(url), m_limits(limits)
     {
         std::optional<std::string> guarded = guardMarkup({utf8.constData(), size_t(utf8.size())});
         const std::string_view given = guarded ? std::string_view(*guarded)
                                                : std::string_view(utf8.constData(), size_t(utf8.size()));
         if (std::optional<std::string> referenced = controlsAsReferences(given))
             guarded = std::move(referenced);
-        if (guarded) {
-            m_guarded = std::move(*guarded);
-            m_page.clear();
-        }
-        const std::string_view source = m_page.isNull() ? std::string_view(m_guarded)
-                                                        : std::string_view(m_page.constData(), size_t(m_page.size()));
+        const std::string_view source = guarded ? std::string_view(*guarded)
+                                                : std::string_view(utf8.constData(), size_t(utf8.size()));
         GumboOptions options = kGumboDefaultOptions;
         options.max_errors = 0; // nobody reads the parse errors
         options.allocator = &ParserArena::allocateIn;
         options.deallocator = &ParserArena::releaseIn;
         options.userdata = &m_arena;
         m_output = gumbo_parse_with_options(&options, source.data(), source.size());
-
-        const GumboNode *base = nullptr;
-        forEachElement(m_output->document, [&](const GumboNode *node) {
-            if (!base && isHtml(node, GUMBO_TAG_BASE) && attributeValue(node->v.element, "href"))
-                base = node;
-        });
-        if (base) {
-            const QUrl baseUrl(resolveAddress(url, attributeValue(base->v.element, "href")));
+        if (const char *base = copyTagNamesAndFindBase()) {
+            const QUrl baseUrl(resolveAddress(url, base));
             if (baseUrl.isValid() && !baseUrl.isRelative())
                 m_baseUrl = baseUrl;
         }
@@ -147,16 +195,14 @@ public:
 
     QList<HtmlTable> tables() const override
     {
+        std::vector<QString *> cellPlaces;
+        QList<HtmlTable> tables = emptyTables(tableShapes(m_output->document, cellPlaces), cellPlaces);
         ReadBudget budget(m_limits);
-        CellTexts cellTexts = renderedTexts(m_output->document, isCell, budget);
-        std::sort(cellTexts.begin(), cellTexts.end(),
-                  [](const ElementText &a, const ElementText &b) {
-                      return std::less<const GumboNode *>()(a.element, b.element);
-                  });
-        QList<HtmlTable> tables;
-        forEachElement(m_output->document, [&](const GumboNode *table) {
-            if (table->v.element.tag == GUMBO_TAG_TABLE)
-                tables.append(readTable(table, cellTexts));
+        size_t cell = 0;
+        renderedTexts(m_output->document, isCell, budget, [&](QString &&text) {
+            if (cell < cellPlaces.size() && cellPlaces[cell])
+                *cellPlaces[cell] = std::move(text);
+            ++cell;
         });
         return tables;
     }
@@ -177,11 +223,7 @@ public:
                                                    && lowerAscii(originalTagName(element)) == wanted);
         };
         ReadBudget budget(m_limits);
-        std::vector<ElementText> found = renderedTexts(m_output->document, matches, budget);
-        texts.reserve(qsizetype(found.size()));
-        for (ElementText &element : found)
-            texts.append(std::move(element.text));
-        return texts;
+        return renderedTexts(m_output->document, matches, budget);
     }
 
     QStringList links() const override
@@ -213,24 +255,71 @@ public:
 
     std::optional<QString> bodyText() const override
     {
+        const GumboNode *body = bodyElement();
+        if (!body)
+            return std::nullopt;
+        ReadBudget budget(m_limits);
+        QStringList text =
+            renderedTexts(m_output->document, [body](const GumboNode *node) { return node == body; }, budget);
+        return text.isEmpty() ? QString() : std::move(text.front());
+    }
+
+    std::optional<bool> bodyTextContainsAny(const QStringList &texts) const override
+    {
+        const GumboNode *body = bodyElement();
+        if (!body)
+            return std::nullopt;
+        if (!mayRenderAny(body, texts))
+            return false;
+        return Document::bodyTextContainsAny(texts);
+    }
+
+private:
+    const GumboNode *bodyElement() const
+    {
         const GumboNode *body = nullptr;
         forEachChildElement(m_output->root, [&](const GumboNode *child) {
             if (!body && child->v.element.tag == GUMBO_TAG_BODY)
                 body = child;
         });
-        if (!body)
-            return std::nullopt;
-        ReadBudget budget(m_limits);
-        std::vector<ElementText> text =
-            renderedTexts(m_output->document, [body](const GumboNode *node) { return node == body; }, budget);
-        return text.empty() ? QString() : std::move(text.front().text);
+        return body;
     }
 
-private:
-    // The markup parsed, as given or as guarded: tag names of unknown
-    // elements point into it.
-    QByteArray m_page;
-    std::string m_guarded;
+    // The tree points into the markup it was parsed from for the original
+    // text of every tag and text, of which only the names of unknown
+    // elements are read. Those are copied, so the markup need not be kept.
+    // The same walk finds the page's base address, the href of its first
+    // base element (none in template content, which is not the page's).
+    const char *copyTagNamesAndFindBase()
+    {
+        const char *base = nullptr;
+        std::vector<std::pair<GumboNode *, bool>> pending{{m_output->document, false}};
+        while (!pending.empty()) {
+            const auto [node, inTemplate] = pending.back();
+            pending.pop_back();
+            if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE
+                && node->type != GUMBO_NODE_DOCUMENT)
+                continue;
+            if (node->type != GUMBO_NODE_DOCUMENT) {
+                GumboElement &element = node->v.element;
+                if (element.tag == GUMBO_TAG_UNKNOWN && element.original_tag.length > 0) {
+                    const std::string_view original = originalTagName(element);
+                    std::string &name = m_tagNames.emplace_back();
+                    name.reserve(original.size() + 2);
+                    name.append(1, '<').append(original).append(1, '>');
+                    element.original_tag = {name.data(), name.size()};
+                }
+                if (!base && !inTemplate && isHtml(node, GUMBO_TAG_BASE))
+                    base = attributeValue(element, "href");
+            }
+            const GumboVector &children = childrenOf(node);
+            for (unsigned i = children.length; i-- > 0;)
+                pending.emplace_back(static_cast<GumboNode *>(children.data[i]), inTemplate || node->type == GUMBO_NODE_TEMPLATE);
+        }
+        return base;
+    }
+
+    std::deque<std::string> m_tagNames; // "<name>", as the parser writes a tag
     // Holds the whole parsed tree, which goes with it.
     ParserArena m_arena;
     GumboOutput *m_output = nullptr;

@@ -1,9 +1,12 @@
 #include "engine/parserarena.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+
+#include <sys/mman.h>
 
 namespace pagrion::html {
 
@@ -26,16 +29,47 @@ constexpr std::size_t roundUp(std::size_t size, std::size_t to)
 
 ParserArena::~ParserArena()
 {
-    for (void *slab : m_slabs)
-        std::free(slab);
+    for (void *chunk : m_chunks)
+        std::free(chunk);
     for (void *block : m_large)
         std::free(block);
 }
 
+std::size_t ParserArena::classOf(std::size_t size)
+{
+    if (size <= LargestSmall)
+        return roundUp(std::max<std::size_t>(size, 1), Granule) / Granule;
+    if (size <= LargestMedium)
+        return SmallClasses + std::size_t(std::bit_width(size - 1)) - std::bit_width(LargestSmall);
+    return 0;
+}
+
+std::size_t ParserArena::blockSize(std::size_t sizeClass)
+{
+    return sizeClass < SmallClasses ? sizeClass * Granule : LargestSmall << (sizeClass - SmallClasses + 1);
+}
+
+char *ParserArena::newSlab()
+{
+    if (m_nextSlab == m_chunkEnd) {
+        void *chunk = std::aligned_alloc(ChunkSize, ChunkSize);
+        if (!chunk)
+            throw std::bad_alloc();
+        m_chunks.push_back(chunk);
+        if (m_chunks.size() > SmallTreeChunks)
+            madvise(chunk, ChunkSize, MADV_HUGEPAGE);
+        m_nextSlab = static_cast<char *>(chunk);
+        m_chunkEnd = m_nextSlab + ChunkSize;
+    }
+    char *slab = m_nextSlab;
+    m_nextSlab += SlabSize;
+    return slab;
+}
+
 void *ParserArena::allocate(std::size_t size)
 {
-    const std::size_t sizeClass = roundUp(std::max<std::size_t>(size, 1), Granule) / Granule;
-    if (sizeClass * Granule > LargestSmall)
+    const std::size_t sizeClass = classOf(size);
+    if (sizeClass == 0)
         return allocateLarge(size);
     Class &blocks = m_classes[sizeClass];
     if (blocks.freed) {
@@ -43,18 +77,15 @@ void *ParserArena::allocate(std::size_t size)
         blocks.freed = *static_cast<void **>(block);
         return block;
     }
-    const std::size_t blockSize = sizeClass * Granule;
-    if (blocks.next == nullptr || blocks.next + blockSize > blocks.end) {
-        void *slab = std::aligned_alloc(SlabSize, SlabSize);
-        if (!slab)
-            throw std::bad_alloc();
-        m_slabs.push_back(slab);
-        static_cast<SlabHeader *>(slab)->sizeClass = sizeClass;
-        blocks.next = static_cast<char *>(slab) + sizeof(SlabHeader);
-        blocks.end = static_cast<char *>(slab) + SlabSize;
+    const std::size_t bytes = blockSize(sizeClass);
+    if (blocks.next == nullptr || blocks.next + bytes > blocks.end) {
+        char *slab = newSlab();
+        reinterpret_cast<SlabHeader *>(slab)->sizeClass = sizeClass;
+        blocks.next = slab + sizeof(SlabHeader);
+        blocks.end = slab + SlabSize;
     }
     void *block = blocks.next;
-    blocks.next += blockSize;
+    blocks.next += bytes;
     return block;
 }
 

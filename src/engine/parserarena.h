@@ -27,9 +27,19 @@ public:
 
 private:
     static constexpr std::size_t SlabSize = std::size_t(256) << 10;
+    // Slabs are cut from chunks large enough for the kernel to back with
+    // huge pages: a large tree then costs a few page faults, not thousands.
+    // The first chunks are left in small pages, where a small page's slabs,
+    // partly filled, take only the memory they use.
+    static constexpr std::size_t ChunkSize = std::size_t(2) << 20;
+    static constexpr std::size_t SmallTreeChunks = 8;
     static constexpr std::size_t Granule = 8;
     static constexpr std::size_t LargestSmall = 2048;
-    static constexpr std::size_t Classes = LargestSmall / Granule + 1;
+    static constexpr std::size_t SmallClasses = LargestSmall / Granule + 1;
+    // Blocks past the small ones come in powers of two up to this, as the
+    // parser's growing lists and texts ask for them.
+    static constexpr std::size_t LargestMedium = std::size_t(64) << 10;
+    static constexpr std::size_t MediumClasses = 5; // 4 KB to 64 KB
 
     struct Class
     {
@@ -38,10 +48,15 @@ private:
         void *freed = nullptr; // released blocks, linked through themselves
     };
 
+    static std::size_t classOf(std::size_t size);
+    static std::size_t blockSize(std::size_t sizeClass);
+    char *newSlab();
     void *allocateLarge(std::size_t size);
 
-    std::array<Class, Classes> m_classes{};
-    std::vector<void *> m_slabs;
+    std::array<Class, SmallClasses + MediumClasses> m_classes{};
+    std::vector<void *> m_chunks;
+    char *m_nextSlab = nullptr; // unused slabs of the newest chunk
+    char *m_chunkEnd = nullptr;
     std::unordered_set<void *> m_large;
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/htmlstyle.h"
 #include "engine/htmltree.h"
@@ -29,10 +30,10 @@ enum class EventKind : std::uint8_t {
 
 struct Event
 {
+    const char *text;
+    std::uint32_t size;
     EventKind kind;
     bool visible;
-    std::uint32_t size;
-    const char *text = nullptr;
 };
 
 // Where a node stands, decided by the nearest of its ancestors that matters.
@@ -44,7 +45,6 @@ enum class State : std::uint8_t {
 
 struct Selected
 {
-    const GumboNode *element;
     State text; // Rendered: events [begin, end); Raw: raw text [begin, end); Folded: nothing
     size_t begin = 0;
     size_t end = 0;
@@ -58,8 +58,13 @@ struct Selected
 class TextWriter
 {
 public:
-    std::string write(const Event *first, const Event *last, ReadBudget &budget)
+    // The text stays in the writer until the next write.
+    std::string_view write(const Event *first, const Event *last, ReadBudget &budget)
     {
+        m_out.clear();
+        m_pendingBreaks = 0;
+        m_pendingSpace = false;
+        m_lineHasContent = false;
         unsigned steps = 0;
         for (const Event *event = first; event != last; ++event) {
             if (++steps % CheckEvery == 0)
@@ -87,7 +92,7 @@ public:
                 break;
             }
         }
-        return std::move(m_out);
+        return m_out;
     }
 
 private:
@@ -182,12 +187,12 @@ struct Frame
 class Walk
 {
 public:
-    Walk(const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget)
-        : m_selects(selects), m_budget(budget)
+    Walk(const std::function<bool(const GumboNode *)> &selects, const TextSink &take, ReadBudget &budget)
+        : m_selects(selects), m_take(take), m_budget(budget)
     {
     }
 
-    std::vector<ElementText> run(const GumboNode *root)
+    void run(const GumboNode *root)
     {
         Frame document{root, Style(Box::Block), State::Rendered, true, false, true};
         m_stack.push_back(document);
@@ -212,10 +217,10 @@ public:
                 open(child, state);
             } else if (child->type == GUMBO_NODE_TEMPLATE && m_selects(child)) {
                 // Its content is a fragment of its own: no text of the page.
-                m_selected.push_back({child, State::Folded});
+                m_selected.push_back({State::Folded});
             }
         }
-        return texts();
+        writeTexts();
     }
 
 private:
@@ -227,9 +232,9 @@ private:
             return;
         const auto size = std::uint32_t(std::strlen(text));
         if (!parent.preserveSpace)
-            m_events.push_back({EventKind::Collapsed, parent.visible, size, text});
+            m_events.push_back({text, size, EventKind::Collapsed, parent.visible});
         else if (parent.visible) // invisible preformatted text has no spaces to keep apart
-            m_events.push_back({EventKind::Preserved, true, size, text});
+            m_events.push_back({text, size, EventKind::Preserved, true});
     }
 
     void open(const GumboNode *node, State state)
@@ -258,7 +263,7 @@ private:
             frame.selected = int(m_selected.size());
             // Only HTML elements have an innerText; SVG and MathML give their text content.
             const bool html = node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML;
-            Selected selected{node, shown && html ? state : State::Raw};
+            Selected selected{shown && html ? state : State::Raw};
             if (selected.text == State::Raw) {
                 selected.begin = m_raw.size();
                 ++m_rawOpen;
@@ -277,9 +282,9 @@ private:
     {
         const Style &style = frame.style;
         if (style.box == Box::Inline && style.atomic && !(closing && style.replaced))
-            add({EventKind::Atomic, true, 0});
+            add({nullptr, 0, EventKind::Atomic, true});
         else if (style.box == Box::Block || style.box == Box::Paragraph || style.box == Box::Table)
-            add({EventKind::Break, true, frame.visible ? breaksOf(style.box) : 0u});
+            add({nullptr, frame.visible ? breaksOf(style.box) : 0u, EventKind::Break, true});
     }
 
     static std::uint32_t breaksOf(Box box) { return box == Box::Paragraph ? 2 : 1; }
@@ -300,6 +305,8 @@ private:
         }
         if (frame.events && !m_stack.empty())
             closing(frame);
+        if (frame.selected >= 0 && m_selectedOpen == 0 && m_rawOpen == 0)
+            writeTexts();
     }
 
     void closing(const Frame &frame)
@@ -307,18 +314,18 @@ private:
         const GumboNode *node = frame.node;
         if (isHtml(node, GUMBO_TAG_BR)) {
             if (frame.visible)
-                add({EventKind::Literal, true, '\n'});
+                add({nullptr, '\n', EventKind::Literal, true});
             return;
         }
         switch (frame.style.box) {
         // Every row and cell but the last is followed by its separator.
         case Box::Row:
             if (frame.visible && laterRow(node))
-                add({EventKind::Literal, true, '\n'});
+                add({nullptr, '\n', EventKind::Literal, true});
             break;
         case Box::Cell:
             if (frame.visible && int(node->index_within_parent) < lastOf(m_stack.back(), &Frame::lastCell))
-                add({EventKind::Literal, true, '\t'});
+                add({nullptr, '\t', EventKind::Literal, true});
             break;
         default:
             edge(frame, true);
@@ -377,39 +384,54 @@ private:
         m_events.push_back(event);
     }
 
-    std::vector<ElementText> texts()
+    // Once no selected element is open, the texts of those met so far are
+    // written and what they were made of is let go, so a page of many small
+    // elements never holds the events of all of them.
+    void writeTexts()
     {
-        std::vector<ElementText> texts;
-        texts.reserve(m_selected.size());
         for (const Selected &selected : m_selected) {
-            std::string text;
+            std::string_view text;
             if (selected.text == State::Raw)
-                text = m_raw.substr(selected.begin, selected.end - selected.begin);
+                text = std::string_view(m_raw).substr(selected.begin, selected.end - selected.begin);
             else if (selected.text == State::Rendered)
-                text = TextWriter().write(m_events.data() + selected.begin, m_events.data() + selected.end, m_budget);
+                text = m_writer.write(m_events.data() + selected.begin, m_events.data() + selected.end, m_budget);
             QString decoded = QString::fromUtf8(text.data(), qsizetype(text.size()));
             m_budget.addText(decoded.size() * qint64(sizeof(QChar)));
-            texts.push_back({selected.element, std::move(decoded)});
+            m_take(std::move(decoded));
         }
-        return texts;
+        m_selected.clear();
+        m_raw.clear();
+        // The last event stays: the next one may still merge into it.
+        if (m_events.size() > 1)
+            m_events.erase(m_events.begin(), m_events.end() - 1);
     }
 
     const std::function<bool(const GumboNode *)> &m_selects;
+    const TextSink &m_take;
     ReadBudget &m_budget;
     std::vector<Frame> m_stack;
     std::vector<Event> m_events;
-    std::vector<Selected> m_selected;
+    std::vector<Selected> m_selected; // not yet written
     std::string m_raw;
+    TextWriter m_writer;
     int m_rawOpen = 0;      // selected elements open that give their raw text
     int m_selectedOpen = 0; // selected elements open that give their rendered text
 };
 
 } // namespace
 
-std::vector<ElementText> renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
-                                       ReadBudget &budget)
+void renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget,
+                   const TextSink &take)
 {
-    return Walk(selects, budget).run(root);
+    Walk(selects, take, budget).run(root);
+}
+
+QStringList renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
+                          ReadBudget &budget)
+{
+    QStringList texts;
+    renderedTexts(root, selects, budget, [&texts](QString &&text) { texts.append(std::move(text)); });
+    return texts;
 }
 
 } // namespace pagrion::html

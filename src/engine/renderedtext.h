@@ -1,9 +1,8 @@
 #pragma once
 
 #include <functional>
-#include <vector>
 
-#include <QString>
+#include <QStringList>
 
 #include <gumbo.h>
 
@@ -12,12 +11,6 @@ class ReadBudget;
 } // namespace pagrion
 
 namespace pagrion::html {
-
-struct ElementText
-{
-    const GumboNode *element;
-    QString text;
-};
 
 // The innerText of every element `selects` accepts, in document order, as
 // browsers derive it from the rendering (see parseHtmlDocument): blocks start
@@ -29,7 +22,12 @@ struct ElementText
 //
 // One walk over the tree serves every selected element, so nested elements
 // (a list of divs inside divs) cost no more than the text they give.
-std::vector<ElementText> renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
-                                       ReadBudget &budget);
+QStringList renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
+                          ReadBudget &budget);
+
+// The same texts, each handed over as soon as it is written.
+using TextSink = std::function<void(QString &&)>;
+void renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget,
+                   const TextSink &take);
 
 } // namespace pagrion::html

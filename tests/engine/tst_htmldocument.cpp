@@ -104,6 +104,36 @@ private Q_SLOTS:
     {
         const auto document = parseHtmlDocument(u"<html><frameset><frame src=\"a.htm\"></frameset></html>"_s);
         QCOMPARE(document->bodyText(), std::nullopt);
+        QCOMPARE(document->bodyTextContainsAny({u"x"_s}), std::nullopt);
+    }
+
+    // The answer must be the body text's, however the page spells the text.
+    void bodyTextContainsAny_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("wanted");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("plain") << u"<p>无法找到网页</p>"_s << u"无法找到网页"_s << true;
+        QTest::newRow("across elements") << u"无法<b>找到</b><i>网</i>页"_s << u"无法找到网页"_s << true;
+        QTest::newRow("character references") << u"&#26080;&#x6CD5;找到网页"_s << u"无法找到网页"_s << true;
+        QTest::newRow("space from a line break") << u"HTTP\n404 -\t无法找到文件"_s << u"HTTP 404 - 无法找到文件"_s
+                                                 << true;
+        QTest::newRow("line between blocks") << u"<div>a</div><div>b</div>"_s << u"a\nb"_s << true;
+        QTest::newRow("hidden content gives nothing")
+            << u"<div hidden>无法找到网页</div>"_s << u"无法找到网页"_s << false;
+        QTest::newRow("every character, not in order") << u"网页找到无法"_s << u"无法找到网页"_s << false;
+        QTest::newRow("a character missing") << u"无法找到网"_s << u"无法找到网页"_s << false;
+        QTest::newRow("template content") << u"<template>无法找到网页</template>"_s << u"无法找到网页"_s << false;
+        QTest::newRow("empty text is everywhere") << u"x"_s << QString() << true;
+    }
+    void bodyTextContainsAny()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, wanted);
+        QFETCH(bool, expected);
+        const auto document = parseHtmlDocument(u"<html><head><title>无法找到网页</title></head><body>"_s + body);
+        QCOMPARE(document->bodyText()->contains(wanted), expected);
+        QCOMPARE(document->bodyTextContainsAny({u"absent"_s, wanted}), std::optional<bool>(expected));
     }
 
     void tables_data()
