@@ -3,7 +3,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -23,9 +22,28 @@ namespace {
 
 constexpr int PollMs = 5;
 
-double seconds(const timeval &time)
+// The process measured-run started, once it has started it.
+pid_t childOf(pid_t pid)
 {
-    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
+    QFile children(u"/proc/%1/task/%1/children"_s.arg(pid));
+    if (!children.open(QIODevice::ReadOnly))
+        return 0;
+    return pid_t(children.readAll().trimmed().split(' ').value(0).toInt());
+}
+
+// measured-run's report: peak KB, user and system seconds, how it ended.
+void readReport(const QString &path, ChildRun &run)
+{
+    QFile report(path);
+    if (!report.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> words = report.readAll().simplified().split(' ');
+    if (words.size() != 5)
+        return;
+    run.peakMegabytes = words[0].toDouble() / 1024.0;
+    run.cpuSeconds = words[1].toDouble() + words[2].toDouble();
+    if (words[3] == "exited")
+        run.exitCode = words[4].toInt();
 }
 
 } // namespace
@@ -39,8 +57,10 @@ ChildRun runChild(const QString &program, const QStringList &arguments, const st
         return run;
     const QByteArray outPath = QFile::encodeName(output.filePath(u"out"_s));
     const QByteArray errPath = QFile::encodeName(output.filePath(u"err"_s));
+    const QString reportPath = output.filePath(u"report"_s);
 
-    std::vector<QByteArray> words{QFile::encodeName(program)};
+    std::vector<QByteArray> words{QByteArrayLiteral(MEASURED_RUN), QFile::encodeName(reportPath),
+                                  QFile::encodeName(program)};
     for (const QString &argument : arguments)
         words.push_back(argument.toLocal8Bit());
     std::vector<char *> argv;
@@ -55,33 +75,30 @@ ChildRun runChild(const QString &program, const QStringList &arguments, const st
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     QElapsedTimer clock;
     clock.start();
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv.front(), &actions, nullptr, argv.data(), environ);
+    pid_t runner = 0;
+    const int spawned = posix_spawn(&runner, argv.front(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         return run;
-    if (started)
-        started(pid);
 
     // Polled rather than waited for, so this process's servers keep answering.
+    pid_t measured = 0;
     int status = 0;
-    rusage usage{};
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (wait4(pid, &status, WNOHANG, &usage) == pid)
+        if (measured == 0 && (measured = childOf(runner)) != 0 && started)
+            started(measured);
+        if (waitpid(runner, &status, WNOHANG) == runner)
             loop.quit();
         else if (clock.elapsed() > limitMs)
-            ::kill(pid, SIGKILL);
+            ::kill(measured != 0 ? measured : runner, SIGKILL);
     });
     poll.start(PollMs);
     loop.exec();
 
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
-    run.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    run.peakMegabytes = double(usage.ru_maxrss) / 1024.0;
-    if (WIFEXITED(status))
-        run.exitCode = WEXITSTATUS(status);
+    readReport(reportPath, run);
     QFile out(QFile::decodeName(outPath));
     if (out.open(QIODevice::ReadOnly))
         run.out = out.readAll();
