@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
 #include <sys/mman.h>
@@ -25,12 +26,55 @@ constexpr std::size_t roundUp(std::size_t size, std::size_t to)
     return (size + to - 1) / to * to;
 }
 
+// A batch parses one page after another, each in a fresh arena: chunks
+// handed back to the system and asked for again cost more kernel time than
+// the parse itself, so the first chunks of a finished parse are kept for the
+// next one.
+class SpareChunks
+{
+public:
+    static constexpr std::size_t Kept = 4;
+
+    void *take()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_chunks.empty())
+            return nullptr;
+        void *chunk = m_chunks.back();
+        m_chunks.pop_back();
+        return chunk;
+    }
+
+    // False when enough are kept already: the caller frees the chunk.
+    bool keep(void *chunk)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_chunks.size() >= Kept)
+            return false;
+        m_chunks.push_back(chunk);
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<void *> m_chunks;
+};
+
+SpareChunks &spareChunks()
+{
+    static SpareChunks spare;
+    return spare;
+}
+
 } // namespace
 
 ParserArena::~ParserArena()
 {
-    for (void *chunk : m_chunks)
-        std::free(chunk);
+    for (std::size_t i = 0; i < m_chunks.size(); ++i) {
+        // Chunks past the first few may be in huge pages: not for keeping.
+        if (i >= SmallTreeChunks || !spareChunks().keep(m_chunks[i]))
+            std::free(m_chunks[i]);
+    }
     for (void *block : m_large)
         std::free(block);
 }
@@ -52,7 +96,9 @@ std::size_t ParserArena::blockSize(std::size_t sizeClass)
 char *ParserArena::newSlab()
 {
     if (m_nextSlab == m_chunkEnd) {
-        void *chunk = std::aligned_alloc(ChunkSize, ChunkSize);
+        void *chunk = m_chunks.size() < SmallTreeChunks ? spareChunks().take() : nullptr;
+        if (!chunk)
+            chunk = std::aligned_alloc(ChunkSize, ChunkSize);
         if (!chunk)
             throw std::bad_alloc();
         m_chunks.push_back(chunk);
