@@ -74,6 +74,14 @@ Result<std::optional<UnfinishedRun>> BatchJournal::findUnfinished(const QString 
     return std::optional<UnfinishedRun>(UnfinishedRun{row.value(0).toLongLong(), row.value(1).toInt(), row.value(2).toInt()});
 }
 
+Result<bool> BatchJournal::lastFinished(const QString &settings)
+{
+    const auto rows = m_db.selectAll(u"select state from batchrun where settings = ? order by id desc limit 1"_s, {settings});
+    if (!rows)
+        return Error{rows.error()};
+    return !rows.value().isEmpty() && rows.value().constFirst().value(0).toString() == Finished;
+}
+
 Result<qint64> BatchJournal::begin(const QString &settings, const QStringList &pages)
 {
     qint64 id = 0;

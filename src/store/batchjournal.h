@@ -48,6 +48,9 @@ public:
     // The newest run with these settings whose end was never recorded.
     Result<std::optional<UnfinishedRun>> findUnfinished(const QString &settings);
 
+    // Whether the newest run with these settings got to its end.
+    Result<bool> lastFinished(const QString &settings);
+
     // Records a new run with its pages, all pending, in one transaction, and
     // forgets the runs it replaces: finished ones, and unfinished ones with
     // the same settings. Returns the run's id.

@@ -42,6 +42,13 @@ Result<std::optional<UnfinishedRun>> ResultSession::findUnfinishedRun(const QStr
     return m_journal->findUnfinished(settings);
 }
 
+Result<bool> ResultSession::lastRunFinished(const QString &settings)
+{
+    if (Status opened = open(); !opened)
+        return Error{opened.error()};
+    return m_journal->lastFinished(settings);
+}
+
 Status ResultSession::beginRun(const QString &settings, const QStringList &pages)
 {
     if (Status opened = open(); !opened)

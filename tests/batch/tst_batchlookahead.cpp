@@ -153,11 +153,12 @@ private Q_SLOTS:
         QCOMPARE(server->requestCount(u"/p1.html"_s), 1);
         QCOMPARE(pageList.size(), 6);
 
-        // A finished run is not taken up again: the same settings start
-        // afresh, emptying the results as asked.
+        // A run that got to its end has nothing left to go on with: the
+        // user is told, and no page is loaded or stored again.
         host->messages.clear();
-        QCOMPARE(run(again).stats.pages, 6);
+        QCOMPARE(run(again).stats.pages, 0);
         QCOMPARE(host->messages.size(), 1);
+        QCOMPARE(server->requestCount(u"/p1.html"_s), 1);
         QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 6));
     }
 
