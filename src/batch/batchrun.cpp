@@ -245,14 +245,14 @@ std::optional<QList<int>> BatchRun::resumeRun(const BatchSettings &settings)
         m_host.message(found.error());
         return std::nullopt;
     }
-    // A run ended by a kill between its last page and its exit is whole:
-    // going on with it must not collect every page again.
-    if (const auto finished = m_results->lastRunFinished(recorded); !found.value() && finished && finished.value()) {
-        m_host.message(u"用相同设置进行的上次批量采集已经完成，没有需要继续采集的网页。"_s);
-        m_pageList.clear();
-        return QList<int>{};
-    }
     if (!found.value()) {
+        // A run ended by a kill between its last page and its exit is whole:
+        // going on with it must not collect every page again.
+        if (const auto finished = m_results->lastRunFinished(recorded); finished && finished.value()) {
+            m_host.message(u"用相同设置进行的上次批量采集已经完成，没有需要继续采集的网页。"_s);
+            m_pageList.clear();
+            return QList<int>{};
+        }
         m_host.message(u"没有找到用相同设置进行、尚未完成的批量采集，从头开始采集。"_s);
         return std::nullopt;
     }
