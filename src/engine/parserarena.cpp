@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <vector>
 
 #include <sys/mman.h>
 
@@ -60,10 +61,12 @@ private:
     std::vector<void *> m_chunks;
 };
 
+// Never destroyed: a parse thread still running while the program exits
+// may hand its chunks back after static objects are gone.
 SpareChunks &spareChunks()
 {
-    static SpareChunks spare;
-    return spare;
+    static auto *spare = new SpareChunks;
+    return *spare;
 }
 
 } // namespace
