@@ -1,8 +1,12 @@
 #include "engine/documentbuilder.h"
 
+#include <algorithm>
+#include <mutex>
+
 #include <QLatin1StringView>
 #include <QMimeDatabase>
 #include <QThread>
+#include <QThreadPool>
 
 #include "engine/htmldocument.h"
 #include "engine/textdecoding.h"
@@ -52,11 +56,42 @@ BuiltPage buildPage(const QByteArray &body, const QByteArray &contentType, const
     return {parseHtmlDocument(u"<frameset></frameset>"_s, url, limits), {}};
 }
 
-DocumentBuilder::DocumentBuilder(QObject *parent) : QObject(parent) {}
+// Shared by a builder and its builds under way: a finished build hands its
+// page over only while the builder is there to take it.
+struct DocumentBuilder::Handover
+{
+    std::mutex mutex;
+    DocumentBuilder *builder = nullptr;
+};
+
+namespace {
+
+// A batch builds a page every few milliseconds: starting a thread for each
+// costs as much as a small page's parse, so the threads are kept. The pool
+// is never destroyed, so a parse still running while the program ends
+// does not hold the exit up.
+QThreadPool &buildThreads()
+{
+    static QThreadPool *const pool = [] {
+        auto *threads = new QThreadPool;
+        threads->setMaxThreadCount(std::max(16, QThread::idealThreadCount()));
+        return threads;
+    }();
+    return *pool;
+}
+
+} // namespace
+
+DocumentBuilder::DocumentBuilder(QObject *parent) : QObject(parent), m_handover(std::make_shared<Handover>())
+{
+    m_handover->builder = this;
+}
 
 DocumentBuilder::~DocumentBuilder()
 {
-    cancel();
+    // Answers already queued to this builder go with it.
+    const std::lock_guard lock(m_handover->mutex);
+    m_handover->builder = nullptr;
 }
 
 void DocumentBuilder::build(const QByteArray &body, const QByteArray &contentType, const QUrl &url,
@@ -64,20 +99,30 @@ void DocumentBuilder::build(const QByteArray &body, const QByteArray &contentTyp
 {
     const quint64 build = ++m_builds;
     m_current = build;
-    auto page = std::make_shared<BuiltPage>();
-    QThread *worker = QThread::create([page, body, contentType, url, limits] {
-        *page = buildPage(body, contentType, url, limits);
-    });
-    // The worker outlives a dropped build, and even this builder: it deletes
-    // itself once it is done.
+    const std::function<void()> work = [handover = m_handover, build, body, contentType, url, limits, done] {
+        const BuiltPage page = buildPage(body, contentType, url, limits);
+        const std::lock_guard lock(handover->mutex);
+        if (DocumentBuilder *builder = handover->builder) {
+            QMetaObject::invokeMethod(
+                builder, [builder, build, page, done] { builder->deliver(build, page, done); },
+                Qt::QueuedConnection);
+        }
+    };
+    // A dropped build still holds its thread until its parse ends; a build
+    // never waits behind it for one.
+    if (buildThreads().tryStart(work))
+        return;
+    QThread *worker = QThread::create(work);
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-    connect(worker, &QThread::finished, this, [this, build, page, done = std::move(done)] {
-        if (build != m_current)
-            return;
-        m_current = 0;
-        done(std::move(*page));
-    });
     worker->start();
+}
+
+void DocumentBuilder::deliver(quint64 build, const BuiltPage &page, const Done &done)
+{
+    if (build != m_current)
+        return;
+    m_current = 0;
+    done(page);
 }
 
 void DocumentBuilder::cancel()

@@ -26,7 +26,7 @@ struct BuiltPage
 BuiltPage buildPage(const QByteArray &body, const QByteArray &contentType, const QUrl &url,
                     const PageLimits &limits);
 
-// Builds pages on a worker thread, so a large page neither freezes the
+// Builds pages on worker threads, so a large page neither freezes the
 // window nor keeps a stop request or the time limit waiting. One build at a
 // time: starting another or cancelling drops the one under way, whose work
 // then ends unseen.
@@ -49,8 +49,12 @@ public:
     bool building() const { return m_current != 0; }
 
 private:
+    struct Handover;
+    void deliver(quint64 build, const BuiltPage &page, const Done &done);
+
     quint64 m_builds = 0;
     quint64 m_current = 0; // the build whose result is awaited; 0: none
+    std::shared_ptr<Handover> m_handover;
 };
 
 } // namespace pagrion

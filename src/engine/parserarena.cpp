@@ -30,11 +30,12 @@ constexpr std::size_t roundUp(std::size_t size, std::size_t to)
 // A batch parses one page after another, each in a fresh arena: chunks
 // handed back to the system and asked for again cost more kernel time than
 // the parse itself, so the first chunks of a finished parse are kept for the
-// next one.
+// next one. A small page takes one chunk, and a batch holds a page parsed
+// for each request in flight and as many again waiting their turn.
 class SpareChunks
 {
 public:
-    static constexpr std::size_t Kept = 4;
+    static constexpr std::size_t Kept = 16;
 
     void *take()
     {

@@ -26,7 +26,7 @@ public:
     static void releaseIn(void *arena, void *block);
 
 private:
-    static constexpr std::size_t SlabSize = std::size_t(256) << 10;
+    static constexpr std::size_t SlabSize = std::size_t(64) << 10;
     // Slabs are cut from chunks large enough for the kernel to back with
     // huge pages: a large tree then costs a few page faults, not thousands.
     // The first chunks are left in small pages, where a small page's slabs,
@@ -38,8 +38,8 @@ private:
     static constexpr std::size_t SmallClasses = LargestSmall / Granule + 1;
     // Blocks past the small ones come in powers of two up to this, as the
     // parser's growing lists and texts ask for them.
-    static constexpr std::size_t LargestMedium = std::size_t(64) << 10;
-    static constexpr std::size_t MediumClasses = 5; // 4 KB to 64 KB
+    static constexpr std::size_t LargestMedium = std::size_t(32) << 10;
+    static constexpr std::size_t MediumClasses = 4; // 4 KB to 32 KB
 
     struct Class
     {

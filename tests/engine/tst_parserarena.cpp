@@ -41,7 +41,7 @@ private Q_SLOTS:
         std::map<char *, std::size_t> live; // block -> size
         std::vector<char *> order;
         unsigned char fill = 1;
-        for (std::size_t size : {1, 7, 8, 9, 2047, 2048, 2049, 4096, 4097, 65535, 65536, 65537, 300000}) {
+        for (std::size_t size : {1, 7, 8, 9, 2047, 2048, 2049, 4096, 4097, 32767, 32768, 32769, 65536, 65537, 300000}) {
             for (int copy = 0; copy < 5; ++copy) {
                 char *block = static_cast<char *>(arena.allocate(size));
                 std::memset(block, fill, size);
