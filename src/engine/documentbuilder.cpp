@@ -1,6 +1,7 @@
 #include "engine/documentbuilder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 #include <QLatin1StringView>
@@ -56,6 +57,13 @@ BuiltPage buildPage(const QByteArray &body, const QByteArray &contentType, const
     return {parseHtmlDocument(u"<frameset></frameset>"_s, url, limits), {}};
 }
 
+struct DocumentBuilder::Build
+{
+    std::atomic<bool> wanted = true;
+    std::atomic<bool> started = false;
+    std::atomic<bool> ended = false;
+};
+
 // Shared by a builder and its builds under way: a finished build hands its
 // page over only while the builder is there to take it.
 struct DocumentBuilder::Handover
@@ -66,15 +74,15 @@ struct DocumentBuilder::Handover
 
 namespace {
 
-// A batch builds a page every few milliseconds: starting a thread for each
-// costs as much as a small page's parse, so the threads are kept. The pool
-// is never destroyed, so a parse still running while the program ends
+// A batch builds a page every millisecond or so: starting a thread for each
+// would cost as much as a small page's parse, so the threads are kept. The
+// pool is never destroyed, so a parse still running while the program ends
 // does not hold the exit up.
 QThreadPool &buildThreads()
 {
     static QThreadPool *const pool = [] {
         auto *threads = new QThreadPool;
-        threads->setMaxThreadCount(std::max(16, QThread::idealThreadCount()));
+        threads->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
         return threads;
     }();
     return *pool;
@@ -89,6 +97,7 @@ DocumentBuilder::DocumentBuilder(QObject *parent) : QObject(parent), m_handover(
 
 DocumentBuilder::~DocumentBuilder()
 {
+    cancel();
     // Answers already queued to this builder go with it.
     const std::lock_guard lock(m_handover->mutex);
     m_handover->builder = nullptr;
@@ -97,10 +106,15 @@ DocumentBuilder::~DocumentBuilder()
 void DocumentBuilder::build(const QByteArray &body, const QByteArray &contentType, const QUrl &url,
                             const PageLimits &limits, Done done)
 {
-    const quint64 build = ++m_builds;
-    m_current = build;
+    cancel();
+    auto build = std::make_shared<Build>();
+    m_build = build;
     const std::function<void()> work = [handover = m_handover, build, body, contentType, url, limits, done] {
+        if (!build->wanted)
+            return;
+        build->started = true;
         const BuiltPage page = buildPage(body, contentType, url, limits);
+        build->ended = true;
         const std::lock_guard lock(handover->mutex);
         if (DocumentBuilder *builder = handover->builder) {
             QMetaObject::invokeMethod(
@@ -108,26 +122,33 @@ void DocumentBuilder::build(const QByteArray &body, const QByteArray &contentTyp
                 Qt::QueuedConnection);
         }
     };
-    // A dropped build still holds its thread until its parse ends; a build
-    // never waits behind it for one.
-    if (buildThreads().tryStart(work))
+    // A page left for another while it was being parsed (a large one, most
+    // likely) must not hold the next page up: that one gets a thread of its own.
+    std::erase_if(m_dropped, [](const auto &dropped) { return dropped->ended || !dropped->started; });
+    if (m_dropped.empty()) {
+        buildThreads().start(work);
         return;
+    }
     QThread *worker = QThread::create(work);
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     worker->start();
 }
 
-void DocumentBuilder::deliver(quint64 build, const BuiltPage &page, const Done &done)
+void DocumentBuilder::deliver(const std::shared_ptr<Build> &build, const BuiltPage &page, const Done &done)
 {
-    if (build != m_current)
+    if (build != m_build)
         return;
-    m_current = 0;
+    m_build.reset();
     done(page);
 }
 
 void DocumentBuilder::cancel()
 {
-    m_current = 0;
+    if (!m_build)
+        return;
+    m_build->wanted = false;
+    m_dropped.push_back(std::move(m_build));
+    m_build.reset();
 }
 
 } // namespace pagrion

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QByteArray>
 #include <QObject>
@@ -27,9 +28,11 @@ BuiltPage buildPage(const QByteArray &body, const QByteArray &contentType, const
                     const PageLimits &limits);
 
 // Builds pages on worker threads, so a large page neither freezes the
-// window nor keeps a stop request or the time limit waiting. One build at a
-// time: starting another or cancelling drops the one under way, whose work
-// then ends unseen.
+// window nor keeps a stop request or the time limit waiting. Pages are
+// built in the order asked for, on one thread fewer than the machine has
+// cores: the event thread keeps one for the pages already built. One build
+// at a time per builder: starting another or cancelling drops the one under
+// way, whose work then ends unseen, or never starts.
 class DocumentBuilder final : public QObject
 {
     Q_OBJECT
@@ -46,14 +49,15 @@ public:
     void build(const QByteArray &body, const QByteArray &contentType, const QUrl &url, const PageLimits &limits,
                Done done);
     void cancel();
-    bool building() const { return m_current != 0; }
+    bool building() const { return m_build != nullptr; }
 
 private:
+    struct Build;
     struct Handover;
-    void deliver(quint64 build, const BuiltPage &page, const Done &done);
+    void deliver(const std::shared_ptr<Build> &build, const BuiltPage &page, const Done &done);
 
-    quint64 m_builds = 0;
-    quint64 m_current = 0; // the build whose result is awaited; 0: none
+    std::shared_ptr<Build> m_build; // the build whose result is awaited
+    std::vector<std::shared_ptr<Build>> m_dropped; // dropped, maybe still parsing
     std::shared_ptr<Handover> m_handover;
 };
 

@@ -100,8 +100,7 @@ private Q_SLOTS:
         QVERIFY(!delivered);
     }
 
-    // More builds at once than kept threads: each is handed over, none
-    // waits for a thread to come free.
+    // More builds at once than there are threads: each is handed over.
     void manyBuildsAtOnceAllArrive()
     {
         constexpr int Builds = 40;
