@@ -31,7 +31,7 @@ constexpr int MemoryPages = 10'000;
 constexpr int MemoryFirstSample = 1000;
 // The full browser's rate at the distant server before it loaded pages ahead.
 constexpr double BrowserBeforeLookAhead = 5.9;
-constexpr int BrowserPagesTried[] = {2, 4}; // beside the default
+constexpr int BrowserPagesTried[] = {2, 3}; // beside the default
 
 const QString Site = u"http://bench.test/list"_s;
 const QString PagePath = u"/page/(*).html"_s;

@@ -31,7 +31,7 @@ struct LoadSettings
 
     static constexpr int DefaultConcurrency = 8;
     static constexpr int DefaultRetries = 3;
-    static constexpr int DefaultBrowserPages = 3;
+    static constexpr int DefaultBrowserPages = 4;
 
     int concurrency = DefaultConcurrency;
     int delayMs = 0;

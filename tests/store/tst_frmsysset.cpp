@@ -96,7 +96,7 @@ private Q_SLOTS:
         QStringList shown;
         for (const QLineEdit *box : boxes)
             shown << box->text();
-        QCOMPARE(shown, (QStringList{u"2"_s, u"1.5"_s, u"3"_s, u"30"_s, u"64"_s, u"256"_s, u"3"_s}));
+        QCOMPARE(shown, (QStringList{u"2"_s, u"1.5"_s, u"3"_s, u"30"_s, u"64"_s, u"256"_s, u"4"_s}));
         QVERIFY(window->Check2->isChecked());
         QCOMPARE(window->Label11->text(), u"网页超时（秒）"_s);
         for (const QLineEdit *box : boxes)
