@@ -83,8 +83,8 @@ private Q_SLOTS:
         QVERIFY(!delivered);
     }
 
-    // A builder may go while its page is being parsed; the parse ends
-    // unseen and later builds are not held up by it.
+    // A builder may go while its page is being parsed: the parse ends
+    // unseen, and a later build on another builder still arrives.
     void builderGoneWhileBuilding()
     {
         auto builder = std::make_unique<DocumentBuilder>();
