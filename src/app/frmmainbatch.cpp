@@ -4,11 +4,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include "engine/pageloader.h"
 #include "batch/batchprogress.h"
@@ -28,6 +30,11 @@ namespace pagrion {
 
 namespace {
 
+// Pages may pass a thousand a second, and laying out a page's row text
+// costs more than extracting it: the box shows the newest text at most this
+// often, and the last one when the run ends.
+constexpr int ShowRowTextEveryMs = 100;
+
 // The run's progress in the window: ProgressBar2 tells the page being
 // handled of all, the rate and the time left; the status line the address
 // of that page, with the pages failed so far once there are any.
@@ -40,6 +47,8 @@ public:
     {
         // Building the page list shows the percentage.
         m_window.ProgressBar2->setFormat(u"%p%"_s);
+        m_showText.setSingleShot(true);
+        QObject::connect(&m_showText, &QTimer::timeout, &m_showText, [this] { showRowText(); });
     }
 
     void message(const QString &text) override { m_window.showInformation(text); }
@@ -51,7 +60,12 @@ public:
             m_window.Label4->setText(text);
     }
     Progress &progress() override { return m_progress; }
-    void runActive(bool active) override { m_window.command7->setVisible(active); }
+    void runActive(bool active) override
+    {
+        if (!active && m_showText.isActive())
+            showRowText();
+        m_window.command7->setVisible(active);
+    }
     void setBusy(bool busy) override
     {
         if (busy)
@@ -71,7 +85,17 @@ public:
         m_inPage = true;
         showPace();
     }
-    void pageExtracted(const QString &rowText) override { m_window.Text2->setText(rowText); }
+    void pageExtracted(const QString &rowText) override
+    {
+        m_rowText = rowText;
+        if (m_showText.isActive())
+            return;
+        const qint64 sinceShown = m_textShown.isValid() ? m_textShown.elapsed() : ShowRowTextEveryMs;
+        if (sinceShown >= ShowRowTextEveryMs)
+            showRowText();
+        else
+            m_showText.start(int(ShowRowTextEveryMs - sinceShown));
+    }
     void pageFailed(int, const QString &address, const QString &reason) override
     {
         m_window.Label4->setText(u"打开失败（%1）：%2"_s.arg(reason, address));
@@ -85,6 +109,13 @@ public:
     }
 
 private:
+    void showRowText()
+    {
+        m_showText.stop();
+        m_window.Text2->setText(m_rowText);
+        m_textShown.start();
+    }
+
     void showPace()
     {
         QProgressBar *bar = m_window.ProgressBar2;
@@ -99,6 +130,9 @@ private:
     int m_position = 0; // of the page being handled or last handled, from 1
     QString m_address;
     bool m_inPage = false;
+    QString m_rowText; // the newest page's, shown or waiting for m_showText
+    QTimer m_showText;
+    QElapsedTimer m_textShown;
 };
 
 } // namespace
