@@ -9,10 +9,27 @@ using namespace Qt::StringLiterals;
 
 namespace pagrion {
 
+namespace {
+
+QString batchModeName(BatchSettings::Mode mode)
+{
+    switch (mode) {
+    case BatchSettings::Mode::Parameter:
+        return u"parameter"_s;
+    case BatchSettings::Mode::Links:
+        return u"links"_s;
+    case BatchSettings::Mode::NextPage:
+        return u"next"_s;
+    }
+    Q_UNREACHABLE_RETURN({});
+}
+
+} // namespace
+
 QString recordedSettings(const BatchSettings &settings)
 {
     const QJsonObject object{
-        {u"mode"_s, settings.mode == BatchSettings::Mode::Parameter ? u"parameter"_s : u"links"_s},
+        {u"mode"_s, batchModeName(settings.mode)},
         {u"address"_s, settings.address},
         {u"from"_s, settings.from},
         {u"to"_s, settings.to},
@@ -20,7 +37,7 @@ QString recordedSettings(const BatchSettings &settings)
         {u"rowFilter"_s, settings.rowFilter},
         {u"class"_s, settings.classValue},
         {u"swap"_s, settings.swap},
-        {u"records"_s, settings.records == RecordSource::Layout ? u"layout"_s : u"fields"_s},
+        {u"records"_s, recordSourceName(settings.records)},
         {u"skipEmptyFirstField"_s, settings.skipEmptyFirstField},
     };
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));

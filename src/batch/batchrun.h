@@ -25,7 +25,12 @@ class Progress;
 // command line's options.
 struct BatchSettings
 {
-    enum class Mode { Parameter, Links };
+    static inline const QString DefaultNextText = QStringLiteral("下一页|下页|后页|Next|›|»");
+    static constexpr int DefaultMaxNextPages = 1000;
+
+    // An address pattern through a number range, every link of a start
+    // page, or a chain of next-page links from a start page.
+    enum class Mode { Parameter, Links, NextPage };
 
     Mode mode = Mode::Parameter;
     QString address;        // pattern with "(*)", or the start page
@@ -36,6 +41,17 @@ struct BatchSettings
     QString classValue;     // "table" or a tag name
     bool swap = false;      // rows and columns swapped
     RecordSource records = RecordSource::Layout;
+    EveryRowOptions everyRow;          // how 逐行记录 reads the tables
+    std::optional<bool> sourceColumns; // unset: as addsSourceColumns() decides
+    // A job given whole (on the command line): used instead of the stored
+    // layout, field list or head length.
+    std::optional<Layout> layout;
+    std::optional<QList<Field>> fields;
+    std::optional<int> headLength;
+    // Next-page runs: the link text that leads on (a regular expression) and
+    // the most pages one chain visits.
+    QString nextText = DefaultNextText;
+    int maxNextPages = DefaultMaxNextPages;
     bool overwrite = false;         // empty the result table first
     bool skipEmptyFirstField = false;
 

@@ -4,13 +4,11 @@
 
 #include "core/grid.h"
 #include "core/result.h"
+#include "store/recordchoice.h"
 
 namespace pagrion {
 
 class DefinitionReader;
-
-// Which stored definition turns a page's cells into records.
-enum class RecordSource { Layout, Fields };
 
 // Empties the record grid before a page: a header row and the blank row, two
 // columns for a layout, fifty for a field list.
