@@ -9,15 +9,29 @@
 
 namespace pagrion {
 
+// How a cell sits in its table: a <th> or a <td>, and the rows and columns
+// it spans as the DOM reflects its rowspan and colspan (colSpan 1 to 1000,
+// rowSpan 0 to 65534, where 0 reaches the end of the table).
+struct CellSpan
+{
+    bool header = false;
+    int rowSpan = 1;
+    int colSpan = 1;
+
+    bool operator==(const CellSpan &) const = default;
+};
+
 // One HTML table as the analysis sees it: its own rows (not those of tables
-// nested in its cells), each row's cells, each cell's innerText.
+// nested in its cells), each row's cells, each cell's innerText, and beside
+// them each cell's span, row for row and cell for cell.
 struct HtmlTable
 {
     QList<QStringList> rows;
+    QList<QList<CellSpan>> spans;
 };
 
-// Raised by a document whose engine could not answer a read (for example a
-// script engine that did not reply in time). The static engine never raises it.
+// Raised by a document whose engine could not answer a read: a script engine
+// that did not reply in time, or a read over the page's text limit.
 class DocumentError : public std::runtime_error
 {
 public:
@@ -38,6 +52,10 @@ public:
     virtual QStringList elementTexts(const QString &tagName) const = 0;
     // The href of every link (a and area elements with an href), absolute.
     virtual QStringList links() const = 0;
+    // The href of every a element, absolute, in document order: the same
+    // elements as elementTexts("a"), with an empty text for one that links
+    // nowhere.
+    virtual QStringList anchorAddresses() const = 0;
     // The location of every frame (frame and iframe elements), absolute.
     virtual QStringList frames() const = 0;
     // The body's innerText; nullopt when the document has no body.

@@ -1,7 +1,9 @@
 #include "engine/htmldocument.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,7 +86,38 @@ struct TableShape
 {
     std::vector<RowShape> rows;
     std::vector<std::uint32_t> cells;
+    std::vector<CellSpan> spans; // one per cell
 };
+
+// An attribute read by the HTML rules for non-negative integers: blanks,
+// an optional "+", then digits; nullopt when no digit comes.
+std::optional<long> nonNegativeInteger(const char *value)
+{
+    if (!value)
+        return std::nullopt;
+    while (*value == ' ' || *value == '\t' || *value == '\n' || *value == '\f' || *value == '\r')
+        ++value;
+    if (*value == '+')
+        ++value;
+    if (*value < '0' || *value > '9')
+        return std::nullopt;
+    long number = 0;
+    for (; *value >= '0' && *value <= '9'; ++value)
+        number = std::min(number * 10 + (*value - '0'), 1'000'000L);
+    return number;
+}
+
+// The cell's span as the DOM reflects it.
+CellSpan cellSpan(const GumboElement &cell)
+{
+    CellSpan span;
+    span.header = cell.tag == GUMBO_TAG_TH;
+    const std::optional<long> cols = nonNegativeInteger(attributeValue(cell, "colspan"));
+    span.colSpan = cols && *cols > 0 ? int(std::min(*cols, 1000L)) : 1;
+    const std::optional<long> rows = nonNegativeInteger(attributeValue(cell, "rowspan"));
+    span.rowSpan = rows ? int(std::min(*rows, 65534L)) : 1;
+    return span;
+}
 
 // Every table in document order, from one walk: a row belongs to the table
 // that holds it or its head, body or foot section, and a cell to the row
@@ -134,6 +167,7 @@ std::vector<TableShape> tableShapes(const GumboNode *root, std::vector<QString *
             if (!tables.empty() && tables.back().row == node) {
                 TableShape &shape = shapes[tables.back().shape];
                 shape.cells.push_back(cell);
+                shape.spans.push_back(cellSpan(child->v.element));
                 ++shape.rows.back().cells;
             }
         }
@@ -152,13 +186,18 @@ QList<HtmlTable> emptyTables(const std::vector<TableShape> &shapes, std::vector<
     for (const TableShape &shape : shapes) {
         HtmlTable &table = tables.emplace_back();
         table.rows.reserve(qsizetype(shape.rows.size()));
+        table.spans.reserve(qsizetype(shape.rows.size()));
         for (const Section section : {Section::Head, Section::Body, Section::Foot}) {
             for (const RowShape &row : shape.rows) {
                 if (row.section != section)
                     continue;
                 QStringList &cells = table.rows.emplace_back(qsizetype(row.cells));
-                for (std::uint32_t i = 0; i < row.cells; ++i)
+                QList<CellSpan> &spans = table.spans.emplace_back();
+                spans.reserve(qsizetype(row.cells));
+                for (std::uint32_t i = 0; i < row.cells; ++i) {
                     cellPlaces[shape.cells[row.firstCell + i]] = &cells[i];
+                    spans.append(shape.spans[row.firstCell + i]);
+                }
             }
         }
     }
@@ -237,6 +276,20 @@ public:
                 links.append(resolveAddress(m_baseUrl, href));
         });
         return links;
+    }
+
+    QStringList anchorAddresses() const override
+    {
+        QStringList addresses;
+        forEachElement(m_output->document, [&](const GumboNode *node) {
+            const GumboElement &element = node->v.element;
+            if (element.tag != GUMBO_TAG_A)
+                return;
+            // An SVG link keeps its address elsewhere; the DOM gives no text for it.
+            const char *href = element.tag_namespace == GUMBO_NAMESPACE_HTML ? attributeValue(element, "href") : nullptr;
+            addresses.append(href ? resolveAddress(m_baseUrl, href) : QString());
+        });
+        return addresses;
     }
 
     QStringList frames() const override

@@ -38,14 +38,28 @@ function textsOf(list) {
 }
 )js"_s;
 
+// Each table is its rows' texts and, beside them, each row's cells as
+// [th, rowSpan, colSpan].
 const QString TablesScript = uR"js(
 var tables = document.getElementsByTagName('table'), result = [];
 for (var t = 0; t < tables.length; t++) {
-    var rows = tables[t].rows || [], table = [];
-    for (var r = 0; r < rows.length; r++)
-        table.push(textsOf(rows[r].cells));
-    result.push(table);
+    var rows = tables[t].rows || [], texts = [], spans = [];
+    for (var r = 0; r < rows.length; r++) {
+        var cells = rows[r].cells, rowSpans = [];
+        texts.push(textsOf(cells));
+        for (var c = 0; c < cells.length; c++)
+            rowSpans.push([cells[c].localName === 'th' ? 1 : 0, cells[c].rowSpan, cells[c].colSpan]);
+        spans.push(rowSpans);
+    }
+    result.push([texts, spans]);
 }
+return result;
+)js"_s;
+
+const QString AnchorsScript = uR"js(
+var anchors = document.getElementsByTagName('a'), result = [];
+for (var i = 0; i < anchors.length; i++)
+    result.push(typeof anchors[i].href === 'string' ? anchors[i].href : '');
 return result;
 )js"_s;
 
@@ -94,8 +108,16 @@ public:
         QList<HtmlTable> tables;
         for (const QJsonValue &table : read(TablesScript).toArray()) {
             HtmlTable &added = tables.emplace_back();
-            for (const QJsonValue &row : table.toArray())
+            const QJsonArray parts = table.toArray();
+            for (const QJsonValue &row : parts.at(0).toArray())
                 added.rows.append(toStringList(row));
+            for (const QJsonValue &row : parts.at(1).toArray()) {
+                QList<CellSpan> &spans = added.spans.emplace_back();
+                for (const QJsonValue &cell : row.toArray()) {
+                    const QJsonArray span = cell.toArray();
+                    spans.append({span.at(0).toInt() == 1, span.at(1).toInt(1), span.at(2).toInt(1)});
+                }
+            }
         }
         return tables;
     }
@@ -111,6 +133,8 @@ public:
     }
 
     QStringList links() const override { return toStringList(read(LinksScript)); }
+
+    QStringList anchorAddresses() const override { return toStringList(read(AnchorsScript)); }
 
     QStringList frames() const override { return toStringList(read(FramesScript)); }
 
