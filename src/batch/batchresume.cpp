@@ -21,7 +21,7 @@ QString batchModeName(BatchSettings::Mode mode)
     case BatchSettings::Mode::NextPage:
         return u"next"_s;
     }
-    Q_UNREACHABLE_RETURN({});
+    return {};
 }
 
 } // namespace

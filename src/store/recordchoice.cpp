@@ -14,7 +14,7 @@ QString recordSourceName(RecordSource source)
     case RecordSource::EveryRow:
         return u"rows"_s;
     }
-    Q_UNREACHABLE_RETURN({});
+    return {};
 }
 
 std::optional<RecordSource> recordSourceFromName(const QString &name)
