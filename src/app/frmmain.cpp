@@ -75,6 +75,7 @@ FrmMain::FrmMain(Browser &browser, QWidget *parent)
     createControls();
     layoutControls();
     connectControls();
+    showRecordChoice(RecordSource::Layout);
     SkinnedFrame::install(this);
     linkToVendor(Label1);
 
@@ -136,6 +137,17 @@ void FrmMain::createControls()
     Option6 = named(new QRadioButton(u"调用排版"_s, Frame1), u"Option6"_s);
     Option6->setToolTip(u"批量采集时按照排版的参数采集"_s);
     Option6->setChecked(true);
+    Option8 = named(new QRadioButton(u"逐行记录"_s, Frame1), u"Option8"_s);
+    Option8->setToolTip(u"批量采集时表格的每一行存为一条记录"_s);
+    Label6 = named(new QLabel(u"表头行"_s, Frame1), u"Label6"_s);
+    Combo2 = named(new QComboBox(Frame1), u"Combo2"_s);
+    Combo2->addItems({headerRowsText(EveryRowOptions::AutoHeaderRows), u"0"_s, u"1"_s, u"2"_s});
+    Combo2->setToolTip(u"逐行记录时表格开头作为表头的行数。自动：由<th>单元格组成的行。表头不存为记录，它的文字作为列名。"_s);
+    Label7 = named(new QLabel(u"列"_s, Frame1), u"Label7"_s);
+    Text7 = named(new QLineEdit(Frame1), u"Text7"_s);
+    Text7->setToolTip(u"逐行记录时保留的列及其顺序，用“|”分开，可以写表头文字或列号（从1起），如 名称|价格|3；空为全部列。"_s);
+    Check4 = named(new QCheckBox(u"记录加来源网址和行号"_s, Frame1), u"Check4"_s);
+    Check4->setToolTip(u"在每条记录的最后两列加上它所在网页的地址和它在网页中的行号（来源网址、行号）。"_s);
     Label2 = named(new QLabel(u"从"_s, Frame1), u"Label2"_s);
     TxtFrom = named(new QLineEdit(Frame1), u"TxtFrom"_s);
     TxtFrom->setToolTip(u"参数的起始值，需要在登陆网页栏输入通配符(*)"_s);
@@ -201,14 +213,22 @@ void FrmMain::layoutControls()
     batchMode->addLayout(batchOptions);
 
     auto *settings = new QGridLayout(Frame1);
-    settings->addWidget(Option7, 0, 0, 1, 2);
-    settings->addWidget(Option6, 0, 2, 1, 2);
-    settings->addWidget(Label2, 1, 0);
-    settings->addWidget(TxtFrom, 1, 1);
-    settings->addWidget(Label3, 1, 2);
-    settings->addWidget(TxtTo, 1, 3);
-    settings->addWidget(Check3, 2, 0, 1, 4);
-    settings->addWidget(Check2, 3, 0, 1, 4);
+    auto *recordChoice = new QHBoxLayout;
+    recordChoice->addWidget(Option7);
+    recordChoice->addWidget(Option6);
+    recordChoice->addWidget(Option8);
+    settings->addLayout(recordChoice, 0, 0, 1, 4);
+    settings->addWidget(Label6, 1, 0);
+    settings->addWidget(Combo2, 1, 1);
+    settings->addWidget(Label7, 1, 2);
+    settings->addWidget(Text7, 1, 3);
+    settings->addWidget(Label2, 2, 0);
+    settings->addWidget(TxtFrom, 2, 1);
+    settings->addWidget(Label3, 2, 2);
+    settings->addWidget(TxtTo, 2, 3);
+    settings->addWidget(Check3, 3, 0, 1, 4);
+    settings->addWidget(Check2, 4, 0, 1, 4);
+    settings->addWidget(Check4, 5, 0, 1, 4);
 
     auto *batch = new QVBoxLayout(Frame3);
     auto *batchButtons = new QHBoxLayout;
@@ -249,6 +269,15 @@ void FrmMain::connectControls()
     connect(Combo1, &QComboBox::activated, this, &FrmMain::Combo1_Click);
     connect(Option4, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
     connect(Option5, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
+    // The header rows and columns belong to 逐行记录; the source columns
+    // follow each choice's default until the user sets them.
+    for (QRadioButton *choice : {Option6, Option7, Option8}) {
+        connect(choice, &QRadioButton::toggled, this, [this, choice](bool checked) {
+            if (!checked)
+                return;
+            showRecordChoice(recordSource());
+        });
+    }
     connect(m_loader, &PageLoader::navigating, this, [this](const QString &address) {
         m_pageAddress = address;
         if (m_webPreview)
@@ -302,7 +331,7 @@ bool FrmMain::connectedOrTold()
 
 QList<QWidget *> FrmMain::workflowControls() const
 {
-    return {command1, command3, command5, command6, Combo1, Text3, TxtFrom, TxtTo, Option6, Option7};
+    return {command1, command3, command5, command6, Combo1, Text3, TxtFrom, TxtTo, Option6, Option7, Option8};
 }
 
 QList<QWidget *> FrmMain::panels() const

@@ -107,6 +107,11 @@ public:
     // run reads them itself).
     void useLoadSettings(const LoadSettings &settings);
     RecordOptions recordOptions() const override;
+    // The record choice of Option6, Option7 and Option8.
+    RecordSource recordSource() const;
+    // Selects the choice's option, and the source columns and 逐行记录's
+    // settings as that choice has them by default.
+    void showRecordChoice(RecordSource source);
 
     // How the program ends when the user exits; tests replace it.
     void setQuitFunction(std::function<void()> quit) { m_quit = std::move(quit); }
@@ -131,10 +136,13 @@ public:
     QProgressBar *ProgressBar1;
     QComboBox *Combo1;
     QLineEdit *Text6;
-    QRadioButton *Option4, *Option5, *Option6, *Option7;
+    QRadioButton *Option4, *Option5, *Option6, *Option7, *Option8;
+    QLabel *Label6, *Label7;
+    QComboBox *Combo2; // header rows of 逐行记录
+    QLineEdit *Text7;  // columns kept by 逐行记录
     QLabel *Label2, *Label3;
     QLineEdit *TxtFrom, *TxtTo;
-    QCheckBox *Check1, *Check2, *Check3;
+    QCheckBox *Check1, *Check2, *Check3, *Check4;
     QPushButton *command6, *command7;
     QLabel *Label4;
     QProgressBar *ProgressBar2;

@@ -148,7 +148,10 @@ BatchSettings FrmMain::batchSettings(BatchSettings::Mode mode) const
     settings.rowFilter = Text3->text();
     settings.classValue = m_classValue;
     settings.swap = Check1->isChecked();
-    settings.records = Option6->isChecked() ? RecordSource::Layout : RecordSource::Fields;
+    settings.records = recordSource();
+    settings.everyRow.headerRows = headerRowsFromText(Combo2->currentText()).value_or(EveryRowOptions::AutoHeaderRows);
+    settings.everyRow.columns = Text7->text();
+    settings.sourceColumns = Check4->isChecked();
     settings.overwrite = Check2->isChecked();
     settings.skipEmptyFirstField = Check3->isChecked();
     // Unreadable settings give the defaults; the run tells about the
@@ -179,6 +182,8 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
     // "搜索完成"); the totals follow it once a page was opened.
     if (outcome.end != BatchRun::End::Refused && outcome.stats.pages > 0)
         Label4->setText(Label4->text() + u"："_s + runTotals(outcome.stats));
+    if (outcome.stats.failed > 0)
+        showInformation(u"有 %1 页打开或处理失败，没有存入记录：\n"_s.arg(outcome.stats.failed) + failureReasons(outcome.stats));
 }
 
 void FrmMain::RunParameter()

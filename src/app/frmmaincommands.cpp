@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 
 #include "batch/pagerecords.h"
 #include "app/frmwebpreview.h"
@@ -45,6 +46,31 @@ FrmPreview &FrmMain::preview()
 RecordOptions FrmMain::recordOptions() const
 {
     return {.Option6 = Option6, .Option7 = Option7, .Check2 = Check2, .Check3 = Check3};
+}
+
+RecordSource FrmMain::recordSource() const
+{
+    if (Option8->isChecked())
+        return RecordSource::EveryRow;
+    return Option6->isChecked() ? RecordSource::Layout : RecordSource::Fields;
+}
+
+void FrmMain::showRecordChoice(RecordSource source)
+{
+    switch (source) {
+    case RecordSource::Layout:
+        Option6->setChecked(true);
+        break;
+    case RecordSource::Fields:
+        Option7->setChecked(true);
+        break;
+    case RecordSource::EveryRow:
+        Option8->setChecked(true);
+        break;
+    }
+    Check4->setChecked(addsSourceColumns(source, std::nullopt));
+    for (QWidget *everyRow : std::initializer_list<QWidget *>{Label6, Combo2, Label7, Text7})
+        everyRow->setEnabled(source == RecordSource::EveryRow);
 }
 
 void FrmMain::Combo1_Click()
@@ -214,8 +240,10 @@ bool FrmMain::GetDataInforForFiled()
 bool FrmMain::applyDefinition(RecordSource source)
 {
     DefinitionReader definitions;
-    const Status applied =
-        applyStoredDefinition(definitions, source, MSFlexGrid1, MSFlexGrid2, [this] { return headLength(); });
+    RecordDefinition definition;
+    definition.source = source;
+    PageRecords records(definition, definitions, [this] { return headLength(); });
+    const Status applied = records.applyDefinition(MSFlexGrid1, MSFlexGrid2);
     if (!applied) {
         showInformation(applied.error());
         return false;

@@ -1,5 +1,6 @@
 #include "batch/batchprogress.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -53,6 +54,23 @@ QString runTotals(const BatchStats &stats)
         .arg(stats.records)
         .arg(stats.skipped)
         .arg(stats.failed);
+}
+
+QString failureReasons(const BatchStats &stats, int lines)
+{
+    QList<std::pair<int, QString>> reasons;
+    for (auto it = stats.failures.cbegin(); it != stats.failures.cend(); ++it)
+        reasons.append({it.value(), it.key()});
+    std::stable_sort(reasons.begin(), reasons.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    QStringList text;
+    for (qsizetype i = 0; i < reasons.size(); ++i) {
+        if (i == lines) {
+            text << u"……另有 %1 种原因"_s.arg(reasons.size() - lines);
+            break;
+        }
+        text << u"%1 页：%2"_s.arg(reasons[i].first).arg(reasons[i].second);
+    }
+    return text.join(u'\n');
 }
 
 } // namespace pagrion

@@ -26,4 +26,8 @@ QString progressFigures(int done, int total, const BatchStats &stats, const Pace
 // "共 200 页，9950 条记录，跳过 3 页，失败 1 页".
 QString runTotals(const BatchStats &stats);
 
+// Why pages failed, one line a reason, the most frequent first, at most
+// `lines` of them: "12 页：HTTP 404". Empty when none failed.
+QString failureReasons(const BatchStats &stats, int lines = 10);
+
 } // namespace pagrion

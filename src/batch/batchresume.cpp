@@ -1,5 +1,6 @@
 #include "batch/batchresume.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -28,7 +29,7 @@ QString batchModeName(BatchSettings::Mode mode)
 
 QString recordedSettings(const BatchSettings &settings)
 {
-    const QJsonObject object{
+    QJsonObject object{
         {u"mode"_s, batchModeName(settings.mode)},
         {u"address"_s, settings.address},
         {u"from"_s, settings.from},
@@ -40,6 +41,32 @@ QString recordedSettings(const BatchSettings &settings)
         {u"records"_s, recordSourceName(settings.records)},
         {u"skipEmptyFirstField"_s, settings.skipEmptyFirstField},
     };
+    // What only some runs have is recorded only for them, so the text of
+    // every other run stays as it was.
+    if (settings.records == RecordSource::EveryRow) {
+        object.insert(u"headerRows"_s, settings.everyRow.headerRows);
+        object.insert(u"columns"_s, settings.everyRow.columns);
+    }
+    if (addsSourceColumns(settings.records, settings.sourceColumns))
+        object.insert(u"sourceColumns"_s, true);
+    if (settings.layout) {
+        QJsonArray rows;
+        for (const LayoutRow &row : *settings.layout) {
+            QJsonArray cells;
+            for (const std::optional<QString> &cell : row)
+                cells.append(cell ? QJsonValue(*cell) : QJsonValue());
+            rows.append(cells);
+        }
+        object.insert(u"layout"_s, rows);
+    }
+    if (settings.fields) {
+        QJsonArray fields;
+        for (const Field &field : *settings.fields)
+            fields.append(QJsonArray{field.id, field.filedname});
+        object.insert(u"fields"_s, fields);
+    }
+    if (settings.headLength)
+        object.insert(u"headLength"_s, *settings.headLength);
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 

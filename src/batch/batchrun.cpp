@@ -13,6 +13,7 @@
 #include "engine/pageloader.h"
 #include "extract/extraction.h"
 #include "extract/writers.h"
+#include "layout/definitionreader.h"
 
 using namespace Qt::StringLiterals;
 
@@ -114,6 +115,7 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
     const RunBrowserSettings browserSettings(m_loader.browser(), settings);
     const Outcome outcome = settings.mode == BatchSettings::Mode::Parameter ? runParameter(settings)
                                                                             : runLinks(settings);
+    m_records.reset();
     m_definitions.reset();
     m_results.reset();
     return outcome;
@@ -140,6 +142,8 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
         m_host.message(rangeProblemMessage(*range.problem));
         return {};
     }
+    if (const std::optional<End> missing = missingDefinition(settings))
+        return {*missing, m_stats};
 
     m_host.runActive(true);
     std::optional<QList<int>> wanted = settings.resume ? resumeRun(settings) : std::nullopt;
@@ -167,10 +171,13 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
         m_host.message(NoTableNames);
         return {};
     }
+    if (const std::optional<End> missing = missingDefinition(settings))
+        return {*missing, m_stats};
 
     const auto endRun = [this](End end) {
         m_host.setBusy(false);
-        m_host.status(u"搜索完成"_s);
+        // A run that ended early says so, unlike one that went through its list.
+        m_host.status(end == End::Finished ? u"搜索完成"_s : u"中断采集"_s);
         m_host.progress().finish();
         m_host.runActive(false);
         return Outcome{end, m_stats};
@@ -334,46 +341,60 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead
     const Browser &browser = *page.browser;
     const std::optional<LoadFailure> failure =
         page.end == PageLoader::WaitEnd::TimedOut ? LoadFailure::timeout() : browser.failure();
-    if (failure) {
-        ++m_stats.failed;
-        m_host.pageFailed(page.index, address, failure->reason);
-        return stored(m_results->markPage(page.index, PageState::Failed, failure->reason)) ? End::Finished
-                                                                                            : End::StoreFailed;
-    }
-    const auto skip = [&] {
-        ++m_stats.skipped;
-        return stored(m_results->markPage(page.index, PageState::Skipped)) ? End::Finished : End::StoreFailed;
-    };
+    if (failure)
+        return failPage(page.index, address, failure->reason);
 
+    const ExtractionSettings extraction{settings.classValue, settings.tableNames, settings.rowFilter};
     const auto document = browser.document();
     QString rowText;
+    Result<PageRecords::Page> filled = Error{QString()};
     try {
-        if (!document || isErrorPage(*document))
-            return skip();
-        rowText = extractionText(*document, {settings.classValue, settings.tableNames, settings.rowFilter});
+        if (!document || isErrorPage(*document)) {
+            ++m_stats.skipped;
+            return stored(m_results->markPage(page.index, PageState::Skipped)) ? End::Finished : End::StoreFailed;
+        }
+        // Every row a record reads the tables themselves, not their row text.
+        if (settings.records != RecordSource::EveryRow) {
+            rowText = extractionText(*document, extraction);
+            writeBatchPageGrid(m_mainGrid, rowText, settings.swap);
+        }
+        filled = m_records->fill(*document, extraction, rowText, address, m_mainGrid, m_recordGrid);
     } catch (const DocumentError &error) {
-        m_host.message(QString::fromUtf8(error.what()));
-        return End::PageFailed;
+        if (m_host.stopRequested())
+            return End::Stopped;
+        return failPage(page.index, address, QString::fromUtf8(error.what()));
     }
-    m_host.pageExtracted(rowText);
-    writeBatchPageGrid(m_mainGrid, rowText, settings.swap);
-
-    prepareRecordGrid(settings.records, m_recordGrid);
-    bool settingUnreadable = false;
-    const Status applied = applyStoredDefinition(*m_definitions, settings.records, m_mainGrid, m_recordGrid, [&] {
-        const Result<int> length = m_host.headLength();
-        settingUnreadable = !length.ok();
-        return length;
-    });
-    if (!applied) {
-        m_host.message(applied.error());
-        return settingUnreadable ? End::StoreFailed : End::DefinitionFailed;
-    }
-    const auto records = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField}, page.index);
+    if (!filled)
+        return failPage(page.index, address, filled.error());
+    m_host.pageExtracted(filled.value().rowText);
+    const PageNote note{page.index, filled.value().emptyReason, filled.value().columnNames};
+    const auto records = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField}, note);
     if (!records)
         return stored(Error{records.error()}) ? End::Finished : End::StoreFailed;
     m_stats.records += records.value();
     return End::Finished;
+}
+
+BatchRun::End BatchRun::failPage(int index, const QString &address, const QString &reason)
+{
+    ++m_stats.failed;
+    ++m_stats.failures[reason];
+    m_host.pageFailed(index, address, reason);
+    return stored(m_results->markPage(index, PageState::Failed, reason)) ? End::Finished : End::StoreFailed;
+}
+
+std::optional<BatchRun::End> BatchRun::missingDefinition(const BatchSettings &settings)
+{
+    RecordDefinition definition{settings.records, settings.everyRow,
+                                addsSourceColumns(settings.records, settings.sourceColumns),
+                                settings.layout, settings.fields, settings.headLength};
+    m_records.emplace(definition, *m_definitions, [this] { return m_host.headLength(); });
+    bool settingUnreadable = false;
+    const Status ready = m_records->check(settingUnreadable);
+    if (ready)
+        return std::nullopt;
+    m_host.message(ready.error());
+    return settingUnreadable ? End::StoreFailed : End::DefinitionFailed;
 }
 
 } // namespace pagrion

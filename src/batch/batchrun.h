@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -74,6 +75,7 @@ struct BatchStats
     int skipped = 0; // of those, pages showing an error text
     int failed = 0;  // of those, pages that did not load
     int records = 0; // records stored
+    QMap<QString, int> failures; // pages failed, by reason
 };
 
 // What a run tells and asks its surroundings: the window binds these to its
@@ -120,8 +122,8 @@ public:
         Refused,          // a check failed; nothing was started
         Finished,
         Stopped,          // the user asked to stop
-        DefinitionFailed, // the layout or field list could not be applied
-        PageFailed,       // the browser could not read a page
+        DefinitionFailed, // there was no layout or field list to apply
+        PageFailed,       // the start page of a link run could not be read
         StoreFailed,      // the results or the settings could not be read or written
     };
     struct Outcome
@@ -148,6 +150,12 @@ private:
     End visitPages(const BatchSettings &settings, const QList<int> &wanted);
     // Finished for a page done, skipped or failed, otherwise why the run ends.
     End visitPage(const BatchSettings &settings, const LookAhead::Page &page, const QString &address);
+    // The page stored nothing, for this reason; the run goes on unless the
+    // mark cannot be stored.
+    End failPage(int index, const QString &address, const QString &reason);
+    // Before any page: nullopt when the run has what it turns pages into
+    // records with; otherwise how it ends, after telling the user why.
+    std::optional<End> missingDefinition(const BatchSettings &settings);
     // False when the run must end after a store failure.
     bool stored(const Status &status);
 
@@ -160,6 +168,7 @@ private:
     // Both held for the length of one run.
     std::optional<ResultSession> m_results;
     std::optional<DefinitionReader> m_definitions;
+    std::optional<PageRecords> m_records;
 };
 
 } // namespace pagrion

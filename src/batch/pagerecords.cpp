@@ -1,42 +1,195 @@
 #include "batch/pagerecords.h"
 
+#include <algorithm>
+
+#include "extract/rowtext.h"
 #include "layout/definitionreader.h"
+#include "layout/everyrow.h"
+#include "extract/extraction.h"
+#include "store/datalisttable.h"
 
 using namespace Qt::StringLiterals;
 
 namespace pagrion {
+
+namespace {
+
+const QString NoLayout = u"无排版信息系统不能识别！"_s;
+const QString NoFields = u"无字段信息系统不能识别！"_s;
+
+// Rows 1 to rows - 2 of a record grid hold its records.
+int recordCount(const Grid &recordGrid)
+{
+    return std::max(recordGrid.rows() - 2, 0);
+}
+
+// The records as row text, for the window to show.
+QString recordsText(const QList<QStringList> &records)
+{
+    QString text;
+    for (const QStringList &record : records)
+        text += record.join(CellSeparator) + RowEnd;
+    return text;
+}
+
+} // namespace
 
 void prepareRecordGrid(RecordSource source, Grid &recordGrid)
 {
     recordGrid.setRows(1);
     recordGrid.setRows(2);
     recordGrid.setCols(1);
-    recordGrid.setCols(source == RecordSource::Layout ? 2 : 50);
+    switch (source) {
+    case RecordSource::Layout:
+        recordGrid.setCols(2);
+        return;
+    case RecordSource::Fields:
+    case RecordSource::EveryRow:
+        recordGrid.setCols(50);
+        return;
+    }
 }
 
-Status applyStoredDefinition(DefinitionReader &definitions, RecordSource source, const Grid &mainGrid,
-                             Grid &recordGrid, const std::function<Result<int>()> &headLength)
+PageRecords::PageRecords(const RecordDefinition &definition, DefinitionReader &stored,
+                         std::function<Result<int>()> storedHeadLength)
+    : m_definition(definition)
+    , m_stored(stored)
+    , m_storedHeadLength(std::move(storedHeadLength))
 {
-    if (source == RecordSource::Layout) {
-        auto layout = definitions.layout();
-        if (!layout)
-            return Error{layout.error()};
-        if (layout.value().rows.isEmpty())
-            return Error{u"无排版信息系统不能识别！"_s};
-        return applyLayout(layout.value(), mainGrid, recordGrid);
+    if (m_definition.layout)
+        m_givenLayout = planLayout(*m_definition.layout);
+}
+
+Result<LayoutPlan> PageRecords::layout()
+{
+    if (m_givenLayout)
+        return *m_givenLayout;
+    return m_stored.layout();
+}
+
+Result<QList<Field>> PageRecords::fields()
+{
+    if (m_definition.fields)
+        return *m_definition.fields;
+    return m_stored.fields();
+}
+
+Result<int> PageRecords::headLength()
+{
+    if (m_definition.headLength)
+        return *m_definition.headLength;
+    return m_storedHeadLength();
+}
+
+Status PageRecords::check(bool &settingUnreadable)
+{
+    settingUnreadable = false;
+    switch (m_definition.source) {
+    case RecordSource::Layout: {
+        const auto plan = layout();
+        if (!plan)
+            return Error{plan.error()};
+        return plan.value().rows.isEmpty() ? Status(Error{NoLayout}) : success();
+    }
+    case RecordSource::Fields: {
+        const auto list = fields();
+        if (!list)
+            return Error{list.error()};
+        // The head length is read before the field count is looked at, so a
+        // missing setting is noticed even with an empty field list.
+        if (const Result<int> length = headLength(); !length) {
+            settingUnreadable = true;
+            return Error{length.error()};
+        }
+        return list.value().isEmpty() ? Status(Error{NoFields}) : success();
+    }
+    case RecordSource::EveryRow:
+        return success();
+    }
+    return success();
+}
+
+Status PageRecords::applyDefinition(const Grid &mainGrid, Grid &recordGrid)
+{
+    bool settingUnreadable = false;
+    if (Status ready = check(settingUnreadable); !ready)
+        return ready;
+    switch (m_definition.source) {
+    case RecordSource::Layout:
+        return applyLayout(layout().value(), mainGrid, recordGrid);
+    case RecordSource::Fields:
+        return applyFields(fields().value(), headLength().value(), mainGrid, recordGrid);
+    case RecordSource::EveryRow:
+        return success();
+    }
+    return success();
+}
+
+int PageRecords::definitionWidth()
+{
+    switch (m_definition.source) {
+    case RecordSource::Layout: {
+        int width = 1;
+        for (const QList<LayoutPlan::Cell> &row : layout().value().rows) {
+            for (const LayoutPlan::Cell &cell : row)
+                width = std::max(width, cell.col + 1);
+        }
+        return width;
+    }
+    case RecordSource::Fields:
+        return std::max(fieldListWidth(fields().value()), 1);
+    case RecordSource::EveryRow:
+        break;
+    }
+    return 1;
+}
+
+Result<PageRecords::Page> PageRecords::fill(const Document &document, const ExtractionSettings &extraction,
+                                            const QString &extractedText, const QString &address,
+                                            const Grid &mainGrid, Grid &recordGrid)
+{
+    Page page;
+    int width = 1; // the records' columns before the source columns
+    prepareRecordGrid(m_definition.source, recordGrid);
+    if (m_definition.source == RecordSource::EveryRow) {
+        auto rows = everyRowRecords(document, extraction, m_definition.everyRow);
+        if (!rows)
+            return Error{rows.error()};
+        const QList<QStringList> &records = rows.value().records;
+        for (const QStringList &record : records)
+            width = std::max(width, int(record.size()));
+        recordGrid.setCols(std::max(width + 1, recordGrid.cols()));
+        recordGrid.setRows(int(records.size()) + 2);
+        for (qsizetype r = 0; r < records.size(); ++r) {
+            for (qsizetype c = 0; c < records[r].size(); ++c)
+                recordGrid.setText(int(r) + 1, int(c), records[r][c]);
+        }
+        page.columnNames = rows.value().names;
+        page.emptyReason = rows.value().emptyReason;
+        page.rowText = recordsText(records);
+    } else {
+        if (Status applied = applyDefinition(mainGrid, recordGrid); !applied)
+            return Error{applied.error()};
+        page.rowText = extractedText;
+        width = definitionWidth();
+        if (extractedText.isEmpty())
+            page.emptyReason = noRowsReason(document, extraction);
+        else
+            page.emptyReason = m_definition.source == RecordSource::Layout ? u"按排版取到的记录都是空的"_s
+                                                                            : u"网页中没有与字段名相符的行"_s;
     }
 
-    auto fields = definitions.fields();
-    if (!fields)
-        return Error{fields.error()};
-    // The head length is read before the field count is looked at, so a
-    // missing setting is noticed even with an empty field list.
-    const Result<int> length = headLength();
-    if (!length)
-        return Error{length.error()};
-    if (fields.value().isEmpty())
-        return Error{u"无字段信息系统不能识别！"_s};
-    return applyFields(fields.value(), length.value(), mainGrid, recordGrid);
+    if (m_definition.sourceColumns && recordCount(recordGrid) > 0) {
+        if (recordGrid.cols() < width + 2)
+            recordGrid.setCols(width + 2);
+        for (int r = 1; r <= recordCount(recordGrid); ++r) {
+            recordGrid.setText(r, width, address);
+            recordGrid.setText(r, width + 1, QString::number(r));
+        }
+        page.columnNames.resize(width);
+        page.columnNames << u"来源网址"_s << u"行号"_s;
+    }
+    return page;
 }
 
 } // namespace pagrion

@@ -1,6 +1,7 @@
 #include "cli/batchcommand.h"
 
 #include "engine/pageloader.h"
+#include "batch/batchprogress.h"
 #include "batch/batchrun.h"
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
@@ -165,6 +166,8 @@ int runBatch(const QStringList &arguments)
                         .arg(outcome.stats.skipped)
                         .arg(outcome.stats.failed)
                         .arg(outcome.stats.records));
+        if (const QString reasons = failureReasons(outcome.stats); !reasons.isEmpty())
+            writeOutput(u"失败原因：\n  "_s + QString(reasons).replace(u"\n"_s, u"\n  "_s) + u'\n');
     }
     return int(host.exitCode(outcome));
 }

@@ -270,7 +270,9 @@ public:
         QStringList links;
         forEachElement(m_output->document, [&](const GumboNode *node) {
             const GumboElement &element = node->v.element;
-            if (element.tag != GUMBO_TAG_A && element.tag != GUMBO_TAG_AREA)
+            // An SVG a is no link of the document's.
+            if ((element.tag != GUMBO_TAG_A && element.tag != GUMBO_TAG_AREA)
+                || element.tag_namespace != GUMBO_NAMESPACE_HTML)
                 return;
             if (const char *href = attributeValue(element, "href"))
                 links.append(resolveAddress(m_baseUrl, href));

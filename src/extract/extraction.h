@@ -20,4 +20,11 @@ struct ExtractionSettings
 // extracts nothing.
 QString extractionText(const Document &document, const ExtractionSettings &settings, Progress *progress = nullptr);
 
+// Why extraction gives a page no rows, for the user: the named tables are
+// not on the page ("网页中没有表格 TableName3"), the page has no element of
+// the tag, or every row was left out ("过滤后没有行").
+QString noRowsReason(const Document &document, const ExtractionSettings &settings);
+// The same for table mode, from the number of tables on the page.
+QString noTableRowsReason(const QString &tableNames, qsizetype tableCount);
+
 } // namespace pagrion

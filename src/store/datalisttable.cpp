@@ -78,20 +78,24 @@ Result<DatalistUse> measureDatalist(Database &db, const DatalistColumns &columns
     return use;
 }
 
-QStringList datalistHeader(int count, const QList<Field> &fields)
+QStringList datalistHeader(int count, const QList<Field> &fields, const QStringList &named)
 {
     QStringList header;
     for (int c = 1; c <= count; ++c)
         header << u"第%1列"_s.arg(c);
     // The first field at a position names it, as the field editor lists them.
-    QList<bool> named(count + 1, false);
+    QList<bool> taken(count + 1, false);
     for (const Field &field : fields) {
         const std::optional<qint32> position = fieldPosition(field);
         const QString name = field.filedname.trimmed();
-        if (!position || *position < 1 || *position > count || named[*position] || name.isEmpty())
+        if (!position || *position < 1 || *position > count || taken[*position] || name.isEmpty())
             continue;
         header[*position - 1] = name;
-        named[*position] = true;
+        taken[*position] = true;
+    }
+    for (qsizetype c = 0; c < std::min<qsizetype>(named.size(), count); ++c) {
+        if (!named[c].isEmpty())
+            header[c] = named[c];
     }
     return header;
 }

@@ -34,10 +34,11 @@ struct DatalistUse
 };
 Result<DatalistUse> measureDatalist(Database &db, const DatalistColumns &columns);
 
-// The captions of the first count data columns: "第1列", "第2列", … or,
-// while a field list is stored (it is then the record definition in use),
-// the name of the field at a column's position where there is one.
-QStringList datalistHeader(int count, const QList<Field> &fields);
+// The captions of the first count data columns: the column's own name where
+// a run gave it one (store/columnnames.h), else, while a field list is
+// stored (it is then the record definition in use), the name of the field
+// at its position, else "第1列", "第2列", ….
+QStringList datalistHeader(int count, const QList<Field> &fields, const QStringList &named = {});
 // How many columns the field list reaches: its highest position.
 int fieldListWidth(const QList<Field> &fields);
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "core/progress.h"
+#include "store/columnnames.h"
 #include "store/database.h"
 #include "store/datalisttable.h"
 #include "store/programfolder.h"
@@ -106,17 +107,22 @@ Result<ExportReport> exportDatalist(const ExportTarget &target, Progress *progre
     // Without a readable field list the columns are simply numbered.
     const Result<QList<Field>> read = readFields();
     const QList<Field> fields = read ? read.value() : QList<Field>();
+    const Result<QStringList> named = readColumnNames(db);
+    if (!named)
+        return Error{named.error()};
 
-    // The columns that hold text, further when the field list names later
-    // ones, and at least one, so that even an empty table has a header.
+    // The columns that hold text, further when the field list or the
+    // column names reach later ones, and at least one, so that even an
+    // empty table has a header.
     DatalistColumns shown = std::move(columns).value();
-    const qsizetype count = std::clamp<qsizetype>(std::max(use.value().usedColumns, fieldListWidth(fields)), 1,
-                                                  shown.columns.size());
+    const qsizetype count = std::clamp<qsizetype>(
+        std::max({use.value().usedColumns, fieldListWidth(fields), int(named.value().size())}), 1,
+        shown.columns.size());
     shown.columns.resize(count);
 
     const std::unique_ptr<TableWriter> writer = writerFor(target.format);
     RowCounter counter(progress, use.value().records);
-    if (Status started = writer->start(target.path, datalistHeader(int(count), fields)); !started)
+    if (Status started = writer->start(target.path, datalistHeader(int(count), fields, named.value())); !started)
         return Error{started.error()};
     ExportReport report{target};
     QStringList cells;

@@ -2,6 +2,7 @@
 
 #include <tuple>
 
+#include "store/columnnames.h"
 #include "store/programfolder.h"
 
 using namespace Qt::StringLiterals;
@@ -77,7 +78,7 @@ Status ResultSession::finishRun()
     return m_journal->finish(*m_run);
 }
 
-Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &options, int index)
+Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &options, const PageNote &note)
 {
     if (Status opened = open(); !opened)
         return Error{opened.error()};
@@ -89,8 +90,12 @@ Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &o
         if (appended.failure)
             return *appended.failure;
         stored = appended.stored;
-        if (m_run && index >= 0)
-            return m_journal->mark(*m_run, index, PageState::Stored, {}, stored);
+        if (!note.columnNames.isEmpty()) {
+            if (Status named = nameColumns(m_db, note.columnNames); !named)
+                return named;
+        }
+        if (m_run && note.index >= 0)
+            return m_journal->mark(*m_run, note.index, PageState::Stored, stored > 0 ? QString() : note.emptyReason, stored);
         return success();
     });
     if (!committed)

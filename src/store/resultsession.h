@@ -10,6 +10,14 @@
 
 namespace pagrion {
 
+// What a run keeps with a page's records.
+struct PageNote
+{
+    int index = -1;          // the run's page, -1 for none
+    QString emptyReason;     // why the page may give no records
+    QStringList columnNames; // names the page gives datalist's columns
+};
+
 // The result database as a batch run holds it: one connection for the whole
 // run, opened when first needed and closed with the session. The file is in
 // write-ahead-log mode: a page's commit needs no sync of the disk, and no
@@ -40,10 +48,11 @@ public:
     Status finishRun();
 
     // Appends a page's record rows (as appendRecords does) in one
-    // transaction: every row is stored, or, when one fails, none is. The
-    // run's page `index` is marked stored in the same transaction. Returns
-    // the number stored.
-    Result<int> storePage(const Grid &records, const AppendOptions &options, int index = -1);
+    // transaction: every row is stored, or, when one fails, none is. In the
+    // same transaction the run's page is marked stored (with the reason
+    // when no record was stored) and unnamed columns get the page's names.
+    // Returns the number stored.
+    Result<int> storePage(const Grid &records, const AppendOptions &options, const PageNote &note = {});
     // Marks the run's page skipped or failed.
     Status markPage(int index, PageState state, const QString &reason = {});
 

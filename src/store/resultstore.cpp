@@ -4,6 +4,7 @@
 
 #include "core/textrules.h"
 #include "store/batchjournal.h"
+#include "store/columnnames.h"
 #include "store/database.h"
 #include "store/positionaltable.h"
 #include "store/programfolder.h"
@@ -94,6 +95,8 @@ Status clearRecords(Database &db)
     return db.inTransaction([&db]() -> Status {
         if (auto deleted = db.run(u"delete from datalist"_s); !deleted)
             return Error{deleted.error()};
+        if (Status forgotten = forgetColumnNames(db); !forgotten)
+            return forgotten;
         // A run whose records are gone cannot go on: its pages marked done
         // would never be loaded again.
         return BatchJournal(db).forgetRuns();

@@ -4,6 +4,7 @@
 
 #include <QTimer>
 
+#include "store/columnnames.h"
 #include "store/database.h"
 #include "store/datalisttable.h"
 #include "store/programfolder.h"
@@ -49,6 +50,7 @@ Status ResultTableModel::reload()
     m_failed = false;
     ++m_generation;
     m_records = 0;
+    m_named.clear();
     int tableColumns = 1;
     Status read = [&]() -> Status {
         Database db;
@@ -62,13 +64,17 @@ Status ResultTableModel::reload()
         if (!found)
             return Error{found.error()};
         m_records = found.value().constFirst().value(0).toInt();
+        const auto named = readColumnNames(db);
+        if (!named)
+            return Error{named.error()};
+        m_named = named.value();
         return success();
     }();
     // Without a readable field list the columns are simply numbered.
     const Result<QList<Field>> fields = readFields();
     m_fields = fields ? fields.value() : QList<Field>();
-    m_columns = std::clamp(fieldListWidth(m_fields), 1, tableColumns);
-    m_header = datalistHeader(m_columns, m_fields);
+    m_columns = std::clamp(std::max(fieldListWidth(m_fields), int(m_named.size())), 1, tableColumns);
+    m_header = datalistHeader(m_columns, m_fields, m_named);
     endResetModel();
     return read;
 }
@@ -161,7 +167,7 @@ void ResultTableModel::widenTo(int columns)
         return;
     beginInsertColumns({}, m_columns, columns - 1);
     m_columns = columns;
-    m_header = datalistHeader(m_columns, m_fields);
+    m_header = datalistHeader(m_columns, m_fields, m_named);
     endInsertColumns();
 }
 

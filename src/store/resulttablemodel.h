@@ -53,6 +53,7 @@ private:
     int m_records = 0;
     int m_columns = 1;
     QList<Field> m_fields;
+    QStringList m_named; // the columns' own names, from the result database
     QStringList m_header;
     mutable QHash<int, QList<QStringList>> m_blocks; // cells as presented
     mutable QList<int> m_recent;                     // block numbers, most recent last

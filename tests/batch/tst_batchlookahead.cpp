@@ -1,6 +1,7 @@
 #include <QTest>
 
 #include "batch/batchfixture.h"
+#include "batch/batchresume.h"
 #include "engine/staticbrowser.h"
 #include "layout/layouts.h"
 #include "store/resultstore.h"
@@ -176,6 +177,23 @@ private Q_SLOTS:
         again.resume = true;
         QCOMPARE(run(again).stats.pages, 4); // every page again: the first two are gone
         QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 4));
+    }
+
+    // Each record choice is a run of its own: 逐行记录 never goes on with a
+    // run stopped while using the field list.
+    void resumeKeepsToTheRecordChoice()
+    {
+        servePages(3);
+        server->setPage(u"/p2.html"_s, tablePage(u"物品2"_s, u"20"_s), "text/html; charset=utf-8", 1000);
+        host->stopAtPage = 1;
+        PAGRION_VERIFY_OK(saveFields({{u"1"_s, u"名称"_s}}));
+        auto fields = settings(1, 3, 1);
+        fields.records = RecordSource::Fields;
+        QCOMPARE(run(fields).end, BatchRun::End::Stopped);
+        auto rows = fields;
+        rows.records = RecordSource::EveryRow;
+        QVERIFY(unfinishedRun(fields));
+        QVERIFY(!unfinishedRun(rows));
     }
 
     void failedPagesStoreNothingAndKeepTheirReasons()

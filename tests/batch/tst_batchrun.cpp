@@ -3,6 +3,7 @@
 #include "batch/batchfixture.h"
 #include "engine/staticbrowser.h"
 #include "layout/layouts.h"
+#include "store/columnnames.h"
 #include "support/resultcheck.h"
 #include "support/testhttpserver.h"
 
@@ -27,6 +28,20 @@ private:
     BatchSettings parameterSettings(int from, int to)
     {
         return tableRun(server->url(u"/item(*).html"_s), from, to);
+    }
+
+    // The reason kept for each page of the last run, in page order.
+    QStringList pageReasons()
+    {
+        Database db;
+        if (!db.open(folder->folder().resultDatabasePath()))
+            return {};
+        const auto rows = db.selectAll(u"select reason from batchpage where run = (select max(id) from batchrun) "
+                                       "order by pageindex"_s);
+        QStringList reasons;
+        for (const QSqlRecord &row : rows.value())
+            reasons << row.value(0).toString();
+        return reasons;
     }
 
     BatchRun::Outcome run(const BatchSettings &settings)
@@ -135,6 +150,57 @@ private Q_SLOTS:
         QCOMPARE(outcome.end, BatchRun::End::DefinitionFailed);
         QCOMPARE(host->messages, QStringList{u"无排版信息系统不能识别！"_s});
         QVERIFY(storedRecords(*folder, 2).isEmpty());
+    }
+
+    // A page the layout does not fit fails alone, with the layout's message
+    // as its reason, and the pages after it are still harvested.
+    void misfitPageFailsAloneWithItsReason()
+    {
+        server->setPage(u"/item2.html"_s, "<table><tr><td>只有</td></tr><tr><td>一列</td></tr></table>");
+        const auto outcome = run(parameterSettings(1, 3));
+        QCOMPARE(outcome.end, BatchRun::End::Finished);
+        QCOMPARE(outcome.stats.failed, 1);
+        QCOMPARE(outcome.stats.records, 2);
+        QCOMPARE(host->failures.size(), 1);
+        QVERIFY2(host->failures.first().startsWith(u"1 "_s) && host->failures.first().contains(u"2,1"_s),
+                 qPrintable(host->failures.first()));
+        QCOMPARE(outcome.stats.failures.value(host->failures.first().mid(2)), 1);
+        QCOMPARE(storedRecords(*folder, 2),
+                 (QList<QStringList>{{u"\r\n物品1"_s, u"10"_s}, {u"\r\n物品3"_s, u"30"_s}}));
+        QCOMPARE(pageReasons(), (QStringList{QString(), host->failures.first().mid(2), QString()}));
+        QCOMPARE(host->statuses.last(), u"采集完成"_s);
+    }
+
+    // Every row of the table a record, lined up under the header's names,
+    // with the page and the row it came from; a page without the table
+    // stores nothing and says why.
+    void everyRowStoresEveryRowWithItsSource()
+    {
+        PAGRION_VERIFY_OK(saveFields({})); // 逐行记录 needs no stored definition
+        const QByteArray head = "<table><tr><th>名称</th><th>价格</th></tr>";
+        server->setPage(u"/rows1.html"_s, head + "<tr><td>甲</td><td>1</td></tr><tr><td>乙</td><td>2</td></tr></table>");
+        server->setPage(u"/rows2.html"_s, head + "<tr><td colspan='2'>丙</td></tr></table>");
+        server->setPage(u"/rows3.html"_s, "<p>没有表格</p>");
+        auto settings = tableRun(server->url(u"/rows(*).html"_s), 1, 3);
+        settings.records = RecordSource::EveryRow;
+        const auto outcome = run(settings);
+        QCOMPARE(outcome.end, BatchRun::End::Finished);
+        QCOMPARE(outcome.stats.records, 3);
+        QCOMPARE(outcome.stats.failed, 0);
+        const QString page1 = server->url(u"/rows1.html"_s);
+        QCOMPARE(storedRecords(*folder, 4), (QList<QStringList>{{u"甲"_s, u"1"_s, page1, u"1"_s},
+                                                                {u"乙"_s, u"2"_s, page1, u"2"_s},
+                                                                {u"丙"_s, u"丙"_s, server->url(u"/rows2.html"_s), u"1"_s}}));
+        Database db;
+        QVERIFY(db.open(folder->folder().resultDatabasePath()));
+        QCOMPARE(readColumnNames(db).value(), (QStringList{u"名称"_s, u"价格"_s, u"来源网址"_s, u"行号"_s}));
+        QCOMPARE(pageReasons(), (QStringList{QString(), QString(), u"网页中没有表格 TableName0"_s}));
+
+        // Without the source columns the records end with the table's own.
+        settings.overwrite = true;
+        settings.sourceColumns = false;
+        run(settings);
+        QCOMPARE(storedRecords(*folder, 3).first(), (QStringList{u"甲"_s, u"1"_s, QString()}));
     }
 
     void fieldListMakesOneRecordPerPage()

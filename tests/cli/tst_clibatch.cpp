@@ -110,7 +110,7 @@ private Q_SLOTS:
         // asked, page 5 is not served (404).
         const CliRun run = runCli(batch(pattern(u"/error(*).html"_s, 1, 5) << u"--retries"_s << u"1"_s));
         QCOMPARE(run.exitCode, 5);
-        QCOMPARE(run.out, QByteArray("pages 5, skipped 1, failed 2, records 2\n"));
+        QCOMPARE(run.out, u"pages 5, skipped 1, failed 2, records 2\n失败原因：\n  1 页：HTTP 404\n  1 页：HTTP 500\n"_s.toUtf8());
         QCOMPARE(records(), (QList<QStringList>{{u"物品1"_s, u"10"_s}, {u"物品3"_s, u"30"_s}}));
         // Standard error is no terminal here: a line per page, then the end.
         for (int i = 1; i <= 5; ++i)
@@ -126,7 +126,7 @@ private Q_SLOTS:
         const CliRun run = runCli(batch({u"--pattern"_s, u"http://127.0.0.1:1/page(*).html"_s, u"--from"_s, u"1"_s,
                                          u"--to"_s, u"3"_s}));
         QCOMPARE(run.exitCode, 5);
-        QCOMPARE(run.out, QByteArray("pages 3, skipped 0, failed 3, records 0\n"));
+        QCOMPARE(run.out, u"pages 3, skipped 0, failed 3, records 0\n失败原因：\n  3 页：连接被拒绝\n"_s.toUtf8());
         QCOMPARE(run.err.count(u"连接被拒绝"_s.toUtf8()), 3);
     }
 
@@ -173,18 +173,19 @@ private Q_SLOTS:
         runSql(m_folder->folder().configDatabasePath(), u"delete from VarTable"_s);
         const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 2) << u"--fields"_s));
         QCOMPARE(run.exitCode, 4);
-        QCOMPARE(run.out, QByteArray("pages 1, skipped 0, failed 0, records 0\n"));
+        QCOMPARE(run.out, QByteArray("pages 0, skipped 0, failed 0, records 0\n"));
         QVERIFY(run.err.contains("PubLenfiled"));
     }
 
-    void missingLayoutInterruptsTheRun()
+    // Without a layout no page is worth loading: the run ends before the first.
+    void missingLayoutEndsTheRunBeforeAnyPage()
     {
         PAGRION_VERIFY_OK(saveFields({{u"1"_s, u"物品"_s}})); // empties the layout
-        const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 3)));
+        const CliRun run = runCli(batch(pattern(u"/unasked(*).html"_s, 1, 3)));
         QCOMPARE(run.exitCode, 1);
-        QCOMPARE(run.out, QByteArray("pages 1, skipped 0, failed 0, records 0\n"));
+        QCOMPARE(run.out, QByteArray("pages 0, skipped 0, failed 0, records 0\n"));
         QVERIFY(run.err.contains("无排版信息系统不能识别！"));
-        QVERIFY(run.err.endsWith("pagrion-cli: 中断采集\n"));
+        QCOMPARE(m_server.requestCount(u"/unasked1.html"_s), 0);
     }
 
     void storeFailureStopsTheRun_data()

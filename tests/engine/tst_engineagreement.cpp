@@ -5,10 +5,13 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include "extract/classlist.h"
 #include "extract/elementmode.h"
+#include "extract/extraction.h"
 #include "extract/tablemode.h"
 #include "engine/staticbrowser.h"
 #include "engine/webenginebrowser.h"
+#include "layout/everyrow.h"
 #include "support/testhttpserver.h"
 #include "support/webenginetest.h"
 
@@ -21,7 +24,7 @@ namespace {
 constexpr int LoadDeadlineMs = 15'000;
 
 // What the program reads from a page, as the text it hands on.
-enum class Reading { TableAnalysis, TableExtraction, Elements, Links, Body };
+enum class Reading { TableAnalysis, TableExtraction, Elements, Links, Body, EveryRow, Anchors };
 
 QString allTableNames(const Document &document)
 {
@@ -39,6 +42,21 @@ QString read(const Document &document, Reading reading, const QString &tag)
     case Reading::Elements: return elementListText(document, tag, QString());
     case Reading::Links: return document.links().join(u'\n');
     case Reading::Body: return document.bodyText().value_or(u"<no body>"_s);
+    case Reading::EveryRow: {
+        // Every row a record lines cells up by their spans: the grids must match.
+        const auto rows = everyRowRecords(document, {TableClass, allTableNames(document), QString()}, {});
+        if (!rows)
+            return rows.error();
+        QStringList lines{rows.value().names.join(u'|')};
+        for (const QStringList &record : rows.value().records)
+            lines << record.join(u'|');
+        return lines.join(u'\n');
+    }
+    case Reading::Anchors: {
+        QStringList lines = document.anchorAddresses();
+        lines << document.elementTexts(u"a"_s);
+        return lines.join(u'\n');
+    }
     }
     return {};
 }
@@ -72,7 +90,8 @@ private Q_SLOTS:
         QTest::addColumn<Reading>("reading");
         QTest::addColumn<QString>("tag");
 
-        for (const QString &page : {u"tables.html"_s, u"text.html"_s, u"links.html"_s, u"realpage.html"_s}) {
+        for (const QString &page :
+             {u"tables.html"_s, u"text.html"_s, u"links.html"_s, u"realpage.html"_s, u"spans.html"_s}) {
             const auto row = [&](const char *name, Reading reading, const QString &tag = {}) {
                 QTest::addRow("%s %s", qPrintable(page), name) << page << reading << tag;
             };
@@ -80,6 +99,8 @@ private Q_SLOTS:
             row("table extraction", Reading::TableExtraction);
             row("links", Reading::Links);
             row("body", Reading::Body);
+            row("every row", Reading::EveryRow);
+            row("anchors", Reading::Anchors);
             for (const QString &tag : {u"p"_s, u"div"_s, u"li"_s, u"ul"_s, u"span"_s, u"a"_s, u"td"_s, u"th"_s,
                                        u"tr"_s, u"table"_s, u"h1"_s, u"dt"_s, u"dd"_s, u"dl"_s, u"blockquote"_s,
                                        u"pre"_s, u"address"_s, u"section"_s, u"caption"_s, u"center"_s,
