@@ -13,7 +13,9 @@
 
 #include <zlib.h>
 
+#include "store/columnnames.h"
 #include "store/database.h"
+#include "store/resultstore.h"
 #include "store/export.h"
 #include "support/resultcheck.h"
 #include "support/tempprogramfolder.h"
@@ -371,6 +373,39 @@ private Q_SLOTS:
         PAGRION_VERIFY_OK(exportAs(ExportFormat::Csv, u"f.csv"_s));
         QCOMPARE(readAll(out(u"f.csv"_s)),
                  QByteArray("\xEF\xBB\xBF名称,第2列,价格,第4列,第5列,备注\r\n名称：甲,乙,,,,\r\n"));
+    }
+
+    // Names a run gave the columns (a table's header, the source columns)
+    // head every format, before the field list's and the numbers.
+    void columnNamesHeadEveryFormat()
+    {
+        QVERIFY(execConfig(u"insert into FileName (id, filedname) values ('1', '字段一'), ('2', '字段二')"_s));
+        {
+            Database db;
+            QVERIFY(db.open(programFolder().resultDatabasePath()));
+            PAGRION_VERIFY_OK(nameColumns(db, {u"片名"_s, QString(), u"来源网址"_s, u"行号"_s}));
+            PAGRION_VERIFY_OK(nameColumns(db, {u"不替换"_s}));
+        }
+        QVERIFY(execResult(u"insert into datalist (c1, c2, c3, c4) values ('活着', '1994', 'http://a.test/1', '1')"_s));
+        const QStringList header{u"片名"_s, u"字段二"_s, u"来源网址"_s, u"行号"_s};
+        PAGRION_VERIFY_OK(exportAs(ExportFormat::Csv, u"n.csv"_s));
+        QVERIFY(readAll(out(u"n.csv"_s)).startsWith(QByteArray("\xEF\xBB\xBF" + header.join(u',').toUtf8() + "\r\n")));
+        PAGRION_VERIFY_OK(exportAs(ExportFormat::Text, u"n.txt"_s));
+        QVERIFY(readAll(out(u"n.txt"_s)).startsWith(QByteArray("\xEF\xBB\xBF" + header.join(u'\t').toUtf8() + "\r\n")));
+        PAGRION_VERIFY_OK(exportAs(ExportFormat::Html, u"n.html"_s));
+        const QString html = QString::fromUtf8(readAll(out(u"n.html"_s)));
+        for (const QString &name : header)
+            QVERIFY2(html.contains(name), qPrintable(name));
+        PAGRION_VERIFY_OK(exportAs(ExportFormat::Workbook, u"n.xlsx"_s));
+        const Sheet sheet = readSheet(zipEntry(readAll(out(u"n.xlsx"_s)), "xl/worksheets/sheet1.xml"));
+        QCOMPARE((QStringList{sheet.text.value(u"A1"_s), sheet.text.value(u"B1"_s), sheet.text.value(u"C1"_s),
+                              sheet.text.value(u"D1"_s)}),
+                 header);
+
+        // Emptying the results forgets the names with the records.
+        PAGRION_VERIFY_OK(clearRecords());
+        PAGRION_VERIFY_OK(exportAs(ExportFormat::Csv, u"e.csv"_s));
+        QVERIFY(readAll(out(u"e.csv"_s)).startsWith("\xEF\xBB\xBF字段一,字段二\r\n"));
     }
 
     void messageSaysWhatTheUserMustKnow()
