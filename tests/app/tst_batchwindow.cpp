@@ -16,6 +16,7 @@
 #include "engine/staticbrowser.h"
 #include "store/database.h"
 #include "store/frmresults.h"
+#include "store/resulttablemodel.h"
 #include "store/frmsysset.h"
 #include "support/fakeplatform.h"
 #include "support/resultcheck.h"
@@ -177,6 +178,61 @@ private Q_SLOTS:
         window->command6_Click();
         QCOMPARE(storedCount(), 2);
         QCOMPARE(window->Label4->text(), u"搜索完成：共 2 页，2 条记录，跳过 0 页，失败 0 页"_s);
+    }
+
+    // 逐行记录 clicked in the window: every row a record, the header naming
+    // the result window's columns, the source columns on by default.
+    void everyRowChoiceStoresEveryRow()
+    {
+        for (int i = 1; i <= 4; ++i)
+            server->setPage(u"/t%1.html"_s.arg(i),
+                            u"<table><tr><th>名称</th><th>页</th></tr><tr><td>甲</td><td>%1</td></tr>"
+                            u"<tr><td>乙</td><td>%1</td></tr></table>"_s.arg(i).toUtf8());
+        window->show();
+        QVERIFY(!window->Combo2->isEnabled());
+        QTest::mouseClick(window->Option8, Qt::LeftButton);
+        QVERIFY(window->Option8->isChecked());
+        QVERIFY(window->Check4->isChecked());
+        QVERIFY(window->Combo2->isEnabled() && window->Text7->isEnabled());
+        window->Text6->setText(server->url(u"/t(*).html"_s));
+        window->TxtTo->setText(u"4"_s);
+        platform->dialogs.questionAnswers = {true};
+        window->command6_Click();
+
+        QCOMPARE(window->Label4->text(), u"采集完成：共 4 页，8 条记录，跳过 0 页，失败 0 页"_s);
+        const auto *results = window->findChild<FrmResults *>();
+        QVERIFY(results);
+        const QAbstractItemModel &model = *results->model();
+        QCOMPARE(model.rowCount(), 8);
+        QCOMPARE((QStringList{model.headerData(0, Qt::Horizontal).toString(), model.headerData(1, Qt::Horizontal).toString(),
+                              model.headerData(2, Qt::Horizontal).toString(), model.headerData(3, Qt::Horizontal).toString()}),
+                 (QStringList{u"名称"_s, u"页"_s, u"来源网址"_s, u"行号"_s}));
+        QCOMPARE(model.index(3, 0).data().toString(), u"乙"_s);
+        QCOMPARE(model.index(3, 2).data().toString(), server->url(u"/t2.html"_s));
+
+        // Back to the layout, the source columns follow its default.
+        QTest::mouseClick(window->Option6, Qt::LeftButton);
+        QVERIFY(!window->Check4->isChecked());
+        QVERIFY(!window->Combo2->isEnabled());
+    }
+
+    // A page the layout does not fit fails alone; the window then says how
+    // many failed and why.
+    void misfitPageIsNamedAtTheEnd()
+    {
+        PAGRION_VERIFY_OK(saveLayout({{u"1,1"_s}}));
+        for (int i = 1; i <= 3; ++i)
+            server->setPage(u"/m%1.html"_s.arg(i), u"<table><tr><td>a</td><td>第%1页</td></tr></table>"_s.arg(i).toUtf8());
+        server->setPage(u"/m2.html"_s, "<table><tr><td>一列</td></tr></table>");
+        window->Text6->setText(server->url(u"/m(*).html"_s));
+        window->TxtTo->setText(u"3"_s);
+        window->command6_Click();
+        QCOMPARE(storedCount(), 2);
+        QCOMPARE(window->Label4->text(), u"采集完成：共 3 页，2 条记录，跳过 0 页，失败 1 页"_s);
+        const QStringList shown = platform->dialogs.informationTexts();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(u"有 1 页打开或处理失败，没有存入记录：\n1 页："_s) && shown.first().contains(u"1,1"_s),
+                 qPrintable(shown.first()));
     }
 
     // What 保存参数 stores reaches the browser for the next page opened and
