@@ -26,7 +26,12 @@ void Grid::setRows(int rows)
 
 void Grid::setCols(int cols)
 {
+    const int before = m_cols;
     m_cols = std::max(cols, 0);
+    // Rows never hold cells past the count, so only a narrower grid has
+    // any to cut: a writer widening row by row stays linear.
+    if (m_cols >= before)
+        return;
     for (Row &row : m_cells) {
         if (row.size() > size_t(m_cols))
             row.resize(m_cols);
