@@ -86,6 +86,8 @@ void BatchSettings::useLoadSettings(const LoadSettings &load)
     policy = load.loadPolicy();
     browserPages = load.browserPages;
     loadMedia = !load.batchWithoutMedia;
+    nextText = load.nextText;
+    maxNextPages = load.maxNextPages;
 }
 
 bool BatchHost::continueAfterStoreFailure()

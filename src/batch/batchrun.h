@@ -25,9 +25,6 @@ class Progress;
 // command line's options.
 struct BatchSettings
 {
-    static inline const QString DefaultNextText = QStringLiteral("下一页|下页|后页|Next|›|»");
-    static constexpr int DefaultMaxNextPages = 1000;
-
     // An address pattern through a number range, every link of a start
     // page, or a chain of next-page links from a start page.
     enum class Mode { Parameter, Links, NextPage };
@@ -50,8 +47,8 @@ struct BatchSettings
     std::optional<int> headLength;
     // Next-page runs: the link text that leads on (a regular expression) and
     // the most pages one chain visits.
-    QString nextText = DefaultNextText;
-    int maxNextPages = DefaultMaxNextPages;
+    QString nextText = LoadSettings::DefaultNextText;
+    int maxNextPages = LoadSettings::DefaultMaxNextPages;
     bool overwrite = false;         // empty the result table first
     bool skipEmptyFirstField = false;
 

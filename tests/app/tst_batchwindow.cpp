@@ -191,6 +191,8 @@ private Q_SLOTS:
         settings->Text4->setText(u"4"_s);
         settings->Text5->setText(u"12"_s);
         settings->Text6->setText(u"16"_s);
+        settings->Text9->setText(u"20"_s);
+        settings->Text10->setText(u"下页|Weiter"_s);
         settings->command4_Click();
         QCOMPARE(platform->dialogs.informationTexts(), QStringList{u"保存成功！"_s});
         QCOMPARE(browser->timeLimitMs(), 12'000);
@@ -202,6 +204,8 @@ private Q_SLOTS:
         QCOMPARE(run.policy.retries, 4);
         QCOMPARE(run.limits.timeLimitMs, 12'000);
         QCOMPARE(run.limits.maxTextBytes, qint64(256) << 20);
+        QCOMPARE(run.maxNextPages, 20);
+        QCOMPARE(run.nextText, u"下页|Weiter"_s);
     }
 
     void emptyBatchAddressDoesNothing()
