@@ -28,7 +28,7 @@ QString batchModeName(BatchSettings::Mode mode)
 
 QString recordedSettings(const BatchSettings &settings)
 {
-    const QJsonObject object{
+    QJsonObject object{
         {u"mode"_s, batchModeName(settings.mode)},
         {u"address"_s, settings.address},
         {u"from"_s, settings.from},
@@ -40,6 +40,11 @@ QString recordedSettings(const BatchSettings &settings)
         {u"records"_s, recordSourceName(settings.records)},
         {u"skipEmptyFirstField"_s, settings.skipEmptyFirstField},
     };
+    // Only a chain's pages depend on these.
+    if (settings.mode == BatchSettings::Mode::NextPage) {
+        object.insert(u"nextText"_s, settings.nextText);
+        object.insert(u"maxNextPages"_s, settings.maxNextPages);
+    }
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 

@@ -134,6 +134,11 @@ public:
 private:
     Outcome runParameter(const BatchSettings &settings);
     Outcome runLinks(const BatchSettings &settings);
+    Outcome runNextPages(const BatchSettings &settings);
+    // False, after telling the user, when the run has no table names.
+    bool tableNamesGiven(const BatchSettings &settings);
+    // The end status and the outcome of a run over pages.
+    Outcome ended(End end);
     bool buildLinkPages(const QStringList &links, const QUrl &startPage);
     // Takes up the unfinished run with these settings into the page list;
     // the pages still to visit, or nullopt when there is no such run.
@@ -143,6 +148,11 @@ private:
     std::optional<QList<int>> beginRun(const BatchSettings &settings);
     // Visits the wanted pages of the list; Finished, or why the run ended early.
     End visitPages(const BatchSettings &settings, const QList<int> &wanted);
+    // Visits the wanted pages of a next-page run, the list growing by the
+    // page each page at its end leads to; Finished, or why the run ended early.
+    End followNextPages(const BatchSettings &settings, QList<int> wanted);
+    // Shows the page as the one being handled.
+    void startPage(int index, const QString &address);
     // Finished for a page done, skipped or failed, otherwise why the run ends.
     End visitPage(const BatchSettings &settings, const LookAhead::Page &page, const QString &address);
     // False when the run must end after a store failure.
