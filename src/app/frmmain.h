@@ -64,9 +64,11 @@ public:
     void GetTable();
     void GetClass(const QString &tagName);
 
-    // Batch runs over an address pattern or the links of a start page.
+    // Batch runs over an address pattern, the links of a start page, or the
+    // chain of next-page links from a start page.
     void RunParameter();
     void RunWebUrl();
+    void RunNextPage();
     BatchSettings batchSettings(BatchSettings::Mode mode) const;
 
     // Row text of Text2 into the preview grid and the main grid.
@@ -131,7 +133,7 @@ public:
     QProgressBar *ProgressBar1;
     QComboBox *Combo1;
     QLineEdit *Text6;
-    QRadioButton *Option4, *Option5, *Option6, *Option7;
+    QRadioButton *Option4, *Option5, *Option6, *Option7, *Option9;
     QLabel *Label2, *Label3;
     QLineEdit *TxtFrom, *TxtTo;
     QCheckBox *Check1, *Check2, *Check3;
