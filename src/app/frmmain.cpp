@@ -131,6 +131,8 @@ void FrmMain::createControls()
     Option4->setChecked(true);
     Option5 = named(new QRadioButton(u"网页URL"_s, Frame5), u"Option5"_s);
     Option5->setToolTip(u"获取地址栏中输入网页中所有连接"_s);
+    Option9 = named(new QRadioButton(u"下一页"_s, Frame5), u"Option9"_s);
+    Option9->setToolTip(u"从地址栏中的网页开始，沿“下一页”链接逐页采集"_s);
 
     Option7 = named(new QRadioButton(u"调用字段"_s, Frame1), u"Option7"_s);
     Option7->setToolTip(u"批量采集时按照设置字段的参数采集"_s);
@@ -210,6 +212,7 @@ void FrmMain::layoutControls()
     auto *batchOptions = new QHBoxLayout;
     batchOptions->addWidget(Option4);
     batchOptions->addWidget(Option5);
+    batchOptions->addWidget(Option9);
     batchMode->addLayout(batchOptions);
 
     auto *settings = new QGridLayout(Frame1);
@@ -267,12 +270,12 @@ void FrmMain::connectControls()
     connect(command7, &QPushButton::clicked, this, &FrmMain::command7_Click);
     connect(Text1, &QComboBox::activated, this, &FrmMain::Text1_Click);
     connect(Combo1, &QComboBox::activated, this, &FrmMain::Combo1_Click);
-    connect(Option4, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
-    connect(Option5, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
+    for (QRadioButton *batchMode : {Option4, Option5, Option9})
+        connect(batchMode, &QRadioButton::clicked, this, [this] { Text6->setText(Text1->currentText()); });
     // The header rows and columns belong to 逐行记录; the source columns
     // follow each choice's default until the user sets them.
     for (QRadioButton *choice : {Option6, Option7, Option8}) {
-        connect(choice, &QRadioButton::toggled, this, [this, choice](bool checked) {
+        connect(choice, &QRadioButton::toggled, this, [this](bool checked) {
             if (!checked)
                 return;
             showRecordChoice(recordSource());

@@ -64,9 +64,11 @@ public:
     void GetTable();
     void GetClass(const QString &tagName);
 
-    // Batch runs over an address pattern or the links of a start page.
+    // Batch runs over an address pattern, the links of a start page, or the
+    // chain of next-page links from a start page.
     void RunParameter();
     void RunWebUrl();
+    void RunNextPage();
     BatchSettings batchSettings(BatchSettings::Mode mode) const;
 
     // Row text of Text2 into the preview grid and the main grid.
@@ -136,7 +138,7 @@ public:
     QProgressBar *ProgressBar1;
     QComboBox *Combo1;
     QLineEdit *Text6;
-    QRadioButton *Option4, *Option5, *Option6, *Option7, *Option8;
+    QRadioButton *Option4, *Option5, *Option6, *Option7, *Option8, *Option9;
     QLabel *Label6, *Label7;
     QComboBox *Combo2; // header rows of 逐行记录
     QLineEdit *Text7;  // columns kept by 逐行记录

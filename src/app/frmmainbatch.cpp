@@ -196,12 +196,19 @@ void FrmMain::RunWebUrl()
     runBatch(BatchSettings::Mode::Links);
 }
 
+void FrmMain::RunNextPage()
+{
+    runBatch(BatchSettings::Mode::NextPage);
+}
+
 void FrmMain::command6_Click()
 {
     if (Text6->text().isEmpty())
         return;
     if (Option4->isChecked())
         RunParameter();
+    else if (Option9->isChecked())
+        RunNextPage();
     else
         RunWebUrl();
     if (Current<Dialogs>::get().question(windowTitle(), u"采集完成是否查看采集结果！"_s))

@@ -41,6 +41,11 @@ QString recordedSettings(const BatchSettings &settings)
         {u"records"_s, recordSourceName(settings.records)},
         {u"skipEmptyFirstField"_s, settings.skipEmptyFirstField},
     };
+    // Only a chain's pages depend on these.
+    if (settings.mode == BatchSettings::Mode::NextPage) {
+        object.insert(u"nextText"_s, settings.nextText);
+        object.insert(u"maxNextPages"_s, settings.maxNextPages);
+    }
     // What only some runs have is recorded only for them, so the text of
     // every other run stays as it was.
     if (settings.records == RecordSource::EveryRow) {

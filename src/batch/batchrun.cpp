@@ -21,7 +21,6 @@ namespace pagrion {
 
 namespace {
 
-const QString NoTableNames = u"系统没有指定提取表单名称不能进行数据搜集！"_s;
 const QString BuildingList = u"正在生成要搜索的页面..."_s;
 const QString OpeningPages = u"正在准备打开网页... ..."_s;
 
@@ -87,6 +86,8 @@ void BatchSettings::useLoadSettings(const LoadSettings &load)
     policy = load.loadPolicy();
     browserPages = load.browserPages;
     loadMedia = !load.batchWithoutMedia;
+    nextText = load.nextText;
+    maxNextPages = load.maxNextPages;
 }
 
 bool BatchHost::continueAfterStoreFailure()
@@ -113,8 +114,17 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
     m_results.emplace();
     m_definitions.emplace();
     const RunBrowserSettings browserSettings(m_loader.browser(), settings);
-    const Outcome outcome = settings.mode == BatchSettings::Mode::Parameter ? runParameter(settings)
-                                                                            : runLinks(settings);
+    const Outcome outcome = [&] {
+        switch (settings.mode) {
+        case BatchSettings::Mode::Parameter:
+            return runParameter(settings);
+        case BatchSettings::Mode::Links:
+            return runLinks(settings);
+        case BatchSettings::Mode::NextPage:
+            return runNextPages(settings);
+        }
+        Q_UNREACHABLE();
+    }();
     m_records.reset();
     m_definitions.reset();
     m_results.reset();
@@ -134,10 +144,8 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
         m_host.message(u"系统不存在通配符无法搜集信息！"_s);
         return {};
     }
-    if (trimSpaces(settings.tableNames).isEmpty()) {
-        m_host.message(NoTableNames);
+    if (!tableNamesGiven(settings))
         return {};
-    }
     if (range.problem) {
         m_host.message(rangeProblemMessage(*range.problem));
         return {};
@@ -158,7 +166,19 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
         wanted = beginRun(settings);
     }
 
-    const End end = wanted ? visitPages(settings, *wanted) : End::StoreFailed;
+    return ended(wanted ? visitPages(settings, *wanted) : End::StoreFailed);
+}
+
+bool BatchRun::tableNamesGiven(const BatchSettings &settings)
+{
+    if (!trimSpaces(settings.tableNames).isEmpty())
+        return true;
+    m_host.message(u"系统没有指定提取表单名称不能进行数据搜集！"_s);
+    return false;
+}
+
+BatchRun::Outcome BatchRun::ended(End end)
+{
     m_host.status(end == End::Finished ? u"采集完成"_s : u"中断采集"_s);
     m_host.progress().finish();
     m_host.runActive(false);
@@ -167,10 +187,8 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
 
 BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
 {
-    if (trimSpaces(settings.tableNames).isEmpty()) {
-        m_host.message(NoTableNames);
+    if (!tableNamesGiven(settings))
         return {};
-    }
     if (const std::optional<End> missing = missingDefinition(settings))
         return {*missing, m_stats};
 
@@ -316,11 +334,7 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
             return End::Stopped;
         const int index = ahead.nextIndex();
         const QString &address = addresses.at(index);
-        progress.setValue(index + 1);
-        m_host.pageStarted(index, address);
-        m_host.pageExtracted({});
-        m_host.status(address);
-        m_host.setBusy(true);
+        startPage(index, address);
         const LookAhead::Page page = ahead.next();
         const End end = visitPage(settings, page, address);
         m_host.setBusy(false);
@@ -330,6 +344,15 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
         m_host.pageFinished(m_stats);
     }
     return stored(m_results->finishRun()) ? End::Finished : End::StoreFailed;
+}
+
+void BatchRun::startPage(int index, const QString &address)
+{
+    m_host.progress().setValue(index + 1);
+    m_host.pageStarted(index, address);
+    m_host.pageExtracted({});
+    m_host.status(address);
+    m_host.setBusy(true);
 }
 
 BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead::Page &page, const QString &address)

@@ -26,9 +26,6 @@ class Progress;
 // command line's options.
 struct BatchSettings
 {
-    static inline const QString DefaultNextText = QStringLiteral("下一页|下页|后页|Next|›|»");
-    static constexpr int DefaultMaxNextPages = 1000;
-
     // An address pattern through a number range, every link of a start
     // page, or a chain of next-page links from a start page.
     enum class Mode { Parameter, Links, NextPage };
@@ -51,8 +48,8 @@ struct BatchSettings
     std::optional<int> headLength;
     // Next-page runs: the link text that leads on (a regular expression) and
     // the most pages one chain visits.
-    QString nextText = DefaultNextText;
-    int maxNextPages = DefaultMaxNextPages;
+    QString nextText = LoadSettings::DefaultNextText;
+    int maxNextPages = LoadSettings::DefaultMaxNextPages;
     bool overwrite = false;         // empty the result table first
     bool skipEmptyFirstField = false;
 
@@ -139,6 +136,11 @@ public:
 private:
     Outcome runParameter(const BatchSettings &settings);
     Outcome runLinks(const BatchSettings &settings);
+    Outcome runNextPages(const BatchSettings &settings);
+    // False, after telling the user, when the run has no table names.
+    bool tableNamesGiven(const BatchSettings &settings);
+    // The end status and the outcome of a run over pages.
+    Outcome ended(End end);
     bool buildLinkPages(const QStringList &links, const QUrl &startPage);
     // Takes up the unfinished run with these settings into the page list;
     // the pages still to visit, or nullopt when there is no such run.
@@ -148,6 +150,11 @@ private:
     std::optional<QList<int>> beginRun(const BatchSettings &settings);
     // Visits the wanted pages of the list; Finished, or why the run ended early.
     End visitPages(const BatchSettings &settings, const QList<int> &wanted);
+    // Visits the wanted pages of a next-page run, the list growing by the
+    // page each page at its end leads to; Finished, or why the run ended early.
+    End followNextPages(const BatchSettings &settings, QList<int> wanted);
+    // Shows the page as the one being handled.
+    void startPage(int index, const QString &address);
     // Finished for a page done, skipped or failed, otherwise why the run ends.
     End visitPage(const BatchSettings &settings, const LookAhead::Page &page, const QString &address);
     // The page stored nothing, for this reason; the run goes on unless the

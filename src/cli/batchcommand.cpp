@@ -1,5 +1,7 @@
 #include "cli/batchcommand.h"
 
+#include <algorithm>
+
 #include "engine/pageloader.h"
 #include "batch/batchprogress.h"
 #include "batch/batchrun.h"
@@ -29,6 +31,18 @@ struct BatchOptions
     QCommandLineOption from{u"from"_s, u"参数的起始值。"_s, u"起始值"_s};
     QCommandLineOption to{u"to"_s, u"参数的结束值。"_s, u"结束值"_s};
     QCommandLineOption links{u"links"_s, u"网页URL：采集这个网页中所有连接指向的网页。"_s, u"起始网页"_s};
+    QCommandLineOption nextPage{u"next-page"_s,
+                                u"下一页：从这个网页开始，沿“下一页”链接逐页采集，直到没有下一页、链接回到采集过的网页或达到 --max-pages。"_s,
+                                u"起始网页"_s};
+    QCommandLineOption nextText{
+        u"next-text"_s,
+        u"“下一页”链接的文字，正则表达式，不区分大小写（默认按系统设置，未设置时 %1）；文字完全符合的链接优先。"_s.arg(
+            LoadSettings::DefaultNextText),
+        u"正则表达式"_s};
+    QCommandLineOption maxPages{
+        u"max-pages"_s,
+        u"--next-page 最多采集的网页数（默认按系统设置，未设置时 %1）。"_s.arg(LoadSettings::DefaultMaxNextPages),
+        u"页数"_s};
     QCommandLineOption fields{u"fields"_s, u"用保存的字段生成记录（默认用保存的排版）。"_s};
     QCommandLineOption overwrite{u"overwrite"_s, u"采集第一个网页之前清空结果数据库中已有的记录。"_s};
     QCommandLineOption skipEmptyFirst{u"skip-empty-first"_s, u"不存第一个字段为空的记录。"_s};
@@ -62,6 +76,8 @@ void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &opti
         {options.retries, LoadSettings::Field::Retries},
         {options.delay, LoadSettings::Field::Delay},
         {options.maxBodyMb, LoadSettings::Field::MaxBody},
+        {options.nextText, LoadSettings::Field::NextText},
+        {options.maxPages, LoadSettings::Field::MaxNextPages},
     };
     for (const auto &[option, field] : fields) {
         if (!parser.isSet(option))
@@ -109,7 +125,7 @@ void requireResultDatabase()
 int runBatch(const QStringList &arguments)
 {
     CommandLine commandLine(
-        u"pagrion-cli batch --site 网址 (--pattern 地址模式 --from 起始值 --to 结束值 | --links 起始网页) [选项]"_s,
+        u"pagrion-cli batch --site 网址 (--pattern 地址模式 --from 起始值 --to 结束值 | --links 起始网页 | --next-page 起始网页) [选项]"_s,
         u"批量采集：按网址保存的采集设置提取每个网页，用保存的排版或字段生成记录，追加到结果数据库 data/data.mdb。"
         u"打开失败的网页（HTTP 错误、超时、连接被拒绝等）不存任何记录，在标准错误中列出网页和原因。"
         u"按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留，用 --resume 可以接着采集。\n"
@@ -117,9 +133,9 @@ int runBatch(const QStringList &arguments)
         u"5 采集完成但有网页打开失败，130 被 Ctrl+C 停止，143 被 SIGTERM 停止。"_s);
     QCommandLineParser &parser = commandLine.parser();
     const BatchOptions options;
-    parser.addOptions({options.site, options.pattern, options.from, options.to, options.links, options.fields,
-                       options.overwrite, options.skipEmptyFirst, options.concurrency, options.retries, options.delay,
-                       options.maxBodyMb, options.resume});
+    parser.addOptions({options.site, options.pattern, options.from, options.to, options.links, options.nextPage,
+                       options.nextText, options.maxPages, options.fields, options.overwrite, options.skipEmptyFirst,
+                       options.concurrency, options.retries, options.delay, options.maxBodyMb, options.resume});
 
     commandLine.parse(arguments);
     if (commandLine.helpRequested()) {
@@ -130,15 +146,23 @@ int runBatch(const QStringList &arguments)
         fail(ExitCode::Usage, u"多余的参数：%1"_s.arg(parser.positionalArguments().join(u' ')));
     if (!parser.isSet(options.site))
         fail(ExitCode::Usage, u"请用 --site 指定使用哪个网址保存的采集设置。"_s);
-    const bool byPattern = parser.isSet(options.pattern);
-    if (byPattern == parser.isSet(options.links))
-        fail(ExitCode::Usage, u"请用 --pattern 或 --links 之一指定要采集的网页。"_s);
-    if (!byPattern && (parser.isSet(options.from) || parser.isSet(options.to)))
+    const std::pair<const QCommandLineOption &, BatchSettings::Mode> modes[]{
+        {options.pattern, BatchSettings::Mode::Parameter},
+        {options.links, BatchSettings::Mode::Links},
+        {options.nextPage, BatchSettings::Mode::NextPage},
+    };
+    const auto given = [&](const auto &mode) { return parser.isSet(mode.first); };
+    if (std::ranges::count_if(modes, given) != 1)
+        fail(ExitCode::Usage, u"请用 --pattern、--links 或 --next-page 之一指定要采集的网页。"_s);
+    const auto &[pages, mode] = *std::ranges::find_if(modes, given);
+    if (mode != BatchSettings::Mode::Parameter && (parser.isSet(options.from) || parser.isSet(options.to)))
         fail(ExitCode::Usage, u"--from 和 --to 只能和 --pattern 一起使用。"_s);
+    if (mode != BatchSettings::Mode::NextPage && (parser.isSet(options.nextText) || parser.isSet(options.maxPages)))
+        fail(ExitCode::Usage, u"--next-text 和 --max-pages 只能和 --next-page 一起使用。"_s);
 
     BatchSettings settings = siteSettings(parser.value(options.site));
-    settings.mode = byPattern ? BatchSettings::Mode::Parameter : BatchSettings::Mode::Links;
-    settings.address = parser.value(byPattern ? options.pattern : options.links);
+    settings.mode = mode;
+    settings.address = parser.value(pages);
     // Missing values reach the run's own check, which names the problem.
     settings.from = parser.value(options.from);
     settings.to = parser.value(options.to);

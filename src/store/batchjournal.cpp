@@ -15,6 +15,8 @@ namespace {
 
 const QString Running = u"running"_s;
 const QString Finished = u"finished"_s;
+const QString InsertPage = u"insert into batchpage (run, pageindex, address, state, reason, records) "
+                           "values (?, ?, ?, ?, '', 0)"_s;
 
 // The words the tables hold for each state, in the order of PageState.
 const std::array<QString, 4> &stateNames()
@@ -99,8 +101,7 @@ Result<qint64> BatchJournal::begin(const QString &settings, const QStringList &p
         if (!inserted)
             return Error{inserted.error()};
         id = inserted.value().lastInsertId().toLongLong();
-        auto insertPage = m_db.prepare(u"insert into batchpage (run, pageindex, address, state, reason, records) "
-                                       "values (?, ?, ?, ?, '', 0)"_s);
+        auto insertPage = m_db.prepare(InsertPage);
         if (!insertPage)
             return Error{insertPage.error()};
         QSqlQuery query = std::move(insertPage).value();
@@ -113,6 +114,13 @@ Result<qint64> BatchJournal::begin(const QString &settings, const QStringList &p
     if (!recorded)
         return Error{recorded.error()};
     return id;
+}
+
+Status BatchJournal::addPage(qint64 run, int index, const QString &address)
+{
+    if (Status added = ran(m_db.run(InsertPage, {run, index, address, stateNames()[0]})); !added)
+        return added;
+    return ran(m_db.run(u"update batchrun set pages = pages + 1 where id = ?"_s, {run}));
 }
 
 Result<QList<RecordedPage>> BatchJournal::pages(qint64 run)

@@ -56,6 +56,10 @@ public:
     // the same settings. Returns the run's id.
     Result<qint64> begin(const QString &settings, const QStringList &pages);
 
+    // Adds a pending page at the end of a run's list, for a run whose list
+    // grows as it goes. Opens no transaction, like mark.
+    Status addPage(qint64 run, int index, const QString &address);
+
     Result<QList<RecordedPage>> pages(qint64 run);
 
     // Opens no transaction: storing a page marks it inside the page's own.

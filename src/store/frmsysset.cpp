@@ -75,6 +75,11 @@ QString toolTipOf(LoadSettings::Field field)
         return u"用完整浏览器批量采集时同时打开的网页数（默认 %1）；页面较重或内存较少时调小。"_s;
     case F::BatchWithoutMedia:
         return u"用完整浏览器批量采集时不下载网页中的图片、字体和音视频：提取表格用不到它们，采集更快（默认勾选）。"_s;
+    case F::MaxNextPages:
+        return u"“下一页”批量采集最多采集的网页数（默认 %1），到达后停止。"_s;
+    case F::NextText:
+        return u"“下一页”批量采集时，文字符合这个正则表达式的链接通向下一页，不区分大小写（默认 %1）；"
+               u"整个文字都符合的链接优先，其次是文字中含有符合部分的第一个链接。"_s;
     }
     return {};
 }
@@ -101,6 +106,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Label12(named(new QLabel(Frame1), u"Label12"_s))
     , Label13(named(new QLabel(Frame1), u"Label13"_s))
     , Label14(named(new QLabel(Frame1), u"Label14"_s))
+    , Label15(named(new QLabel(Frame1), u"Label15"_s))
+    , Label16(named(new QLabel(Frame1), u"Label16"_s))
     , Text2(named(new QLineEdit(Frame1), u"Text2"_s))
     , Text3(named(new QLineEdit(Frame1), u"Text3"_s))
     , Text4(named(new QLineEdit(Frame1), u"Text4"_s))
@@ -108,6 +115,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Text6(named(new QLineEdit(Frame1), u"Text6"_s))
     , Text7(named(new QLineEdit(Frame1), u"Text7"_s))
     , Text8(named(new QLineEdit(Frame1), u"Text8"_s))
+    , Text9(named(new QLineEdit(Frame1), u"Text9"_s))
+    , Text10(named(new QLineEdit(Frame1), u"Text10"_s))
     , Check2(named(new QCheckBox(Frame1), u"Check2"_s))
 {
     setObjectName(u"Frmsysset"_s);
@@ -124,13 +133,15 @@ Frmsysset::Frmsysset(QWidget *parent)
     m_settingBoxes = {{F::Concurrency, Label8, Text2}, {F::Delay, Label9, Text3},
                       {F::Retries, Label10, Text4},    {F::TimeLimit, Label11, Text5},
                       {F::MaxBody, Label12, Text6},    {F::MaxText, Label13, Text7},
-                      {F::BrowserPages, Label14, Text8}};
+                      {F::BrowserPages, Label14, Text8}, {F::MaxNextPages, Label15, Text9},
+                      {F::NextText, Label16, Text10}};
     for (const SettingBox &setting : std::as_const(m_settingBoxes)) {
         const QString unit = loadSettingUnit(setting.field);
         setting.label->setText(unit.isEmpty() ? loadSettingName(setting.field)
                                               : u"%1（%2）"_s.arg(loadSettingName(setting.field), unit));
         setting.box->setToolTip(toolTipOf(setting.field).arg(LoadSettings().text(setting.field)));
-        setting.box->setMaximumWidth(80);
+        if (setting.field != F::NextText)
+            setting.box->setMaximumWidth(80);
     }
     Check2->setText(loadSettingName(F::BatchWithoutMedia) + u"（完整浏览器）"_s);
     Check2->setToolTip(toolTipOf(LoadSettings::Field::BatchWithoutMedia));
@@ -142,13 +153,15 @@ Frmsysset::Frmsysset(QWidget *parent)
     settings->addWidget(Text1, 1, 1);
     settings->addWidget(Check1, 2, 1);
     settings->setColumnStretch(1, 1);
-    // Two settings a row: label, box, gap, label, box.
+    // Two settings a row: label, box, gap, label, box; the pattern, last,
+    // has a row of its own.
     auto *loading = new QGridLayout(Frame1);
     for (qsizetype i = 0; i < m_settingBoxes.size(); ++i) {
         const int row = int(i / 2);
         const int column = int(i % 2) * 3;
+        const bool pattern = m_settingBoxes[i].field == F::NextText;
         loading->addWidget(m_settingBoxes[i].label, row, column);
-        loading->addWidget(m_settingBoxes[i].box, row, column + 1);
+        loading->addWidget(m_settingBoxes[i].box, row, column + 1, 1, pattern ? 4 : 1);
     }
     loading->addWidget(Check2, int((m_settingBoxes.size() + 1) / 2), 0, 1, 5);
     loading->setColumnMinimumWidth(2, 16);

@@ -16,7 +16,8 @@ namespace pagrion {
 // "系统设置": where the results are stored, emptying and exporting them,
 // opening the result database, and the program's settings: the head length
 // of field lists, the engine pages are loaded with, and how pages are loaded
-// (requests at once, pause, retries, limits, the full browser in batches).
+// (requests at once, pause, retries, limits, the full browser in batches,
+// next-page runs).
 class Frmsysset final : public QWidget
 {
     Q_OBJECT
@@ -44,7 +45,7 @@ public:
     QPushButton *command4;
     QLabel *Label5;
     QGroupBox *Frame1; // how pages are loaded
-    QLabel *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14;
+    QLabel *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14, *Label15, *Label16;
     QLineEdit *Text2; // requests at once to one site
     QLineEdit *Text3; // seconds between two requests to one site
     QLineEdit *Text4; // retries
@@ -52,6 +53,8 @@ public:
     QLineEdit *Text6; // page size limit, MB
     QLineEdit *Text7; // element list text limit, MB
     QLineEdit *Text8; // pages the full browser loads at once in a batch
+    QLineEdit *Text9; // pages a next-page run visits at most
+    QLineEdit *Text10; // the next-page link's text, a regular expression
     QCheckBox *Check2; // checked: batches load no images, fonts or media
 
 Q_SIGNALS:

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include "store/database.h"
 #include "store/programfolder.h"
@@ -13,7 +14,7 @@ namespace pagrion {
 
 namespace {
 
-enum class Kind { Count, Seconds, Megabytes, Switch };
+enum class Kind { Count, Seconds, Megabytes, Switch, Pattern };
 
 struct Rule
 {
@@ -39,6 +40,9 @@ const QList<Rule> &rules()
         {F::MaxText, u"maxtextmb"_s, u"元素列表文字上限"_s, Kind::Megabytes, 1, 4096},
         {F::BrowserPages, u"browserpages"_s, u"完整浏览器同时打开网页数"_s, Kind::Count, 1, 16},
         {F::BatchWithoutMedia, u"batchnomedia"_s, u"批量采集时不下载图片、字体和音视频"_s, Kind::Switch, 0, 1},
+        // A run's page list holds at most 32767 addresses.
+        {F::MaxNextPages, u"maxnextpages"_s, u"下一页最多采集页数"_s, Kind::Count, 1, 32767},
+        {F::NextText, u"nexttext"_s, u"下一页链接文字"_s, Kind::Pattern, 0, 0},
     };
     return list;
 }
@@ -70,6 +74,8 @@ QString takesText(const Rule &rule)
         return range + u"整数（单位 MB）"_s;
     case Kind::Switch:
         return u"1（是）或 0（否）"_s;
+    case Kind::Pattern:
+        return u"正则表达式"_s;
     }
     return {};
 }
@@ -118,6 +124,10 @@ QString LoadSettings::text(Field field) const
         return QString::number(browserPages);
     case Field::BatchWithoutMedia:
         return batchWithoutMedia ? u"1"_s : u"0"_s;
+    case Field::MaxNextPages:
+        return QString::number(maxNextPages);
+    case Field::NextText:
+        return nextText;
     }
     return {};
 }
@@ -125,17 +135,21 @@ QString LoadSettings::text(Field field) const
 Status LoadSettings::setText(Field field, const QString &text)
 {
     const Rule &rule = ruleOf(field);
-    // Plain numbers only: "1,500" is not taken for 1500.
-    QLocale plain = QLocale::c();
-    plain.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double value = plain.toDouble(text.trimmed(), &ok);
-    const bool whole = rule.kind != Kind::Seconds;
-    if (!ok || !std::isfinite(value) || value < rule.minimum || value > rule.maximum
-        || (whole && value != std::floor(value))) {
-        if (text.trimmed().isEmpty())
-            return Error{u"“%1”没有填写，应为 %2。"_s.arg(rule.name, takesText(rule))};
-        return Error{u"“%1”应为 %2，“%3”不符合要求。"_s.arg(rule.name, takesText(rule), text.trimmed())};
+    const QString typed = text.trimmed();
+    // A blank pattern would find the next page in every link.
+    if (typed.isEmpty())
+        return Error{u"“%1”没有填写，应为 %2。"_s.arg(rule.name, takesText(rule))};
+    double value = 0;
+    if (rule.kind != Kind::Pattern) {
+        // Plain numbers only: "1,500" is not taken for 1500.
+        QLocale plain = QLocale::c();
+        plain.setNumberOptions(QLocale::RejectGroupSeparator);
+        bool ok = false;
+        value = plain.toDouble(typed, &ok);
+        const bool whole = rule.kind != Kind::Seconds;
+        if (!ok || !std::isfinite(value) || value < rule.minimum || value > rule.maximum
+            || (whole && value != std::floor(value)))
+            return Error{u"“%1”应为 %2，“%3”不符合要求。"_s.arg(rule.name, takesText(rule), typed)};
     }
 
     switch (field) {
@@ -163,6 +177,17 @@ Status LoadSettings::setText(Field field, const QString &text)
     case Field::BatchWithoutMedia:
         batchWithoutMedia = value != 0;
         break;
+    case Field::MaxNextPages:
+        maxNextPages = int(value);
+        break;
+    case Field::NextText:
+        if (const QRegularExpression pattern(typed); !pattern.isValid()) {
+            return Error{u"“%1”应为 %2，“%3”不符合要求（第 %4 个字符处：%5）。"_s.arg(
+                rule.name, takesText(rule), typed, QString::number(pattern.patternErrorOffset() + 1),
+                pattern.errorString())};
+        }
+        nextText = typed;
+        break;
     }
     return success();
 }
@@ -189,6 +214,7 @@ QString loadSettingUnit(LoadSettings::Field field)
         return u"MB"_s;
     case Kind::Count:
     case Kind::Switch:
+    case Kind::Pattern:
         break;
     }
     return {};

@@ -27,11 +27,15 @@ struct LoadSettings
         MaxText,           // MB of text an element list may build
         BrowserPages,      // pages the full browser loads at once in a batch run
         BatchWithoutMedia, // the full browser leaves out images, fonts and media in batch runs
+        MaxNextPages,      // pages one next-page run visits at most
+        NextText,          // the text of the link to the next page, a regular expression
     };
 
     static constexpr int DefaultConcurrency = 8;
     static constexpr int DefaultRetries = 3;
     static constexpr int DefaultBrowserPages = 4;
+    static constexpr int DefaultMaxNextPages = 1000;
+    static inline const QString DefaultNextText = QStringLiteral("下一页|下页|后页|Next|›|»");
 
     int concurrency = DefaultConcurrency;
     int delayMs = 0;
@@ -41,12 +45,14 @@ struct LoadSettings
     qint64 maxTextBytes = PageLimits::DefaultMaxTextBytes;
     int browserPages = DefaultBrowserPages;
     bool batchWithoutMedia = true;
+    int maxNextPages = DefaultMaxNextPages;
+    QString nextText = DefaultNextText;
 
     PageLimits pageLimits() const;
     LoadPolicy loadPolicy() const;
 
     // The value as the window shows it and the table keeps it: "30", "0.5",
-    // "64"; "1" or "0" for the switch.
+    // "64"; "1" or "0" for the switch; the pattern itself.
     QString text(Field field) const;
     // Takes a value as the user typed it (surrounding blanks allowed). A value
     // the setting does not take changes nothing and gives a message that names

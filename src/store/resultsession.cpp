@@ -85,7 +85,7 @@ Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &o
     if (Status prepared = m_appender->prepare(records.cols()); !prepared)
         return Error{prepared.error()};
     int stored = 0;
-    const Status committed = m_db.inTransaction([&]() -> Status {
+    const Status committed = withAddedPages([&]() -> Status {
         RecordAppender::Appended appended = m_appender->append(records, options);
         if (appended.failure)
             return *appended.failure;
@@ -109,7 +109,28 @@ Status ResultSession::markPage(int index, PageState state, const QString &reason
         return success();
     if (Status opened = open(); !opened)
         return opened;
-    return m_journal->mark(*m_run, index, state, reason);
+    return withAddedPages([&] { return m_journal->mark(*m_run, index, state, reason); });
+}
+
+void ResultSession::addPage(int index, const QString &address)
+{
+    if (m_run)
+        m_added.append({index, address});
+}
+
+Status ResultSession::withAddedPages(const std::function<Status()> &work)
+{
+    const Status committed = m_db.inTransaction([&]() -> Status {
+        for (const AddedPage &page : std::as_const(m_added)) {
+            if (Status added = m_journal->addPage(*m_run, page.index, page.address); !added)
+                return added;
+        }
+        return work();
+    });
+    // A page whose transaction failed takes its added pages along to the next.
+    if (committed)
+        m_added.clear();
+    return committed;
 }
 
 } // namespace pagrion

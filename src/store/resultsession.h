@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "core/grid.h"
@@ -46,6 +47,11 @@ public:
     Result<QList<RecordedPage>> continueRun(qint64 run);
     // The run's pages are all done.
     Status finishRun();
+    // Adds a page to the end of the run's list, pending. It is written with
+    // the next page marked (stored, skipped or failed), in that page's
+    // transaction, so a run whose list grows from page to page never loses
+    // the page it is to go on with.
+    void addPage(int index, const QString &address);
 
     // Appends a page's record rows (as appendRecords does) in one
     // transaction: every row is stored, or, when one fails, none is. In the
@@ -57,6 +63,16 @@ public:
     Status markPage(int index, PageState state, const QString &reason = {});
 
 private:
+    struct AddedPage
+    {
+        int index;
+        QString address;
+    };
+
+    // Runs a page's work in one transaction with the pages added since the
+    // last page marked; they are written first, so the work may mark them.
+    Status withAddedPages(const std::function<Status()> &work);
+
     // Opens the file unless it is open; a failed open is tried again at the
     // next call, as a store that failed once may work at the next page.
     Status open();
@@ -66,6 +82,7 @@ private:
     std::optional<RecordAppender> m_appender;
     std::optional<BatchJournal> m_journal;
     std::optional<qint64> m_run; // the run being recorded
+    QList<AddedPage> m_added;     // not yet written
 };
 
 } // namespace pagrion

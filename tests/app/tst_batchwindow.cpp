@@ -235,6 +235,21 @@ private Q_SLOTS:
                  qPrintable(shown.first()));
     }
 
+    void nextPageRunWithOption9()
+    {
+        for (int i = 1; i <= 3; ++i) {
+            const QString next = i < 3 ? u"<a href='c%1.html'>下一页</a>"_s.arg(i + 1) : QString();
+            server->setPage(u"/c%1.html"_s.arg(i), u"<table><tr><td>第%1页</td></tr></table>%2"_s.arg(i).arg(next).toUtf8());
+        }
+        window->Text1->setEditText(server->url(u"/c1.html"_s));
+        window->Option9->click();
+        window->command6_Click();
+        QCOMPARE(storedCount(), 3);
+        QCOMPARE(window->List1, (QStringList{server->url(u"/c1.html"_s), server->url(u"/c2.html"_s),
+                                             server->url(u"/c3.html"_s)}));
+        QCOMPARE(window->Label4->text(), u"采集完成：共 3 页，3 条记录，跳过 0 页，失败 0 页"_s);
+    }
+
     // What 保存参数 stores reaches the browser for the next page opened and
     // every batch run's settings.
     void savedLoadSettingsReachBrowserAndRuns()
@@ -247,6 +262,8 @@ private Q_SLOTS:
         settings->Text4->setText(u"4"_s);
         settings->Text5->setText(u"12"_s);
         settings->Text6->setText(u"16"_s);
+        settings->Text9->setText(u"20"_s);
+        settings->Text10->setText(u"下页|Weiter"_s);
         settings->command4_Click();
         QCOMPARE(platform->dialogs.informationTexts(), QStringList{u"保存成功！"_s});
         QCOMPARE(browser->timeLimitMs(), 12'000);
@@ -258,6 +275,8 @@ private Q_SLOTS:
         QCOMPARE(run.policy.retries, 4);
         QCOMPARE(run.limits.timeLimitMs, 12'000);
         QCOMPARE(run.limits.maxTextBytes, qint64(256) << 20);
+        QCOMPARE(run.maxNextPages, 20);
+        QCOMPARE(run.nextText, u"下页|Weiter"_s);
     }
 
     void emptyBatchAddressDoesNothing()

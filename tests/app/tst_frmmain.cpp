@@ -160,6 +160,7 @@ private Q_SLOTS:
         QTest::newRow("Option4") << u"Option4"_s << u"参数调用"_s
                                  << u"需要在[输入设置]中设置起始值以及在地址栏中输入(*)通配符"_s;
         QTest::newRow("Option5") << u"Option5"_s << u"网页URL"_s << u"获取地址栏中输入网页中所有连接"_s;
+        QTest::newRow("Option9") << u"Option9"_s << u"下一页"_s << u"从地址栏中的网页开始，沿“下一页”链接逐页采集"_s;
         QTest::newRow("Option7") << u"Option7"_s << u"调用字段"_s << u"批量采集时按照设置字段的参数采集"_s;
         QTest::newRow("Option6") << u"Option6"_s << u"调用排版"_s << u"批量采集时按照排版的参数采集"_s;
         QTest::newRow("Label2") << u"Label2"_s << u"从"_s << QString();

@@ -12,6 +12,7 @@
 #include "cli/clirun.h"
 #include "layout/layouts.h"
 #include "store/database.h"
+#include "store/loadsettings.h"
 #include "store/sitesettings.h"
 #include "support/resultcheck.h"
 #include "support/tempprogramfolder.h"
@@ -31,6 +32,24 @@ QByteArray tablePage(int item)
            u"</table></body></html>"_s.arg(item)
         .arg(item * 10)
         .toUtf8();
+}
+
+// A page of a chain: the table of tablePage, then links to the first and
+// the previous page and, unless next is empty, the link to the next.
+QByteArray chainPage(const QString &chain, int item, const QString &next)
+{
+    QString links = u"<a href='%1'>首页</a> <a href='%2'>上一页</a>"_s.arg(chain.arg(1), chain.arg(std::max(item - 1, 1)));
+    if (!next.isEmpty())
+        links += u" <a href='%1'>下一页</a>"_s.arg(next);
+    return tablePage(item).replace(QByteArrayLiteral("</body>"), QByteArray(links.toUtf8() + "</body>"));
+}
+
+QList<QStringList> itemRecords(int from, int to)
+{
+    QList<QStringList> records;
+    for (int i = from; i <= to; ++i)
+        records << QStringList{u"物品%1"_s.arg(i), QString::number(i * 10)};
+    return records;
 }
 
 // The name and price of each stored record, in the order stored.
@@ -73,6 +92,14 @@ private:
                 QString::number(to)};
     }
     QList<QStringList> records() const { return storedRecords(*m_folder); }
+    QStringList nextPage(const QString &path) const { return {u"--next-page"_s, m_server.url(path)}; }
+    // A chain of pages named after `chain` ("/chain%1.html"), each linking to
+    // the next, the last to none.
+    void serveChain(const QString &chain, int pages)
+    {
+        for (int i = 1; i <= pages; ++i)
+            m_server.setPage(chain.arg(i), chainPage(chain, i, i < pages ? chain.arg(i + 1) : QString()));
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -162,6 +189,83 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, QByteArray("pages 3, skipped 0, failed 0, records 3\n"));
         QCOMPARE(records().size(), 3);
+    }
+
+    void nextPageRunFollowsTheChainToItsEnd()
+    {
+        serveChain(u"/chain%1.html"_s, 5);
+        const CliRun run = runCli(batch(nextPage(u"/chain1.html"_s)));
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QByteArray("pages 5, skipped 0, failed 0, records 5\n"));
+        QCOMPARE(records(), itemRecords(1, 5));
+        QVERIFY(run.err.endsWith("pagrion-cli: 采集完成\n"));
+        QCOMPARE(m_server.requestCount(u"/chain1.html"_s), 1);
+    }
+
+    void nextPageRunEndsAtALoopOrThePageLimit()
+    {
+        serveChain(u"/loop%1.html"_s, 3);
+        m_server.setPage(u"/loop3.html"_s, chainPage(u"/loop%1.html"_s, 3, u"loop1.html#top"_s));
+        const CliRun loop = runCli(batch(nextPage(u"/loop1.html"_s)));
+        QCOMPARE(loop.exitCode, 0);
+        QCOMPARE(records(), itemRecords(1, 3));
+        QCOMPARE(m_server.requestCount(u"/loop1.html"_s), 1);
+        QVERIFY2(loop.err.contains(u"指向已经采集过的网页"_s.toUtf8()), loop.err.constData());
+
+        serveChain(u"/long%1.html"_s, 5);
+        const CliRun limited = runCli(batch(nextPage(u"/long1.html"_s) << u"--max-pages"_s << u"2"_s));
+        QCOMPARE(limited.exitCode, 0);
+        QCOMPARE(limited.out, QByteArray("pages 2, skipped 0, failed 0, records 2\n"));
+        QCOMPARE(m_server.requestCount(u"/long3.html"_s), 0);
+        QVERIFY2(limited.err.contains(u"达到“下一页最多采集页数”"_s.toUtf8()), limited.err.constData());
+    }
+
+    // A page that does not load tells no next page, even when its error
+    // page links to one.
+    void failedPageEndsTheChain()
+    {
+        serveChain(u"/gap%1.html"_s, 3);
+        m_server.setRoute(u"/gap2.html"_s, TestHttpServer::page(chainPage(u"/gap%1.html"_s, 2, u"gap3.html"_s), 404));
+        const CliRun run = runCli(batch(nextPage(u"/gap1.html"_s)));
+        QCOMPARE(run.exitCode, 5);
+        QCOMPARE(run.out, u"pages 2, skipped 0, failed 1, records 1\n失败原因：\n  1 页：HTTP 404\n"_s.toUtf8());
+        QVERIFY(run.err.contains(u"打开失败（HTTP 404）"_s.toUtf8()));
+        QVERIFY2(run.err.contains(u"第 2 页没有打开，找不到它的“下一页”链接"_s.toUtf8()), run.err.constData());
+        QCOMPARE(m_server.requestCount(u"/gap3.html"_s), 0);
+    }
+
+    void brokenOffChainGoesOnWhereItWas_data()
+    {
+        QTest::addColumn<QString>("chain");
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("Ctrl+C") << u"/stopped%1.html"_s << int(SIGINT) << 130;
+        QTest::newRow("killed") << u"/killed%1.html"_s << int(SIGKILL) << -1;
+    }
+    void brokenOffChainGoesOnWhereItWas()
+    {
+        QFETCH(QString, chain);
+        QFETCH(int, signalNumber);
+        QFETCH(int, exitCode);
+        serveChain(chain, 5);
+        const QByteArray third = chainPage(chain, 3, chain.arg(4));
+        // Slower than the test's own deadline: only the signal ends its wait.
+        m_server.setPage(chain.arg(3), third, "text/html; charset=utf-8", 120'000);
+        QSignalSpy requested(&m_server, &TestHttpServer::requestReceived);
+        const CliRun stopped = runCli(batch(nextPage(chain.arg(1))), [&](QProcess &process) {
+            QTRY_VERIFY_WITH_TIMEOUT(requested.contains({chain.arg(3)}), 20'000);
+            ::kill(pid_t(process.processId()), signalNumber);
+        });
+        QCOMPARE(stopped.exitCode, exitCode);
+        QCOMPARE(records(), itemRecords(1, 2));
+
+        m_server.setPage(chain.arg(3), third);
+        const CliRun resumed = runCli(batch(nextPage(chain.arg(1)) << u"--resume"_s));
+        QCOMPARE(resumed.exitCode, 0);
+        QCOMPARE(resumed.out, QByteArray("pages 3, skipped 0, failed 0, records 3\n"));
+        QCOMPARE(records(), itemRecords(1, 5));
+        QCOMPARE(m_server.requestCount(chain.arg(1)), 1);
+        QCOMPARE(m_server.requestCount(chain.arg(2)), 1);
     }
 
     void fieldListNeedsItsHeadLength()
@@ -323,6 +427,15 @@ private Q_SLOTS:
             QTest::addRow("%s %s", qPrintable(option), qPrintable(value))
                 << (batch(pattern(item, 1, 2)) << option << value) << 2 << option;
         }
+        const QStringList chain{u"--next-page"_s, m_server.url(u"/chain1.html"_s)};
+        QTest::newRow("pattern and next page") << batch(pattern(item, 1, 2) + chain) << 2 << u"--next-page"_s;
+        QTest::newRow("next text without next page")
+            << batch(pattern(item, 1, 2) << u"--next-text"_s << u"下页"_s) << 2 << u"--next-text"_s;
+        const QString maxPages = u"“%1”"_s.arg(loadSettingName(LoadSettings::Field::MaxNextPages));
+        const QString nextText = u"“%1”"_s.arg(loadSettingName(LoadSettings::Field::NextText));
+        QTest::newRow("no next pages") << (batch(chain) << u"--max-pages"_s << u"0"_s) << 2 << maxPages;
+        QTest::newRow("unbalanced pattern") << (batch(chain) << u"--next-text"_s << u"(下一页"_s) << 2 << nextText;
+        QTest::newRow("blank pattern") << (batch(chain) << u"--next-text"_s << u" "_s) << 2 << nextText;
     }
     void refusedRunsTellOneLine()
     {

@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <memory>
 #include <optional>
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -91,16 +93,27 @@ private Q_SLOTS:
         QCOMPARE(window->Label2->text(), QDir::toNativeSeparators(folder->folder().resultDatabasePath()));
         QCOMPARE(window->Text1->text(), u"10"_s);
         QVERIFY(window->Check1->isChecked());
-        const QList<QLineEdit *> boxes{window->Text2, window->Text3, window->Text4, window->Text5,
-                                       window->Text6, window->Text7, window->Text8};
+        const QList<QLineEdit *> boxes{window->Text2, window->Text3, window->Text4, window->Text5, window->Text6,
+                                       window->Text7, window->Text8, window->Text9, window->Text10};
         QStringList shown;
         for (const QLineEdit *box : boxes)
             shown << box->text();
-        QCOMPARE(shown, (QStringList{u"2"_s, u"1.5"_s, u"3"_s, u"30"_s, u"64"_s, u"256"_s, u"4"_s}));
+        QCOMPARE(shown, (QStringList{u"2"_s, u"1.5"_s, u"3"_s, u"30"_s, u"64"_s, u"256"_s, u"4"_s, u"1000"_s,
+                                     LoadSettings::DefaultNextText}));
         QVERIFY(window->Check2->isChecked());
         QCOMPARE(window->Label11->text(), u"网页超时（秒）"_s);
         for (const QLineEdit *box : boxes)
             QVERIFY2(!box->toolTip().isEmpty(), qPrintable(box->objectName()));
+        // Every setting is shown, named as its messages name it.
+        QStringList labels;
+        for (const QLabel *label : window->Frame1->findChildren<QLabel *>())
+            labels << label->text();
+        labels << window->Check2->text();
+        for (const LoadSettings::Field field : loadSettingFields()) {
+            const QString name = loadSettingName(field);
+            QVERIFY2(std::ranges::any_of(labels, [&](const QString &label) { return label.startsWith(name); }),
+                     qPrintable(name));
+        }
         QVERIFY(dialogs->calls.isEmpty());
 
         // 查看文件 shows the records in the program's own window.

@@ -50,6 +50,8 @@ LoadSettings customSettings()
     settings.maxTextBytes = qint64(32) << 20;
     settings.browserPages = 2;
     settings.batchWithoutMedia = false;
+    settings.maxNextPages = 50;
+    settings.nextText = u"下一頁|次へ"_s;
     return settings;
 }
 
@@ -69,7 +71,8 @@ private Q_SLOTS:
         QTest::newRow("fresh database") << QString();
         QTest::newRow("database from before the table") << u"drop table LoadSetting"_s;
         QTest::newRow("values a hand edit broke") << u"insert into LoadSetting values ('concurrency', 'viele'), "
-                                                     "('timeout', '0'), ('retries', '2.5'), ('unknown', '7')"_s;
+                                                     "('timeout', '0'), ('retries', '2.5'), ('unknown', '7'), "
+                                                     "('nexttext', '(')"_s;
     }
     void defaultsWithoutStoredValues()
     {
@@ -95,7 +98,8 @@ private Q_SLOTS:
         PAGRION_VERIFY_OK(saveSystemSettings(u"12"_s, EngineKind::Static, customSettings()));
         QCOMPARE(rowsOf(u"select name, value from LoadSetting"_s),
                  (QStringList{u"batchnomedia=0"_s, u"browserpages=2"_s, u"concurrency=2"_s, u"delay=1.5"_s,
-                              u"maxbodymb=8"_s, u"maxtextmb=32"_s, u"retries=5"_s, u"timeout=0.3"_s}));
+                              u"maxbodymb=8"_s, u"maxnextpages=50"_s, u"maxtextmb=32"_s, u"nexttext=下一頁|次へ"_s,
+                              u"retries=5"_s, u"timeout=0.3"_s}));
         QCOMPARE(rowsOf(u"select varname, varvalue from VarTable"_s), QStringList{u"PubLenfiled=12"_s});
         QCOMPARE(readEngineSetting().value(), EngineKind::Static);
         const auto read = readLoadSettings();
@@ -140,6 +144,10 @@ private Q_SLOTS:
         QTest::newRow("whole megabytes") << F::MaxBody << u"128"_s << u"128"_s;
         QTest::newRow("part of a megabyte") << F::MaxText << u"0.5"_s << QString();
         QTest::newRow("switch neither") << F::BatchWithoutMedia << u"2"_s << QString();
+        QTest::newRow("no next pages") << F::MaxNextPages << u"0"_s << QString();
+        QTest::newRow("pattern with blanks around") << F::NextText << u" 下一页|下页 "_s << u"下一页|下页"_s;
+        QTest::newRow("blank pattern") << F::NextText << u"  "_s << QString();
+        QTest::newRow("unbalanced pattern") << F::NextText << u"下一页)"_s << QString();
     }
     void valuesAreChecked()
     {

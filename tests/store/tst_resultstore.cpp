@@ -124,6 +124,43 @@ private Q_SLOTS:
         QCOMPARE(storedRows(1), (Rows{{u"one"_s}, {u"four"_s}, {u"five"_s}}));
     }
 
+    // A page added to a run's list is written only with the next page's
+    // mark: when that page's transaction fails, the next mark takes it along.
+    void addedPagesGoWithTheNextPageMarked()
+    {
+        {
+            Database db;
+            PAGRION_VERIFY_OK(db.open(folder->folder().resultDatabasePath()));
+            PAGRION_VERIFY_OK(db.run(u"create trigger refuse before insert on datalist when new.c1 = 'bad' "
+                                     "begin select raise(abort, 'value refused'); end"_s));
+        }
+        const QString settings = u"chain"_s;
+        const auto recorded = [&] {
+            ResultSession reader;
+            const auto run = reader.findUnfinishedRun(settings);
+            const QStringList states{u"pending"_s, u"stored"_s, u"skipped"_s, u"failed"_s};
+            const auto recordedPages = reader.continueRun(run.value()->id);
+            QStringList pages;
+            for (const RecordedPage &page : recordedPages.value())
+                pages << page.address + u' ' + states.at(int(page.state));
+            return pages;
+        };
+        ResultSession session;
+        PAGRION_VERIFY_OK(session.beginRun(settings, {u"p1"_s}));
+        session.addPage(1, u"p2"_s);
+        QVERIFY(!session.storePage(recordGrid({{u"bad"_s}}, 1), {}, {.index = 0, .emptyReason = {}, .columnNames = {}}).ok());
+        QCOMPARE(recorded(), QStringList{u"p1 pending"_s});
+
+        PAGRION_VERIFY_OK(session.storePage(recordGrid({{u"good"_s}}, 1), {}, {.index = 0, .emptyReason = {}, .columnNames = {}}));
+        QCOMPARE(recorded(), (QStringList{u"p1 stored"_s, u"p2 pending"_s}));
+        session.addPage(2, u"p3"_s);
+        PAGRION_VERIFY_OK(session.markPage(1, PageState::Skipped));
+        QCOMPARE(recorded(), (QStringList{u"p1 stored"_s, u"p2 skipped"_s, u"p3 pending"_s}));
+        const auto run = session.findUnfinishedRun(settings);
+        QCOMPARE(run.value()->pages, 3);
+        QCOMPARE(run.value()->done, 2);
+    }
+
     void sessionSharesTheFileWithTheWindowsSaves()
     {
         ResultSession session;
