@@ -6,7 +6,6 @@
 #include <QTranslator>
 
 #include "cli/cliterminal.h"
-#include "extract/classlist.h"
 #include "engine/browser.h"
 #include "engine/browserfactory.h"
 #include "store/enginesetting.h"
@@ -122,14 +121,19 @@ std::unique_ptr<Browser> CommandLine::browser() const
     return browser;
 }
 
-QString classValueFor(const QString &classText)
+AnalysisClass classFor(const QString &textOrValue)
 {
-    const Result<QString> value = classValueOf(classText);
-    if (!value)
-        fail(ExitCode::Database, value.error());
-    if (value.value().isEmpty())
-        fail(ExitCode::Usage, u"没有名为“%1”的采集分析模式。"_s.arg(classText));
-    return value.value().toLower();
+    const auto found = findClass(textOrValue);
+    if (!found)
+        fail(ExitCode::Database, found.error());
+    if (!found.value())
+        fail(ExitCode::Usage, u"没有名为“%1”的采集分析模式。"_s.arg(textOrValue));
+    return {found.value()->text, found.value()->value.toLower()};
+}
+
+QString classValueFor(const QString &textOrValue)
+{
+    return classFor(textOrValue).value;
 }
 
 void installCommandLineTexts(QCoreApplication &app)

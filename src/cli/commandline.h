@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "extract/classlist.h"
 #include "store/loadsettings.h"
 
 class QCoreApplication;
@@ -64,10 +65,12 @@ private:
     LoadSettings m_loadSettings;
 };
 
-// The value of the class whose text the user gave (lower case, as the class
-// choice keeps it). A class that does not exist is a usage failure, a
-// configuration database that cannot be read a database failure.
-QString classValueFor(const QString &classText);
+// The class whose text or value the user gave ("段落" or "p"), its value in
+// lower case as the class choice keeps it. A class that does not exist is a
+// usage failure, a configuration database that cannot be read a database
+// failure.
+AnalysisClass classFor(const QString &textOrValue);
+QString classValueFor(const QString &textOrValue);
 
 // Lets the parser's own messages and help headings speak Chinese.
 void installCommandLineTexts(QCoreApplication &app);
