@@ -177,6 +177,16 @@ SiteSettings savedSettings(const QString &web)
     return *stored.value();
 }
 
+SiteJob savedJob(const QString &web)
+{
+    const auto stored = readSiteJob(web);
+    if (!stored)
+        fail(ExitCode::Database, stored.error());
+    if (!stored.value())
+        failUnsaved(web);
+    return *stored.value();
+}
+
 Result<Layout> layoutFromText(const QString &text)
 {
     if (trimSpaces(text).isEmpty())

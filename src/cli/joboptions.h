@@ -42,9 +42,11 @@ private:
     QCommandLineOption m_headLength;
 };
 
-// What is saved for this address. Nothing saved is a usage failure, a
-// database that cannot be read a database failure.
+// What is saved for this address, its settings alone or with the stored
+// layout or field list its record choice uses. Nothing saved is a usage
+// failure, a database that cannot be read a database failure.
 SiteSettings savedSettings(const QString &web);
+SiteJob savedJob(const QString &web);
 
 // A layout in the notation of --layout: its rows separated by ";", a row's
 // cells by "/", a cell's references by "|", each reference "row,column" of

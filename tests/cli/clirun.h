@@ -24,11 +24,12 @@ struct CliRun
 // Runs the built pagrion-cli. Waits on the process's own signal so this
 // process's event loop keeps a test server answering meanwhile; whileRunning,
 // when given, is called once the program has started.
-// Commands run on the static engine unless the test names one: it is the
-// faster of the two and gives the same texts.
+// Commands that load pages run on the static engine unless the test names
+// one: it is the faster of the two and gives the same texts.
 inline CliRun runCli(QStringList arguments, const std::function<void(QProcess &)> &whileRunning = {})
 {
-    if (!arguments.isEmpty() && !arguments.first().startsWith(u'-') && !arguments.contains(QStringLiteral("--engine")))
+    const QStringList loadingPages{QStringLiteral("analyse"), QStringLiteral("extract"), QStringLiteral("batch")};
+    if (!arguments.isEmpty() && loadingPages.contains(arguments.first()) && !arguments.contains(QStringLiteral("--engine")))
         arguments.insert(1, QStringLiteral("--engine=static"));
     QProcess process;
     QSignalSpy finished(&process, &QProcess::finished);
