@@ -39,13 +39,21 @@ CREATE TABLE datalist (
 -- @database system.dll
 
 -- Extraction settings per page address; the highest id is the newest.
+-- Records is how a batch run makes the site's records ("layout", "fields",
+-- "rows"; null: no choice saved); HeaderRows (-1 automatic), Columns and
+-- SourceColumns (1, 0, null: as the record choice decides) are how "rows"
+-- reads the tables. A database from before them gets them at the next save.
 CREATE TABLE SearchInfor (
   id INTEGER PRIMARY KEY AUTOINCREMENT,
   web TEXT COLLATE NOCASE,
   TableName TEXT,
   TableRow TEXT,
   Rowchange INTEGER,
-  classname TEXT
+  classname TEXT,
+  Records TEXT,
+  HeaderRows INTEGER,
+  Columns TEXT,
+  SourceColumns INTEGER
 );
 
 -- The layout: one row per layout row, in rowid order; column cN is layout

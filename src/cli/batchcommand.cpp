@@ -7,14 +7,14 @@
 #include "batch/batchrun.h"
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
+#include "cli/joboptions.h"
 #include "cli/pageload.h"
 #include "cli/stopsignal.h"
 #include "cli/terminalbatchhost.h"
-#include "extract/classlist.h"
+#include "core/textrules.h"
 #include "engine/browser.h"
 #include "store/database.h"
 #include "store/programfolder.h"
-#include "store/sitesettings.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,7 +24,9 @@ namespace {
 
 struct BatchOptions
 {
-    QCommandLineOption site{u"site"_s, u"按这个网址保存的采集设置（表名称、要去掉的行、行列转换、采集分析模式）提取每个网页。"_s,
+    QCommandLineOption site{u"site"_s,
+                            u"按这个网址保存的采集设置（表名称、要去掉的行、行列转换、采集分析模式、记录方式）提取每个网页，"
+                            u"命令行上给出的设置代替保存的。给出 --tables（或元素的 --class）时可以不用。"_s,
                             u"网址"_s};
     QCommandLineOption pattern{u"pattern"_s, u"参数调用：含通配符 (*) 的地址，(*) 依次换成 --from 到 --to 的每个整数。"_s,
                                u"地址模式"_s};
@@ -43,7 +45,6 @@ struct BatchOptions
         u"max-pages"_s,
         u"--next-page 最多采集的网页数（默认按系统设置，未设置时 %1）。"_s.arg(LoadSettings::DefaultMaxNextPages),
         u"页数"_s};
-    QCommandLineOption fields{u"fields"_s, u"用保存的字段生成记录（默认用保存的排版）。"_s};
     QCommandLineOption overwrite{u"overwrite"_s, u"采集第一个网页之前清空结果数据库中已有的记录。"_s};
     QCommandLineOption skipEmptyFirst{u"skip-empty-first"_s, u"不存第一个字段为空的记录。"_s};
     QCommandLineOption concurrency{
@@ -87,28 +88,34 @@ void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &opti
     }
 }
 
-// The run's settings as the window holds them after the user picked the
-// site's address: its saved lists, swap flag and class.
-BatchSettings siteSettings(const QString &site)
+// The run's job: the settings saved for --site, when it is given, with the
+// job options in their place.
+SiteJob batchJob(const QCommandLineParser &parser, const BatchOptions &options, const JobOptions &jobOptions)
 {
-    const auto stored = readSiteSettings(site);
-    if (!stored)
-        fail(ExitCode::Database, stored.error());
-    if (!stored.value())
-        fail(ExitCode::Usage, u"没有保存过网址“%1”的采集设置。"_s.arg(site));
-    const SiteSettings &saved = *stored.value();
+    SiteJob job;
+    const bool bySite = parser.isSet(options.site);
+    if (bySite)
+        job.settings = savedSettings(parser.value(options.site));
+    job = jobOptions.applied(parser, job);
+    if (!bySite && trimSpaces(job.settings.tableName).isEmpty())
+        fail(ExitCode::Usage, u"请用 --site 指定使用哪个网址保存的采集设置，或用 --tables 给出要提取的表名称。"_s);
+    return job;
+}
 
-    const Result<QString> classValue = classValueOf(saved.classname);
-    if (!classValue)
-        fail(ExitCode::Database, classValue.error());
-    if (classValue.value().isEmpty())
-        fail(ExitCode::Usage, u"网址“%1”保存的采集分析模式“%2”不存在。"_s.arg(site, saved.classname));
-
+// The run's settings as the window holds them once the job is set up in it.
+BatchSettings jobSettings(const SiteJob &job)
+{
     BatchSettings settings;
-    settings.tableNames = saved.tableName;
-    settings.rowFilter = saved.tableRow;
-    settings.swap = saved.rowchange;
-    settings.classValue = classValue.value().toLower();
+    settings.tableNames = job.settings.tableName;
+    settings.rowFilter = job.settings.tableRow;
+    settings.swap = job.settings.rowchange;
+    settings.classValue = classFor(job.settings.classname).value;
+    settings.records = job.settings.records.value_or(RecordSource::Layout);
+    settings.everyRow = job.settings.everyRow;
+    settings.sourceColumns = job.settings.sourceColumns;
+    settings.layout = job.layout;
+    settings.fields = job.fields;
+    settings.headLength = job.headLength;
     return settings;
 }
 
@@ -125,17 +132,22 @@ void requireResultDatabase()
 int runBatch(const QStringList &arguments)
 {
     CommandLine commandLine(
-        u"pagrion-cli batch --site 网址 (--pattern 地址模式 --from 起始值 --to 结束值 | --links 起始网页 | --next-page 起始网页) [选项]"_s,
-        u"批量采集：按网址保存的采集设置提取每个网页，用保存的排版或字段生成记录，追加到结果数据库 data/data.mdb。"
+        u"pagrion-cli batch (--site 网址 | --tables 表名称) (--pattern 地址模式 --from 起始值 --to 结束值 | --links 起始网页 | "
+        u"--next-page 起始网页) [选项]"_s,
+        u"批量采集：按网址保存的采集设置或命令行上给出的设置提取每个网页，用排版、字段或逐行记录生成记录，"
+        u"追加到结果数据库 data/data.mdb。"
         u"打开失败的网页（HTTP 错误、超时、连接被拒绝等）不存任何记录，在标准错误中列出网页和原因。"
         u"按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留，用 --resume 可以接着采集。\n"
         u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，"
         u"5 采集完成但有网页打开失败，130 被 Ctrl+C 停止，143 被 SIGTERM 停止。"_s);
     QCommandLineParser &parser = commandLine.parser();
     const BatchOptions options;
+    const JobOptions jobOptions;
     parser.addOptions({options.site, options.pattern, options.from, options.to, options.links, options.nextPage,
-                       options.nextText, options.maxPages, options.fields, options.overwrite, options.skipEmptyFirst,
-                       options.concurrency, options.retries, options.delay, options.maxBodyMb, options.resume});
+                       options.nextText, options.maxPages});
+    jobOptions.addTo(parser);
+    parser.addOptions({options.overwrite, options.skipEmptyFirst, options.concurrency, options.retries, options.delay,
+                       options.maxBodyMb, options.resume});
 
     commandLine.parse(arguments);
     if (commandLine.helpRequested()) {
@@ -144,8 +156,6 @@ int runBatch(const QStringList &arguments)
     }
     if (!parser.positionalArguments().isEmpty())
         fail(ExitCode::Usage, u"多余的参数：%1"_s.arg(parser.positionalArguments().join(u' ')));
-    if (!parser.isSet(options.site))
-        fail(ExitCode::Usage, u"请用 --site 指定使用哪个网址保存的采集设置。"_s);
     const std::pair<const QCommandLineOption &, BatchSettings::Mode> modes[]{
         {options.pattern, BatchSettings::Mode::Parameter},
         {options.links, BatchSettings::Mode::Links},
@@ -160,13 +170,12 @@ int runBatch(const QStringList &arguments)
     if (mode != BatchSettings::Mode::NextPage && (parser.isSet(options.nextText) || parser.isSet(options.maxPages)))
         fail(ExitCode::Usage, u"--next-text 和 --max-pages 只能和 --next-page 一起使用。"_s);
 
-    BatchSettings settings = siteSettings(parser.value(options.site));
+    BatchSettings settings = jobSettings(batchJob(parser, options, jobOptions));
     settings.mode = mode;
     settings.address = parser.value(pages);
     // Missing values reach the run's own check, which names the problem.
     settings.from = parser.value(options.from);
     settings.to = parser.value(options.to);
-    settings.records = parser.isSet(options.fields) ? RecordSource::Fields : RecordSource::Layout;
     settings.overwrite = parser.isSet(options.overwrite);
     settings.skipEmptyFirstField = parser.isSet(options.skipEmptyFirst);
     settings.resume = parser.isSet(options.resume);

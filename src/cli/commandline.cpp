@@ -6,7 +6,6 @@
 #include <QTranslator>
 
 #include "cli/cliterminal.h"
-#include "extract/classlist.h"
 #include "engine/browser.h"
 #include "engine/browserfactory.h"
 #include "store/enginesetting.h"
@@ -99,14 +98,14 @@ QString CommandLine::helpText() const
     return u"用法："_s + m_usage + text.mid(text.indexOf(u'\n'));
 }
 
-QString CommandLine::singleArgument(const QString &what) const
+QStringList CommandLine::positionalArguments(const QStringList &names) const
 {
-    const QStringList arguments = m_parser.positionalArguments();
-    if (arguments.isEmpty())
-        fail(ExitCode::Usage, u"缺少%1。"_s.arg(what));
-    if (arguments.size() > 1)
-        fail(ExitCode::Usage, u"多余的参数：%1"_s.arg(arguments.mid(1).join(u' ')));
-    return arguments.constFirst();
+    const QStringList given = m_parser.positionalArguments();
+    if (given.size() < names.size())
+        fail(ExitCode::Usage, u"缺少%1。"_s.arg(names.at(given.size())));
+    if (given.size() > names.size())
+        fail(ExitCode::Usage, u"多余的参数：%1"_s.arg(given.mid(names.size()).join(u' ')));
+    return given;
 }
 
 std::unique_ptr<Browser> CommandLine::browser() const
@@ -122,14 +121,45 @@ std::unique_ptr<Browser> CommandLine::browser() const
     return browser;
 }
 
-QString classValueFor(const QString &classText)
+QString commandList(std::span<const Command> commands, qsizetype nameWidth)
 {
-    const Result<QString> value = classValueOf(classText);
-    if (!value)
-        fail(ExitCode::Database, value.error());
-    if (value.value().isEmpty())
-        fail(ExitCode::Usage, u"没有名为“%1”的采集分析模式。"_s.arg(classText));
-    return value.value().toLower();
+    QString text;
+    for (const Command &command : commands)
+        text += u"  "_s + command.name.leftJustified(nameWidth) + command.summary + u'\n';
+    return text;
+}
+
+int dispatchCommand(QStringList arguments, std::span<const Command> commands, const QString &help,
+                    const QString &invocation, const QString &kind)
+{
+    if (arguments.size() < 2)
+        fail(ExitCode::Usage, u"缺少%1；用 %2 --help 查看用法。"_s.arg(kind, invocation));
+    // The command's own parser sees the program name followed by its options.
+    const QString name = arguments.takeAt(1);
+    if (name == u"--help"_s || name == u"-h"_s || name == u"help"_s) {
+        writeOutput(help);
+        return int(ExitCode::Success);
+    }
+    for (const Command &command : commands) {
+        if (command.name == name)
+            return command.run(arguments);
+    }
+    fail(ExitCode::Usage, u"未知%1“%2”；用 %3 --help 查看用法。"_s.arg(kind, name, invocation));
+}
+
+AnalysisClass classFor(const QString &textOrValue)
+{
+    const auto found = findClass(textOrValue);
+    if (!found)
+        fail(ExitCode::Database, found.error());
+    if (!found.value())
+        fail(ExitCode::Usage, u"没有名为“%1”的采集分析模式。"_s.arg(textOrValue));
+    return {found.value()->text, found.value()->value.toLower()};
+}
+
+QString classValueFor(const QString &textOrValue)
+{
+    return classFor(textOrValue).value;
 }
 
 void installCommandLineTexts(QCoreApplication &app)

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <memory>
+#include <span>
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 
+#include "extract/classlist.h"
 #include "store/loadsettings.h"
 
 class QCoreApplication;
@@ -39,9 +41,10 @@ public:
     bool helpRequested() const { return m_parser.isSet(m_help); }
     QString helpText() const;
 
-    // The one positional argument; `what` names it in the message when it is
-    // missing.
-    QString singleArgument(const QString &what) const;
+    // The positional arguments, exactly as many as `names` names; a missing
+    // one is named in the message.
+    QStringList positionalArguments(const QStringList &names) const;
+    QString singleArgument(const QString &what) const { return positionalArguments({what}).constFirst(); }
 
     // The load settings of the settings window (their defaults when the
     // configuration cannot be read), --timeout in place of the stored time
@@ -64,10 +67,30 @@ private:
     LoadSettings m_loadSettings;
 };
 
-// The value of the class whose text the user gave (lower case, as the class
-// choice keeps it). A class that does not exist is a usage failure, a
-// configuration database that cannot be read a database failure.
-QString classValueFor(const QString &classText);
+// A command, or a subcommand of one, that a dispatcher finds by its name.
+struct Command
+{
+    QString name;
+    QString summary;
+    int (*run)(const QStringList &arguments);
+};
+
+// The lines of a help that list commands, a name and its summary each.
+QString commandList(std::span<const Command> commands, qsizetype nameWidth);
+
+// Runs the command named after the program's name, with that name taken out
+// of the arguments; "--help", "-h" or "help" writes help instead.
+// `invocation` ("pagrion-cli", "pagrion-cli site") and `kind` ("命令",
+// "子命令") word the messages about a missing or unknown name.
+int dispatchCommand(QStringList arguments, std::span<const Command> commands, const QString &help,
+                    const QString &invocation, const QString &kind);
+
+// The class whose text or value the user gave ("段落" or "p"), its value in
+// lower case as the class choice keeps it. A class that does not exist is a
+// usage failure, a configuration database that cannot be read a database
+// failure.
+AnalysisClass classFor(const QString &textOrValue);
+QString classValueFor(const QString &textOrValue);
 
 // Lets the parser's own messages and help headings speak Chinese.
 void installCommandLineTexts(QCoreApplication &app);

@@ -9,6 +9,7 @@
 #include "cli/commandline.h"
 #include "cli/exportcommand.h"
 #include "cli/extractcommand.h"
+#include "cli/sitecommand.h"
 #include "engine/document.h"
 #include "engine/webenginesetup.h"
 
@@ -17,20 +18,14 @@ using namespace pagrion::cli;
 
 namespace {
 
-struct Command
+const std::array<Command, 5> &commands()
 {
-    QString name;
-    QString summary;
-    int (*run)(const QStringList &arguments);
-};
-
-const std::array<Command, 4> &commands()
-{
-    static const std::array<Command, 4> list{{
+    static const std::array<Command, 5> list{{
         {u"analyse"_s, u"列出网页中所有表格及其各行（表格分析）"_s, &runAnalyse},
         {u"extract"_s, u"提取指定表格或标签元素的行文字"_s, &runExtract},
         {u"batch"_s, u"批量采集，把每个网页的记录存入结果数据库"_s, &runBatch},
         {u"export"_s, u"把结果数据库的记录输出为电子表格、文本表格或网页表格"_s, &runExport},
+        {u"site"_s, u"保存、查看、导出和导入网址的采集设置（采集任务）"_s, &runSite},
     }};
     return list;
 }
@@ -39,29 +34,11 @@ QString generalHelp()
 {
     QString text = u"用法：pagrion-cli 命令 [选项]\n"
                    u"从网页中提取表格和元素的文字；只有 batch 把记录写入结果数据库。\n\n命令：\n"_s;
-    for (const Command &command : commands())
-        text += u"  "_s + command.name.leftJustified(10) + command.summary + u'\n';
+    text += commandList(commands(), 10);
     text += u"\n用 pagrion-cli 命令 --help 查看各命令的选项。\n"_s;
     text += u"退出状态：0 成功，1 批量采集因排版或字段出错而中断，2 命令行有误，3 网页无法打开，"
-            u"4 数据库无法读写，5 批量采集有网页打开失败，130 批量采集被 Ctrl+C 停止，143 批量采集被 SIGTERM 停止。\n"_s;
+            u"4 数据库或文件无法读写，5 批量采集有网页打开失败，130 批量采集被 Ctrl+C 停止，143 批量采集被 SIGTERM 停止。\n"_s;
     return text;
-}
-
-int dispatch(QStringList arguments)
-{
-    if (arguments.size() < 2)
-        fail(ExitCode::Usage, u"缺少命令；用 pagrion-cli --help 查看用法。"_s);
-    // The command's own parser sees the program name followed by its options.
-    const QString name = arguments.takeAt(1);
-    if (name == u"--help"_s || name == u"-h"_s || name == u"help"_s) {
-        writeOutput(generalHelp());
-        return int(ExitCode::Success);
-    }
-    for (const Command &command : commands()) {
-        if (command.name == name)
-            return command.run(arguments);
-    }
-    fail(ExitCode::Usage, u"未知命令“%1”；用 pagrion-cli --help 查看用法。"_s.arg(name));
 }
 
 // The command line speaks in one-line messages of its own; Qt's notes about
@@ -87,7 +64,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(u"pagrion-cli"_s);
     installCommandLineTexts(app);
     try {
-        return dispatch(QCoreApplication::arguments());
+        return dispatchCommand(QCoreApplication::arguments(), commands(), generalHelp(), u"pagrion-cli"_s, u"命令"_s);
     } catch (const Failure &failure) {
         return report(failure);
     } catch (const pagrion::DocumentError &error) {

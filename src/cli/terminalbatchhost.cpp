@@ -108,12 +108,12 @@ void TerminalBatchHost::processEvents()
 
 Result<int> TerminalBatchHost::headLength()
 {
-    const auto setting = readNamedSetting(headLengthSetting());
-    if (!setting)
-        return Error{setting.error()};
-    if (!setting.value())
+    const auto stored = readHeadLength();
+    if (!stored)
+        return Error{stored.error()};
+    if (!stored.value())
         return Error{u"配置数据库中没有 %1 设置（字段的表头长度）。"_s.arg(headLengthSetting())};
-    return headLengthFrom(*setting.value());
+    return *stored.value();
 }
 
 void TerminalBatchHost::pageStarted(int index, const QString &address)

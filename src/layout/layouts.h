@@ -7,31 +7,13 @@
 
 #include "core/grid.h"
 #include "core/result.h"
-#include "store/fieldlist.h"
+#include "store/definitions.h"
 
 // Layouts and field lists: the two ways a page's extracted grid becomes
 // records. A layout row names, per record column, the source cells whose
 // texts are joined; a field list gives each field the row whose head holds
 // the field's name.
 namespace pagrion {
-
-// One stored layout row: column c is nullopt when the column is null.
-using LayoutRow = QList<std::optional<QString>>;
-using Layout = QList<LayoutRow>;
-
-class Database;
-
-// The stored layout, in stored order, from a connection of its own or from an
-// open connection to the configuration database (the field list:
-// store/fieldlist.h).
-Result<Layout> readLayout();
-Result<Layout> readLayout(Database &db);
-
-// Saving one definition empties the other; both deletions and the inserts
-// run as one transaction, so a failure leaves the old definitions in place.
-// A layout wider than the table widens it first.
-Status saveLayout(const Layout &layout);
-Status saveFields(const QList<Field> &fields);
 
 // A layout with its cell references read once, to be applied to page after
 // page without reading them again.

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 
 namespace pagrion {
 
@@ -28,6 +29,12 @@ public:
     // A save-file dialog. The filter is written "Caption|*.ext|Caption|*.ext";
     // returns the chosen path, or an empty string when cancelled.
     virtual QString saveFile(const QString &title, const QString &folder, const QString &filter) = 0;
+    // An open-file dialog for an existing file, with a filter written the
+    // same way; the chosen path, or an empty string when cancelled.
+    virtual QString openFile(const QString &title, const QString &folder, const QString &filter) = 0;
+    // A box that offers items to choose one of, the first preselected;
+    // nullopt when cancelled.
+    virtual std::optional<QString> choose(const QString &title, const QString &prompt, const QStringList &items) = 0;
 };
 
 } // namespace pagrion

@@ -47,6 +47,25 @@ QString QtDialogs::saveFile(const QString &title, const QString &folder, const Q
     return dialog.selectedFiles().constFirst();
 }
 
+QString QtDialogs::openFile(const QString &title, const QString &folder, const QString &filter)
+{
+    QFileDialog dialog(QApplication::activeWindow(), title, folder, qtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtDialogs::choose(const QString &title, const QString &prompt, const QStringList &items)
+{
+    bool ok = false;
+    const QString item = QInputDialog::getItem(QApplication::activeWindow(), title, prompt, items, 0, false, &ok);
+    if (!ok)
+        return std::nullopt;
+    return item;
+}
+
 QString nameFilterSuffix(const QString &nameFilter)
 {
     // The patterns stand in the last parentheses, or make up the whole filter.

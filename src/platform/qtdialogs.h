@@ -13,6 +13,8 @@ public:
     std::optional<QString> input(const QString &title, const QString &prompt,
                                  const QString &initialText) override;
     QString saveFile(const QString &title, const QString &folder, const QString &filter) override;
+    QString openFile(const QString &title, const QString &folder, const QString &filter) override;
+    std::optional<QString> choose(const QString &title, const QString &prompt, const QStringList &items) override;
 };
 
 // Turns "Caption|*.a|Caption|*.b" into Qt's "Caption (*.a);;Caption (*.b)".

@@ -128,9 +128,13 @@ Result<QList<QSqlRecord>> Database::selectAll(const QString &statement, const QV
 
 Status Database::inTransaction(const std::function<Status()> &work)
 {
+    if (m_inTransaction)
+        return work();
     if (!m_db.transaction())
         return engineError(m_db.lastError());
+    m_inTransaction = true;
     Status done = work();
+    m_inTransaction = false;
     if (!done) {
         m_db.rollback();
         return done;

@@ -43,7 +43,8 @@ public:
     // Runs a select and reads every row, so the caller knows the count first.
     Result<QList<QSqlRecord>> selectAll(const QString &statement, const QVariantList &values = {});
     // Commits what work did when it succeeds; otherwise rolls it all back and
-    // returns work's error.
+    // returns work's error. Work started inside another transaction of this
+    // connection joins it: the outer one commits or rolls back.
     Status inTransaction(const std::function<Status()> &work);
 
 private:
@@ -53,6 +54,7 @@ private:
     QString m_name;
     QString m_file;
     QSqlDatabase m_db;
+    bool m_inTransaction = false;
 };
 
 } // namespace pagrion

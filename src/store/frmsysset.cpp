@@ -22,6 +22,7 @@
 #include "store/export.h"
 #include "store/frmresults.h"
 #include "store/getvarvalue.h"
+#include "store/jobfile.h"
 #include "store/namedsetting.h"
 #include "store/programfolder.h"
 #include "store/resultstore.h"
@@ -52,6 +53,16 @@ public:
 private:
     QElapsedTimer m_sinceRepaint;
 };
+
+const QString JobFileFilter = u"采集任务 (*.json)|*.json"_s;
+
+// Where the file dialogs open: the temp folder, made when missing.
+QString exportFolder()
+{
+    const QString temp = programFolder().tempFolder();
+    QDir().mkpath(temp);
+    return QDir::toNativeSeparators(temp);
+}
 
 // What a setting does, with its default in place of %1.
 QString toolTipOf(LoadSettings::Field field)
@@ -97,6 +108,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     , command2(named(new QPushButton(u"数据输出"_s, this), u"command2"_s))
     , command3(named(new QPushButton(u"查看文件"_s, this), u"command3"_s))
     , command4(named(new QPushButton(u"保存参数"_s, this), u"command4"_s))
+    , command5(named(new QPushButton(u"导出采集任务"_s, this), u"command5"_s))
+    , command6(named(new QPushButton(u"导入采集任务"_s, this), u"command6"_s))
     , Label5(named(new QLabel(this), u"Label5"_s))
     , Frame1(named(new QGroupBox(u"网页加载与批量采集"_s, this), u"Frame1"_s))
     , Label8(named(new QLabel(Frame1), u"Label8"_s))
@@ -167,7 +180,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     loading->setColumnMinimumWidth(2, 16);
     loading->setColumnStretch(2, 1);
     auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : {command1, command2, command3, command4})
+    for (QPushButton *button : {command1, command2, command3, command4, command5, command6})
         buttons->addWidget(button);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(settings);
@@ -181,6 +194,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     connect(command2, &QPushButton::clicked, this, &Frmsysset::command2_Click);
     connect(command3, &QPushButton::clicked, this, &Frmsysset::command3_Click);
     connect(command4, &QPushButton::clicked, this, &Frmsysset::command4_Click);
+    connect(command5, &QPushButton::clicked, this, &Frmsysset::command5_Click);
+    connect(command6, &QPushButton::clicked, this, &Frmsysset::command6_Click);
 
     Form_Load();
 }
@@ -214,10 +229,8 @@ void Frmsysset::command1_Click()
 
 void Frmsysset::command2_Click()
 {
-    const QString temp = programFolder().tempFolder();
-    QDir().mkpath(temp);
     const QString file = Current<Dialogs>::get().saveFile(
-        u"请输出要输出的文件名称..."_s, QDir::toNativeSeparators(temp),
+        u"请输出要输出的文件名称..."_s, exportFolder(),
         u"Excel (*.xls)|*.xls|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
     if (file.isEmpty()) {
         setWindowTitle(u"系统设定"_s);
@@ -271,6 +284,52 @@ void Frmsysset::command4_Click()
     showLoadSettings(load.value());
     Q_EMIT loadSettingsSaved(load.value());
     information(u"保存成功！"_s);
+}
+
+void Frmsysset::command5_Click()
+{
+    const Result<QStringList> addresses = readSiteAddresses();
+    if (!addresses) {
+        information(addresses.error());
+        return;
+    }
+    if (addresses.value().isEmpty()) {
+        information(u"还没有保存过任何网址的采集设置。"_s);
+        return;
+    }
+    Dialogs &dialogs = Current<Dialogs>::get();
+    const std::optional<QString> site = dialogs.choose(windowTitle(), u"要导出哪个网址的采集任务？"_s, addresses.value());
+    if (!site)
+        return;
+    const QString file = dialogs.saveFile(u"请输入采集任务文件的名称..."_s, exportFolder(), JobFileFilter);
+    if (file.isEmpty())
+        return;
+    const auto job = readSiteJob(*site);
+    if (!job || !job.value()) {
+        information(job ? u"没有保存过网址“%1”的采集设置。"_s.arg(*site) : job.error());
+        return;
+    }
+    const Status written = writeJobFile(file, *job.value());
+    information(written ? u"采集任务已导出到文件：%1"_s.arg(QDir::toNativeSeparators(file)) : written.error());
+}
+
+void Frmsysset::command6_Click()
+{
+    const QString file = Current<Dialogs>::get().openFile(u"请选择要导入的采集任务文件..."_s, exportFolder(), JobFileFilter);
+    if (file.isEmpty())
+        return;
+    const Result<QJsonObject> json = readJobFile(file);
+    if (!json) {
+        information(json.error());
+        return;
+    }
+    const Result<SiteJob> job = jobFromJson(json.value());
+    if (!job) {
+        information(job.error());
+        return;
+    }
+    const Status saved = saveSiteJob(job.value());
+    information(saved ? u"已导入网址“%1”的采集任务。"_s.arg(job.value().settings.web) : saved.error());
 }
 
 void Frmsysset::closeEvent(QCloseEvent *event)

@@ -17,7 +17,8 @@ namespace pagrion {
 // opening the result database, and the program's settings: the head length
 // of field lists, the engine pages are loaded with, and how pages are loaded
 // (requests at once, pause, retries, limits, the full browser in batches,
-// next-page runs).
+// next-page runs). A site's job moves to another machine through a job file
+// written and read here.
 class Frmsysset final : public QWidget
 {
     Q_OBJECT
@@ -33,6 +34,8 @@ public:
     void command2_Click(); // 数据输出
     void command3_Click(); // 查看文件
     void command4_Click(); // 保存参数
+    void command5_Click(); // 导出采集任务
+    void command6_Click(); // 导入采集任务
 
     QLabel *Label1;
     QLabel *Label2;
@@ -43,6 +46,8 @@ public:
     QPushButton *command2;
     QPushButton *command3;
     QPushButton *command4;
+    QPushButton *command5;
+    QPushButton *command6;
     QLabel *Label5;
     QGroupBox *Frame1; // how pages are loaded
     QLabel *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14, *Label15, *Label16;

@@ -50,4 +50,17 @@ Result<int> headLengthFrom(const QString &settingValue)
     return Error{u"字段截取长度“%1”超出范围。"_s.arg(settingValue)};
 }
 
+Result<std::optional<int>> readHeadLength()
+{
+    const auto setting = readNamedSetting(headLengthSetting());
+    if (!setting)
+        return Error{setting.error()};
+    if (!setting.value())
+        return std::optional<int>();
+    const Result<int> length = headLengthFrom(*setting.value());
+    if (!length)
+        return Error{length.error()};
+    return std::optional<int>(length.value());
+}
+
 } // namespace pagrion

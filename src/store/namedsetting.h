@@ -25,6 +25,9 @@ Result<std::optional<QString>> readNamedSetting(const QString &name);
 // rounded half to even; a value beyond 32 bits is an error that says so.
 Result<int> headLengthFrom(const QString &settingValue);
 
+// The head length PubLenfiled holds; nullopt when VarTable has no such row.
+Result<std::optional<int>> readHeadLength();
+
 // Makes PubLenfiled the only VarTable row, holding value. Runs as one
 // transaction, so a failure leaves VarTable as it was and never empty.
 Status savePubLenfiled(const QString &value);

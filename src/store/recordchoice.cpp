@@ -17,6 +17,19 @@ QString recordSourceName(RecordSource source)
     return {};
 }
 
+QString recordSourceCaption(RecordSource source)
+{
+    switch (source) {
+    case RecordSource::Layout:
+        return u"调用排版"_s;
+    case RecordSource::Fields:
+        return u"调用字段"_s;
+    case RecordSource::EveryRow:
+        return u"逐行记录"_s;
+    }
+    return {};
+}
+
 std::optional<RecordSource> recordSourceFromName(const QString &name)
 {
     for (const RecordSource source : {RecordSource::Layout, RecordSource::Fields, RecordSource::EveryRow}) {

@@ -15,6 +15,8 @@ enum class RecordSource { Layout, Fields, EveryRow };
 // "rows".
 QString recordSourceName(RecordSource source);
 std::optional<RecordSource> recordSourceFromName(const QString &name);
+// The choice as the user reads it: "调用排版", "调用字段", "逐行记录".
+QString recordSourceCaption(RecordSource source);
 
 // How 逐行记录 reads a table.
 struct EveryRowOptions

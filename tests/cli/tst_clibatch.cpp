@@ -26,14 +26,6 @@ namespace {
 
 const QString Site = u"http://shop.test/list"_s;
 
-QByteArray tablePage(int item)
-{
-    return u"<html><body><table><tr><td>名称</td><td>价格</td></tr><tr><td>物品%1</td><td>%2</td></tr>"
-           u"</table></body></html>"_s.arg(item)
-        .arg(item * 10)
-        .toUtf8();
-}
-
 // A page of a chain: the table of tablePage, then links to the first and
 // the previous page and, unless next is empty, the link to the next.
 QByteArray chainPage(const QString &chain, int item, const QString &next)
@@ -49,19 +41,6 @@ QList<QStringList> itemRecords(int from, int to)
     QList<QStringList> records;
     for (int i = from; i <= to; ++i)
         records << QStringList{u"物品%1"_s.arg(i), QString::number(i * 10)};
-    return records;
-}
-
-// The name and price of each stored record, in the order stored.
-QList<QStringList> storedRecords(const TempProgramFolder &folder)
-{
-    Database db;
-    if (!db.open(folder.folder().resultDatabasePath()))
-        return {};
-    const auto rows = db.selectAll(u"select * from datalist order by id"_s);
-    QList<QStringList> records;
-    for (const QSqlRecord &row : rows.value())
-        records << QStringList{row.value(1).toString().trimmed(), row.value(2).toString()};
     return records;
 }
 
@@ -271,14 +250,40 @@ private Q_SLOTS:
     void fieldListNeedsItsHeadLength()
     {
         PAGRION_VERIFY_OK(saveFields({{u"1"_s, u"物品"_s}}));
-        QCOMPARE(runCli(batch(pattern(u"/item(*).html"_s, 1, 2) << u"--fields"_s)).exitCode, 0);
+        QCOMPARE(runCli(batch(pattern(u"/item(*).html"_s, 1, 2) << u"--use-fields"_s)).exitCode, 0);
         QCOMPARE(records().size(), 2);
 
         runSql(m_folder->folder().configDatabasePath(), u"delete from VarTable"_s);
-        const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 2) << u"--fields"_s));
+        const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 2) << u"--use-fields"_s));
         QCOMPARE(run.exitCode, 4);
         QCOMPARE(run.out, QByteArray("pages 0, skipped 0, failed 0, records 0\n"));
         QVERIFY(run.err.contains("PubLenfiled"));
+    }
+
+    // A fresh program folder, nothing saved: the job is all on the command line.
+    void jobOnTheCommandLineNeedsNoSavedSite_data() { addJobRows(); }
+    void jobOnTheCommandLineNeedsNoSavedSite()
+    {
+        QFETCH(QStringList, job);
+        QFETCH(QList<QStringList>, expected);
+        TempProgramFolder fresh;
+        QVERIFY2(fresh.isValid(), qPrintable(fresh.error()));
+        const CliRun run = runCli(QStringList{u"batch"_s, u"--data"_s, fresh.folder().root(), u"--tables"_s,
+                                              u"TableName0"_s, u"--class"_s, u"table"_s}
+                                  + job + pattern(u"/item(*).html"_s, 1, 2));
+        QVERIFY2(!run.err.contains("--"), run.err.constData()); // every option taken
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(storedRecords(fresh), expected);
+    }
+
+    // The saved table-name list names no table of these pages.
+    void optionsOverrideTheSavedSite()
+    {
+        PAGRION_VERIFY_OK(saveSiteSettings({Site, u"TableName7"_s, u"TableName7-1"_s, false, u"表格"_s}));
+        const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 2)
+                                        << u"--tables"_s << u"TableName0"_s << u"--filter"_s << QString()));
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(records(), (QList<QStringList>{{u"物品1"_s, u"10"_s}, {u"物品2"_s, u"20"_s}}));
     }
 
     // Without a layout no page is worth loading: the run ends before the first.
@@ -436,6 +441,24 @@ private Q_SLOTS:
         QTest::newRow("no next pages") << (batch(chain) << u"--max-pages"_s << u"0"_s) << 2 << maxPages;
         QTest::newRow("unbalanced pattern") << (batch(chain) << u"--next-text"_s << u"(下一页"_s) << 2 << nextText;
         QTest::newRow("blank pattern") << (batch(chain) << u"--next-text"_s << u" "_s) << 2 << nextText;
+        QTest::newRow("no site, no tables") << (QStringList{u"batch"_s} + pattern(item, 1, 2)) << 2 << u"--tables"_s;
+        QTest::newRow("empty tables") << (QStringList{u"batch"_s, u"--tables"_s, u" "_s} + pattern(item, 1, 2)) << 2
+                                      << u"--tables"_s;
+        QTest::newRow("unknown class") << (batch(pattern(item, 1, 2)) << u"--class"_s << u"图片"_s) << 2
+                                       << u"“图片”"_s;
+        const QList<std::pair<QStringList, QString>> badJobs{
+            {{u"--layout"_s, u"2,0/2,x"_s}, u"“2,x”"_s},
+            {{u"--layout"_s, u"2,0;3"_s}, u"“3”"_s},
+            {{u"--fields"_s, u"标题"_s}, u"“标题”"_s},
+            {{u"--fields"_s, u"0=标题"_s}, u"“0=标题”"_s},
+            {{u"--every-row"_s, u"--header-rows"_s, u"3"_s}, u"--header-rows"_s},
+            {{u"--header-rows"_s, u"1"_s}, u"--every-row"_s},
+            {{u"--source-columns"_s, u"yes"_s}, u"--source-columns"_s},
+            {{u"--head-length"_s, u"5"_s}, u"--use-fields"_s},
+            {{u"--layout"_s, u"2,0"_s, u"--use-fields"_s}, u"只能用其中一个"_s},
+        };
+        for (const auto &[options, message] : badJobs)
+            QTest::addRow("%s", qPrintable(options.join(u' '))) << (batch(pattern(item, 1, 2)) + options) << 2 << message;
     }
     void refusedRunsTellOneLine()
     {

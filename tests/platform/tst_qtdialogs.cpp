@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -139,6 +140,21 @@ private Q_SLOTS:
         });
         QCOMPARE(dialogs.input(u"表格排版"_s, u"输入增加的行数"_s, QString()), std::nullopt);
         QVERIFY2(texts.contains(u"取消"_s) && !hasEnglishWord(texts), qPrintable(texts.join(u" / "_s)));
+    }
+
+    void choiceOffersItsItemsWithTheFirstChosen()
+    {
+        const QStringList items{u"http://b.test/"_s, u"http://a.test/"_s};
+        QStringList offered;
+        whenShown<QInputDialog>([&](QInputDialog *box) {
+            offered = box->comboBoxItems();
+            QTest::keyClick(box->windowHandle(), Qt::Key_Return);
+        });
+        QCOMPARE(dialogs.choose(u"系统设置"_s, u"要导出哪个网址的采集任务？"_s, items), std::optional(items.first()));
+        QCOMPARE(offered, items);
+
+        whenShown<QInputDialog>([](QInputDialog *box) { QTest::keyClick(box->windowHandle(), Qt::Key_Escape); });
+        QCOMPARE(dialogs.choose(u"系统设置"_s, u"要导出哪个网址的采集任务？"_s, items), std::nullopt);
     }
 
     // Qt's own file dialog, whatever the desktop offers, and its question

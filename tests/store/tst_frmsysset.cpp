@@ -17,7 +17,9 @@
 #include "store/export.h"
 #include "store/frmresults.h"
 #include "store/frmsysset.h"
+#include "store/jobfile.h"
 #include "store/loadsettings.h"
+#include "store/sitesettings.h"
 #include "store/systemsettings.h"
 #include "support/fakes.h"
 #include "support/resultcheck.h"
@@ -259,6 +261,61 @@ private Q_SLOTS:
         QCOMPARE(dialogs->informationTexts().size(), 2);
         QCOMPARE(dialogs->calls.last().title, u"系统设定"_s);
         QCOMPARE(QDir(folder->folder().tempFolder()).entryList(QDir::Files), QStringList());
+    }
+
+    // A job exported for a chosen address comes back whole in another
+    // program folder.
+    void jobsAreExportedAndImported()
+    {
+        SiteJob job{{u"http://shop.test/"_s, u"TableName0"_s, {}, true, u"表格"_s}};
+        job.settings.records = RecordSource::Fields;
+        job.fields = QList<Field>{{u"1"_s, u"名称"_s}};
+        job.headLength = 6;
+        PAGRION_VERIFY_OK(saveSiteJob(job));
+        PAGRION_VERIFY_OK(saveSiteSettings({u"http://other.test/"_s, {}, {}, false, {}}));
+        const QString file = folder->folder().tempFolder() + u"/任务.json"_s;
+        dialogs->chooseAnswers.push_back(job.settings.web);
+        dialogs->saveFileAnswers.push_back(file);
+        window->command5_Click();
+        QCOMPARE(dialogs->calls.value(0).kind, u"choose"_s);
+        QCOMPARE(dialogs->calls.value(0).text.split(u'\n').mid(1),
+                 (QStringList{u"http://other.test/"_s, u"http://shop.test/"_s}));
+        QCOMPARE(dialogs->calls.value(1).text.section(u'\n', 1), u"采集任务 (*.json)|*.json"_s);
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"采集任务已导出到文件："_s + QDir::toNativeSeparators(file)});
+        QCOMPARE(dialogs->calls.last().title, u"系统设置"_s);
+
+        TempProgramFolder other;
+        QVERIFY2(other.isValid(), qPrintable(other.error()));
+        dialogs->openFileAnswers.push_back(file);
+        window->command6_Click();
+        QCOMPARE(dialogs->informationTexts().last(), u"已导入网址“http://shop.test/”的采集任务。"_s);
+        const auto imported = readSiteJob(job.settings.web);
+        PAGRION_VERIFY_OK(imported);
+        QVERIFY(imported.value() == job);
+    }
+
+    void jobButtonsTellWhyNothingHappened()
+    {
+        window->command5_Click();
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"还没有保存过任何网址的采集设置。"_s});
+
+        // Cancelled dialogs write and tell nothing.
+        PAGRION_VERIFY_OK(saveSiteSettings({u"http://a.test/"_s, {}, {}, false, {}}));
+        dialogs->chooseAnswers = {std::nullopt, u"http://a.test/"_s};
+        window->command5_Click();
+        window->command5_Click();
+        window->command6_Click();
+        QCOMPARE(dialogs->informationTexts().size(), 1);
+        QCOMPARE(QDir(folder->folder().tempFolder()).entryList(QDir::Files), QStringList());
+
+        const QString bad = folder->folder().tempFolder() + u"/bad.json"_s;
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(R"({"format": "pagrion-job", "version": 1})") > 0);
+        file.close();
+        dialogs->openFileAnswers.push_back(bad);
+        window->command6_Click();
+        QCOMPARE(dialogs->informationTexts().last(), u"采集任务文件中没有网址（“web”）。"_s);
+        QCOMPARE(readSiteAddresses().value(), QStringList{u"http://a.test/"_s});
     }
 };
 

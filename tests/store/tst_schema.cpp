@@ -52,7 +52,8 @@ private Q_SLOTS:
         QTest::newRow("datalist") << false << u"datalist"_s << QStringList{u"id"_s} + numbered(1, 255);
         QTest::newRow("SearchInfor") << true << u"SearchInfor"_s
                                      << QStringList{u"id"_s, u"web"_s, u"TableName"_s, u"TableRow"_s,
-                                                    u"Rowchange"_s, u"classname"_s};
+                                                    u"Rowchange"_s, u"classname"_s, u"Records"_s, u"HeaderRows"_s,
+                                                    u"Columns"_s, u"SourceColumns"_s};
         QTest::newRow("DataFormat") << true << u"DataFormat"_s << numbered(0, 49);
         QTest::newRow("FileName") << true << u"FileName"_s << QStringList{u"id"_s, u"filedname"_s};
         QTest::newRow("SearchFlag") << true << u"SearchFlag"_s << QStringList{u"classtext"_s, u"calssvalue"_s};

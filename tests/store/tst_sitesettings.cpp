@@ -33,6 +33,62 @@ private Q_SLOTS:
         QCOMPARE(addresses.value(), QStringList{web});
     }
 
+    // The window's saves keep the first swap flag; a job saved whole sets it.
+    // The record choice changes with every save, back to unset too.
+    void recordChoiceIsSavedAndReplaced()
+    {
+        TempProgramFolder folder;
+        QVERIFY(folder.isValid());
+        const QString web = u"http://rows.test/"_s;
+        SiteSettings settings{web, u"TableName0"_s, {}, false, u"表格"_s};
+        settings.records = RecordSource::EveryRow;
+        settings.everyRow = {1, u"名称|3"_s};
+        settings.sourceColumns = false;
+        PAGRION_VERIFY_OK(saveSiteSettings(settings));
+        QCOMPARE(*readSiteSettings(web).value(), settings);
+
+        SiteSettings changed{web, u"TableName1"_s, {}, true, u"表格"_s};
+        PAGRION_VERIFY_OK(saveSiteSettings(changed));
+        changed.rowchange = false;
+        QCOMPARE(*readSiteSettings(web).value(), changed);
+
+        Database db;
+        PAGRION_VERIFY_OK(db.open(folder.folder().configDatabasePath()));
+        changed.rowchange = true;
+        changed.records = RecordSource::Fields;
+        PAGRION_VERIFY_OK(writeSiteSettings(db, changed, SwapFlag::Replace));
+        QCOMPARE(*readSiteSettings(web).value(), changed);
+    }
+
+    // A configuration database from before the record choice reads as the
+    // defaults and gets the columns at its first save.
+    void olderTableIsUpgradedWhenSaved()
+    {
+        TempProgramFolder folder;
+        QVERIFY(folder.isValid());
+        {
+            Database db;
+            PAGRION_VERIFY_OK(db.open(folder.folder().configDatabasePath()));
+            PAGRION_VERIFY_OK(db.run(u"drop table SearchInfor"_s));
+            PAGRION_VERIFY_OK(db.run(u"create table SearchInfor (id integer primary key autoincrement, web text, "
+                                     "TableName text, TableRow text, Rowchange integer, classname text)"_s));
+            PAGRION_VERIFY_OK(db.run(u"insert into SearchInfor (web, TableName, TableRow, Rowchange, classname) "
+                                     "values ('http://old.test/', 'TableName2', '', 1, '表格')"_s));
+        }
+        const SiteSettings old{u"http://old.test/"_s, u"TableName2"_s, u""_s, true, u"表格"_s};
+        QCOMPARE(*readSiteSettings(old.web).value(), old);
+
+        SiteSettings upgraded = old;
+        upgraded.records = RecordSource::EveryRow;
+        upgraded.sourceColumns = true;
+        PAGRION_VERIFY_OK(saveSiteSettings(upgraded));
+        QCOMPARE(*readSiteSettings(old.web).value(), upgraded);
+        SiteSettings added{u"http://new.test/"_s, u"TableName0"_s, {}, false, u"段落"_s};
+        added.records = RecordSource::Fields;
+        PAGRION_VERIFY_OK(saveSiteSettings(added));
+        QCOMPARE(*readSiteSettings(added.web).value(), added);
+    }
+
     void addressesComeNewestFirst()
     {
         TempProgramFolder folder;

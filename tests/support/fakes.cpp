@@ -4,6 +4,21 @@ using namespace Qt::StringLiterals;
 
 namespace pagrion::test {
 
+namespace {
+
+// The next scripted answer; nullopt, as for a cancelled box, when none is left.
+template <typename Answer>
+std::optional<Answer> nextAnswer(std::deque<Answer> &answers)
+{
+    if (answers.empty())
+        return std::nullopt;
+    Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
+
 void FakeDialogs::information(const QString &title, const QString &text)
 {
     calls.append({u"information"_s, title, text});
@@ -12,34 +27,31 @@ void FakeDialogs::information(const QString &title, const QString &text)
 bool FakeDialogs::question(const QString &title, const QString &text, DefaultButton defaultButton)
 {
     calls.append({u"question"_s, title, text, defaultButton});
-    if (questionAnswers.empty())
-        return false;
-    const bool answer = questionAnswers.front();
-    questionAnswers.pop_front();
-    return answer;
+    return nextAnswer(questionAnswers).value_or(false);
 }
 
 std::optional<QString> FakeDialogs::input(const QString &title, const QString &prompt, const QString &)
 {
     calls.append({u"input"_s, title, prompt});
-    if (inputAnswers.empty() || !inputAnswers.front()) {
-        if (!inputAnswers.empty())
-            inputAnswers.pop_front();
-        return std::nullopt;
-    }
-    const QString answer = *inputAnswers.front();
-    inputAnswers.pop_front();
-    return answer;
+    return nextAnswer(inputAnswers).value_or(std::nullopt);
 }
 
 QString FakeDialogs::saveFile(const QString &title, const QString &folder, const QString &filter)
 {
     calls.append({u"saveFile"_s, title, folder + u'\n' + filter});
-    if (saveFileAnswers.empty())
-        return {};
-    const QString answer = saveFileAnswers.front();
-    saveFileAnswers.pop_front();
-    return answer;
+    return nextAnswer(saveFileAnswers).value_or(QString());
+}
+
+QString FakeDialogs::openFile(const QString &title, const QString &folder, const QString &filter)
+{
+    calls.append({u"openFile"_s, title, folder + u'\n' + filter});
+    return nextAnswer(openFileAnswers).value_or(QString());
+}
+
+std::optional<QString> FakeDialogs::choose(const QString &title, const QString &prompt, const QStringList &items)
+{
+    calls.append({u"choose"_s, title, (QStringList{prompt} + items).join(u'\n')});
+    return nextAnswer(chooseAnswers).value_or(std::nullopt);
 }
 
 QStringList FakeDialogs::informationTexts() const

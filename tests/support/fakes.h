@@ -24,9 +24,11 @@ class FakeDialogs final : public Dialogs
 public:
     struct Call
     {
-        QString kind; // "information", "question", "input" or "saveFile"
+        QString kind; // "information", "question", "input", "saveFile", "openFile" or "choose"
         QString title;
-        QString text; // message, prompt, or for saveFile the folder and filter joined by '\n'
+        // The message or prompt; for saveFile and openFile the folder and the
+        // filter, for choose the prompt and the items, joined by '\n'.
+        QString text;
         DefaultButton defaultButton = DefaultButton::Ok; // of a question
     };
 
@@ -35,11 +37,15 @@ public:
     std::optional<QString> input(const QString &title, const QString &prompt,
                                  const QString &initialText) override;
     QString saveFile(const QString &title, const QString &folder, const QString &filter) override;
+    QString openFile(const QString &title, const QString &folder, const QString &filter) override;
+    std::optional<QString> choose(const QString &title, const QString &prompt, const QStringList &items) override;
 
     QList<Call> calls;
     std::deque<bool> questionAnswers;
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<QString> saveFileAnswers;
+    std::deque<QString> openFileAnswers;
+    std::deque<std::optional<QString>> chooseAnswers;
 
     // The texts of all information boxes, in order.
     QStringList informationTexts() const;
