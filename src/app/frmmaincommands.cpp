@@ -293,8 +293,10 @@ QString FrmMain::GetClassName(const QString &str)
 
 void FrmMain::SaveSearch()
 {
-    const Status saved = saveSiteSettings(
-        {Text1->currentText(), Text4->text(), Text3->text(), Check1->isChecked(), Combo1->currentText()});
+    const EveryRowOptions everyRow{
+        headerRowsFromText(Combo2->currentText()).value_or(EveryRowOptions::AutoHeaderRows), Text7->text()};
+    const Status saved = saveSiteSettings({Text1->currentText(), Text4->text(), Text3->text(), Check1->isChecked(),
+                                           Combo1->currentText(), recordSource(), everyRow, Check4->isChecked()});
     if (!saved)
         showInformation(saved.error());
 }
@@ -311,6 +313,13 @@ void FrmMain::ReadSearch()
     Text3->setText(settings.tableRow);
     Check1->setChecked(settings.rowchange);
     Combo1->setCurrentIndex(Combo1->findText(settings.classname));
+    // A site saved before the record choice keeps the window's own.
+    if (settings.records)
+        showRecordChoice(*settings.records);
+    Combo2->setCurrentIndex(std::max(0, Combo2->findText(headerRowsText(settings.everyRow.headerRows))));
+    Text7->setText(settings.everyRow.columns);
+    if (settings.sourceColumns)
+        Check4->setChecked(*settings.sourceColumns);
 }
 
 void FrmMain::ReadAllSearch()

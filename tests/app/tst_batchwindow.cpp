@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/frmmain.h"
+#include "cli/clirun.h"
 #include "layout/layouts.h"
 #include "platform/rowtextedit.h"
 #include "engine/staticbrowser.h"
@@ -18,6 +19,7 @@
 #include "store/frmresults.h"
 #include "store/resulttablemodel.h"
 #include "store/frmsysset.h"
+#include "store/sitesettings.h"
 #include "support/fakeplatform.h"
 #include "support/resultcheck.h"
 #include "support/testhttpserver.h"
@@ -214,6 +216,46 @@ private Q_SLOTS:
         QTest::mouseClick(window->Option6, Qt::LeftButton);
         QVERIFY(!window->Check4->isChecked());
         QVERIFY(!window->Combo2->isEnabled());
+    }
+
+    // A job saved on the command line opens in the window as it was saved,
+    // and one saved by the window runs on the command line.
+    void jobsMoveBetweenWindowAndCommandLine()
+    {
+        const QString site = server->url(u"/p1.html"_s);
+        const QString root = platform->folder.folder().root();
+        const CliRun saved = runCli({u"site"_s, u"save"_s, site, u"--data"_s, root, u"--tables"_s, u"TableName0"_s,
+                                     u"--every-row"_s, u"--header-rows"_s, u"0"_s, u"--columns"_s, u"1"_s,
+                                     u"--source-columns"_s, u"off"_s});
+        QCOMPARE(saved.exitCode, 0);
+        window->Text4->clear();
+        window->ReadSearch();
+        QVERIFY(window->Option8->isChecked());
+        QCOMPARE(window->Combo2->currentText(), u"0"_s);
+        QCOMPARE(window->Text7->text(), u"1"_s);
+        QVERIFY(!window->Check4->isChecked());
+        QCOMPARE(window->Text4->text(), u"TableName0"_s);
+
+        // The window's own choices, saved as 提取信息 saves them.
+        window->show();
+        window->Text1->setEditText(server->url(u"/p2.html"_s));
+        QTest::mouseClick(window->Option6, Qt::LeftButton);
+        QTest::mouseClick(window->Option8, Qt::LeftButton);
+        QVERIFY(window->Check4->isChecked()); // on by default for 逐行记录...
+        QTest::mouseClick(window->Check4, Qt::LeftButton, {}, QPoint(8, window->Check4->height() / 2)); // ...and turned off
+        QVERIFY(!window->Check4->isChecked());
+        window->SaveSearch();
+        QCOMPARE(readSiteSettings(server->url(u"/p2.html"_s)).value()->sourceColumns, std::optional<bool>(false));
+        const CliRun run = runCli({u"batch"_s, u"--data"_s, root, u"--site"_s, server->url(u"/p2.html"_s),
+                                   u"--pattern"_s, server->url(u"/p(*).html"_s), u"--from"_s, u"3"_s, u"--to"_s, u"4"_s});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QByteArray("pages 2, skipped 0, failed 0, records 2\n"));
+        Database db;
+        QVERIFY(db.open(platform->folder.folder().resultDatabasePath()));
+        const auto rows = db.selectAll(u"select c1, c2 from datalist order by id"_s).value();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.first().value(0).toString(), u"第3页"_s); // no CR LF, no source columns
+        QVERIFY2(rows.first().value(1).toString().isEmpty(), qPrintable(rows.first().value(1).toString()));
     }
 
     // A page the layout does not fit fails alone; the window then says how
