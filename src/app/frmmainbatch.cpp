@@ -98,7 +98,7 @@ public:
     }
     void pageFailed(int, const QString &address, const QString &reason) override
     {
-        m_window.Label4->setText(u"打开失败（%1）：%2"_s.arg(reason, address));
+        m_window.Label4->setText(u"失败（%1）：%2"_s.arg(reason, address));
     }
     void pageFinished(const BatchStats &stats) override
     {

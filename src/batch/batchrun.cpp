@@ -97,6 +97,7 @@ bool BatchHost::continueAfterStoreFailure()
 void BatchHost::pageStarted(int, const QString &) {}
 void BatchHost::pageExtracted(const QString &) {}
 void BatchHost::pageFailed(int, const QString &, const QString &) {}
+void BatchHost::pageEmpty(int, const QString &, const QString &) {}
 void BatchHost::pageFinished(const BatchStats &) {}
 
 BatchRun::BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &recordGrid, QStringList &pageList)
@@ -395,6 +396,8 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead
     if (!records)
         return stored(Error{records.error()}) ? End::Finished : End::StoreFailed;
     m_stats.records += records.value();
+    if (records.value() == 0)
+        m_host.pageEmpty(page.index, address, note.emptyReason);
     return End::Finished;
 }
 

@@ -104,6 +104,8 @@ public:
     // The page did not load, for this reason ("HTTP 404", "超时"); nothing
     // of it is stored. pageFinished follows.
     virtual void pageFailed(int index, const QString &address, const QString &reason);
+    // The page was handled but stored no record, for this reason ("过滤后没有行").
+    virtual void pageEmpty(int index, const QString &address, const QString &reason);
     virtual void pageFinished(const BatchStats &stats);
 };
 

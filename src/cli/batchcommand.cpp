@@ -136,10 +136,10 @@ int runBatch(const QStringList &arguments)
         u"--next-page 起始网页) [选项]"_s,
         u"批量采集：按网址保存的采集设置或命令行上给出的设置提取每个网页，用排版、字段或逐行记录生成记录，"
         u"追加到结果数据库 data/data.mdb。"
-        u"打开失败的网页（HTTP 错误、超时、连接被拒绝等）不存任何记录，在标准错误中列出网页和原因。"
-        u"按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留，用 --resume 可以接着采集。\n"
-        u"退出状态：0 采集完成，1 排版或字段出错而中断，2 命令行或检查有误，4 数据库出错，"
-        u"5 采集完成但有网页打开失败，130 被 Ctrl+C 停止，143 被 SIGTERM 停止。"_s);
+        u"失败的网页（HTTP 错误、超时、连接被拒绝、排版或字段与网页不符等）不存任何记录，在标准错误中列出网页和原因，"
+        u"采集照常进行。按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留，用 --resume 可以接着采集。\n"
+        u"退出状态：0 采集完成，1 没有可用的排版或字段，2 命令行或检查有误，4 数据库出错，"
+        u"5 采集完成但有网页失败，130 被 Ctrl+C 停止，143 被 SIGTERM 停止。"_s);
     QCommandLineParser &parser = commandLine.parser();
     const BatchOptions options;
     const JobOptions jobOptions;

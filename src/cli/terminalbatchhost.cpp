@@ -128,9 +128,14 @@ void TerminalBatchHost::pageStarted(int index, const QString &address)
     drawLine(false);
 }
 
+void TerminalBatchHost::pageEmpty(int, const QString &, const QString &reason)
+{
+    m_emptyReason = reason;
+}
+
 void TerminalBatchHost::pageFailed(int index, const QString &address, const QString &reason)
 {
-    writeLine(u"第 %1/%2 页打开失败（%3）：%4"_s.arg(index + 1).arg(m_progress.maximum).arg(reason, address));
+    writeLine(u"第 %1/%2 页失败（%3）：%4"_s.arg(index + 1).arg(m_progress.maximum).arg(reason, address));
 }
 
 void TerminalBatchHost::pageFinished(const BatchStats &stats)
@@ -149,8 +154,11 @@ void TerminalBatchHost::pageFinished(const BatchStats &stats)
     // A failed page was told by its own line, with the reason.
     if (skipped)
         writeMessage(u"%1跳过：%2"_s.arg(page, m_pageAddress));
+    else if (!failed && added == 0 && !m_emptyReason.isEmpty())
+        writeMessage(u"%1没有记录（%2）：%3"_s.arg(page, m_emptyReason, m_pageAddress));
     else if (!failed)
         writeMessage(u"%1存入 %2 条记录：%3"_s.arg(page).arg(added).arg(m_pageAddress));
+    m_emptyReason.clear();
     tick();
 }
 

@@ -45,6 +45,7 @@ public:
     Result<int> headLength() override;
     void pageStarted(int index, const QString &address) override;
     void pageFailed(int index, const QString &address, const QString &reason) override;
+    void pageEmpty(int index, const QString &address, const QString &reason) override;
     void pageFinished(const BatchStats &stats) override;
 
 private:
@@ -73,6 +74,7 @@ private:
     int m_pageIndex = -1;
     int m_pagesDone = 0; // position of the last page done, from 1
     QString m_pageAddress;
+    QString m_emptyReason; // why the page being finished stored nothing
     PaceMeter m_pace;
     QTimer m_ticker;
     QElapsedTimer m_clock;

@@ -88,6 +88,19 @@ inline void addJobRows()
                                            QStringLiteral("--head-length"), QStringLiteral("4")}
                             << QList<QStringList>{{QStringLiteral("物品1"), QString()},
                                                   {QStringLiteral("物品2"), QString()}};
+    const QStringList head{QStringLiteral("名称"), QStringLiteral("价格")};
+    const QStringList item1{QStringLiteral("物品1"), QStringLiteral("10")};
+    const QStringList item2{QStringLiteral("物品2"), QStringLiteral("20")};
+    // The head row holds <td> cells: only the setting makes it a header.
+    QTest::newRow("every row, automatic header") << QStringList{QStringLiteral("--every-row")}
+                                                 << QList<QStringList>{head, item1, head, item2};
+    QTest::newRow("every row, first row heads")
+        << QStringList{QStringLiteral("--every-row"), QStringLiteral("--header-rows"), QStringLiteral("1")}
+        << QList<QStringList>{item1, item2};
+    QTest::newRow("every row, columns by name and number")
+        << QStringList{QStringLiteral("--every-row"), QStringLiteral("--header-rows"), QStringLiteral("1"),
+                       QStringLiteral("--columns"), QStringLiteral("价格|1")}
+        << QList<QStringList>{{QStringLiteral("10"), QStringLiteral("物品1")}, {QStringLiteral("20"), QStringLiteral("物品2")}};
 }
 
 } // namespace pagrion::test

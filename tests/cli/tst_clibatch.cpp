@@ -121,8 +121,8 @@ private Q_SLOTS:
         // Standard error is no terminal here: a line per page, then the end.
         for (int i = 1; i <= 5; ++i)
             QVERIFY2(run.err.contains(m_server.url(u"/error%1.html"_s.arg(i)).toUtf8()), run.err.constData());
-        QVERIFY(run.err.contains(u"第 4/5 页打开失败（HTTP 500）"_s.toUtf8()));
-        QVERIFY(run.err.contains(u"第 5/5 页打开失败（HTTP 404）"_s.toUtf8()));
+        QVERIFY(run.err.contains(u"第 4/5 页失败（HTTP 500）"_s.toUtf8()));
+        QVERIFY(run.err.contains(u"第 5/5 页失败（HTTP 404）"_s.toUtf8()));
         QVERIFY(run.err.endsWith("pagrion-cli: 采集完成\n"));
         QCOMPARE(m_server.requestCount(u"/error4.html"_s), 2);
     }
@@ -208,7 +208,7 @@ private Q_SLOTS:
         const CliRun run = runCli(batch(nextPage(u"/gap1.html"_s)));
         QCOMPARE(run.exitCode, 5);
         QCOMPARE(run.out, u"pages 2, skipped 0, failed 1, records 1\n失败原因：\n  1 页：HTTP 404\n"_s.toUtf8());
-        QVERIFY(run.err.contains(u"打开失败（HTTP 404）"_s.toUtf8()));
+        QVERIFY(run.err.contains(u"页失败（HTTP 404）"_s.toUtf8()));
         QVERIFY2(run.err.contains(u"第 2 页没有打开，找不到它的“下一页”链接"_s.toUtf8()), run.err.constData());
         QCOMPARE(m_server.requestCount(u"/gap3.html"_s), 0);
     }
@@ -258,6 +258,27 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 4);
         QCOMPARE(run.out, QByteArray("pages 0, skipped 0, failed 0, records 0\n"));
         QVERIFY(run.err.contains("PubLenfiled"));
+    }
+
+    // Every row with its source, named by the header in the exported file;
+    // a page without the table says why it stored nothing.
+    void everyRowRecordsCarryTheirSourceIntoTheExport()
+    {
+        m_server.setPage(u"/bare.html"_s, "<p>没有表格</p>");
+        const QString bare = m_server.url(u"/bare.html"_s);
+        m_server.setPage(u"/rows.html"_s, (u"<a href='item1.html'>1</a><a href='%1'>b</a><a href='item2.html'>2</a>"_s.arg(bare)).toUtf8());
+        const CliRun run = runCli({u"batch"_s, u"--data"_s, m_folder->folder().root(), u"--tables"_s, u"TableName0"_s,
+                                   u"--every-row"_s, u"--header-rows"_s, u"1"_s, u"--links"_s, m_server.url(u"/rows.html"_s)});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains(u"没有记录（网页中没有表格 TableName0）：%1"_s.arg(bare).toUtf8()), run.err.constData());
+        QTemporaryDir out;
+        const QString file = out.filePath(u"rows.csv"_s);
+        QCOMPARE(runCli({u"export"_s, u"--data"_s, m_folder->folder().root(), file}).exitCode, 0);
+        QFile csv(file);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(csv.readAll()),
+                 u"名称,价格,来源网址,行号\r\n物品1,10,%1,1\r\n物品2,20,%2,1\r\n"_s.arg(
+                     m_server.url(u"/item1.html"_s), m_server.url(u"/item2.html"_s)));
     }
 
     // A fresh program folder, nothing saved: the job is all on the command line.
