@@ -401,8 +401,10 @@ void FrmMain::onToolbar(const QString &caption)
         Current<Shell>::get().open(programFolder().helpFilePath());
     } else if (caption == u"系统设置") {
         // Pages opened from now on keep to the limits saved there.
-        connect(showTool<Frmsysset>(), &Frmsysset::loadSettingsSaved, this, &FrmMain::useLoadSettings,
-                Qt::UniqueConnection);
+        Frmsysset *settings = showTool<Frmsysset>();
+        connect(settings, &Frmsysset::loadSettingsSaved, this, &FrmMain::useLoadSettings, Qt::UniqueConnection);
+        // An imported site joins the address list at once.
+        connect(settings, &Frmsysset::jobImported, this, &FrmMain::addSiteAddress, Qt::UniqueConnection);
     } else if (caption == u"网页测试") {
         showTool<FrmFrameTest>();
     } else if (caption == u"关于我们") {

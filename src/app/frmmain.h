@@ -94,6 +94,8 @@ public:
     void SaveSearch();
     void ReadSearch();
     void ReadAllSearch();
+    // Puts a saved address at the top of the address list, once.
+    void addSiteAddress(const QString &web);
 
     bool PageLoaded() const;
     // The value of the class last chosen: "table" or a tag name.

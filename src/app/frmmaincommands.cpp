@@ -338,4 +338,13 @@ void FrmMain::ReadAllSearch()
     }
 }
 
+void FrmMain::addSiteAddress(const QString &web)
+{
+    // The typed address stays in the box: inserting an item above it must not change it.
+    const QString typed = Text1->currentText();
+    if (Text1->findText(web) < 0)
+        Text1->insertItem(0, web);
+    Text1->setEditText(typed);
+}
+
 } // namespace pagrion

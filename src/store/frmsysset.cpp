@@ -330,6 +330,8 @@ void Frmsysset::command6_Click()
     }
     const Status saved = saveSiteJob(job.value());
     information(saved ? u"已导入网址“%1”的采集任务。"_s.arg(job.value().settings.web) : saved.error());
+    if (saved)
+        Q_EMIT jobImported(job.value().settings.web);
 }
 
 void Frmsysset::closeEvent(QCloseEvent *event)

@@ -65,6 +65,8 @@ public:
 Q_SIGNALS:
     // "保存参数" stored these load settings.
     void loadSettingsSaved(const LoadSettings &settings);
+    // "导入采集任务" saved the job of this address.
+    void jobImported(const QString &web);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
