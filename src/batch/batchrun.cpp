@@ -1,6 +1,7 @@
 #include "batch/batchrun.h"
 
 #include <numeric>
+#include <variant>
 
 #include "batch/batchresume.h"
 #include "batch/errorpage.h"
@@ -14,6 +15,7 @@
 #include "extract/extraction.h"
 #include "extract/writers.h"
 #include "layout/definitionreader.h"
+#include "store/batchlock.h"
 
 using namespace Qt::StringLiterals;
 
@@ -112,6 +114,12 @@ BatchRun::BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &re
 BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
 {
     m_stats = {};
+    // Held until the run returns: a second process would store pages twice.
+    const Result<BatchLock> lock = BatchLock::acquire();
+    if (!lock) {
+        m_host.message(lock.error());
+        return {};
+    }
     m_results.emplace();
     m_definitions.emplace();
     const RunBrowserSettings browserSettings(m_loader.browser(), settings);
@@ -155,8 +163,13 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
         return {*missing, m_stats};
 
     m_host.runActive(true);
-    std::optional<QList<int>> wanted = settings.resume ? resumeRun(settings) : std::nullopt;
-    if (!wanted) {
+    std::optional<QList<int>> wanted;
+    if (settings.resume) {
+        auto resumed = resumeRun(settings);
+        if (const End *end = std::get_if<End>(&resumed))
+            return ended(*end);
+        wanted = std::get<QList<int>>(std::move(resumed));
+    } else {
         Progress &progress = m_host.progress();
         progress.start(range.range.to - range.range.from + 2);
         m_host.status(BuildingList);
@@ -204,8 +217,10 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
 
     m_host.runActive(true);
     if (settings.resume) {
-        if (const std::optional<QList<int>> wanted = resumeRun(settings))
-            return endRun(visitPages(settings, *wanted));
+        const auto resumed = resumeRun(settings);
+        if (const End *end = std::get_if<End>(&resumed))
+            return endRun(*end);
+        return endRun(visitPages(settings, std::get<QList<int>>(resumed)));
     }
     m_loader.navigate(settings.address);
     m_host.setBusy(true);
@@ -263,13 +278,13 @@ bool BatchRun::buildLinkPages(const QStringList &links, const QUrl &startPage)
     return true;
 }
 
-std::optional<QList<int>> BatchRun::resumeRun(const BatchSettings &settings)
+std::variant<QList<int>, BatchRun::End> BatchRun::resumeRun(const BatchSettings &settings)
 {
     const QString recorded = recordedSettings(settings);
     const auto found = m_results->findUnfinishedRun(recorded);
     if (!found) {
         m_host.message(found.error());
-        return std::nullopt;
+        return End::StoreFailed;
     }
     if (!found.value()) {
         // A run ended by a kill between its last page and its exit is whole:
@@ -279,14 +294,16 @@ std::optional<QList<int>> BatchRun::resumeRun(const BatchSettings &settings)
             m_pageList.clear();
             return QList<int>{};
         }
-        m_host.message(u"没有找到用相同设置进行、尚未完成的批量采集，从头开始采集。"_s);
-        return std::nullopt;
+        // Starting afresh could empty the results the user meant to keep.
+        m_host.message(u"没有找到用相同设置进行、尚未完成的批量采集，没有开始采集，结果表没有改动。"
+                       u"设置与上次不同时请改回上次的设置，或不带继续采集的选项重新开始。"_s);
+        return End::Refused;
     }
     const UnfinishedRun &run = *found.value();
     const auto pages = m_results->continueRun(run.id);
     if (!pages) {
         m_host.message(pages.error());
-        return std::nullopt;
+        return End::StoreFailed;
     }
     m_pageList.clear();
     QList<int> wanted;

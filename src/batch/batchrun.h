@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <variant>
 
 #include <QMap>
 #include <QString>
@@ -144,9 +145,11 @@ private:
     // The end status and the outcome of a run over pages.
     Outcome ended(End end);
     bool buildLinkPages(const QStringList &links, const QUrl &startPage);
-    // Takes up the unfinished run with these settings into the page list;
-    // the pages still to visit, or nullopt when there is no such run.
-    std::optional<QList<int>> resumeRun(const BatchSettings &settings);
+    // Takes up the unfinished run with these settings into the page list:
+    // the pages still to visit, or how the run ends, after telling why, when
+    // there is no such run (Refused: nothing is changed) or the results
+    // cannot be read.
+    std::variant<QList<int>, End> resumeRun(const BatchSettings &settings);
     // Empties the results when asked and records the run; the pages to
     // visit, or nullopt when the run must end.
     std::optional<QList<int>> beginRun(const BatchSettings &settings);

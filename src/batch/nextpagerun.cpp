@@ -49,8 +49,13 @@ BatchRun::Outcome BatchRun::runNextPages(const BatchSettings &settings)
         return {*missing, m_stats};
 
     m_host.runActive(true);
-    std::optional<QList<int>> wanted = settings.resume ? resumeRun(settings) : std::nullopt;
-    if (!wanted) {
+    std::optional<QList<int>> wanted;
+    if (settings.resume) {
+        auto resumed = resumeRun(settings);
+        if (const End *end = std::get_if<End>(&resumed))
+            return ended(*end);
+        wanted = std::get<QList<int>>(std::move(resumed));
+    } else {
         m_pageList = QStringList{trimSpaces(settings.address)};
         wanted = beginRun(settings);
     }

@@ -65,7 +65,7 @@ struct BatchOptions
         u"兆字节"_s};
     QCommandLineOption resume{u"resume"_s,
                               u"继续上次用相同设置进行、没有完成的批量采集：已处理过的网页（已存入、跳过或失败）不再打开，"
-                              u"其余网页照常采集（不清空结果数据库）。上次用相同设置的采集已经完成时不再采集；从没有用相同设置采集过时从头开始。"_s};
+                              u"其余网页照常采集（不清空结果数据库）。上次用相同设置的采集已经完成时不再采集；找不到用相同设置进行的采集时不采集（退出状态 2），结果数据库不变。"_s};
 };
 
 // The options that set a load setting for this run only, checked as the

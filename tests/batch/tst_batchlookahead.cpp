@@ -175,8 +175,29 @@ private Q_SLOTS:
         host->stopped = false;
         auto again = settings(1, 4, 2);
         again.resume = true;
-        QCOMPARE(run(again).stats.pages, 4); // every page again: the first two are gone
+        // Nothing to go on with: the run says so and changes nothing.
+        again.overwrite = true;
+        const qsizetype requests = server->requests().size();
+        QCOMPARE(run(again).end, BatchRun::End::Refused);
+        QVERIFY(host->messages.last().contains(u"没有找到"_s));
+        QCOMPARE(server->requests().size(), requests);
+        // Started afresh, every page is loaded again: the first two are gone.
+        again.resume = false;
+        QCOMPARE(run(again).stats.pages, 4);
         QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 4));
+    }
+
+    // Going on with a run whose settings changed finds none, and leaves the
+    // results as they are even when asked to overwrite them.
+    void resumeWithoutMatchingRunChangesNothing()
+    {
+        servePages(3);
+        QCOMPARE(run(settings(1, 2, 2)).end, BatchRun::End::Finished);
+        auto other = settings(1, 3, 2);
+        other.resume = true;
+        other.overwrite = true;
+        QCOMPARE(run(other).end, BatchRun::End::Refused);
+        QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 2));
     }
 
     // Each record choice is a run of its own: 逐行记录 never goes on with a

@@ -11,6 +11,7 @@
 
 #include "cli/clirun.h"
 #include "layout/layouts.h"
+#include "store/batchlock.h"
 #include "store/database.h"
 #include "store/loadsettings.h"
 #include "store/sitesettings.h"
@@ -399,7 +400,9 @@ private Q_SLOTS:
         for (int round = 0; round < 12 && !finished && !QTest::currentTestFailed(); ++round) {
             const int pagesBeforeKill = 1 + int(random.bounded(3));
             const int killAfterMs = int(random.bounded(40));
-            const CliRun run = runCli(batch(pattern(u"/many(*).html"_s, 1, Pages) << u"--resume"_s), [&](QProcess &process) {
+            // The first round starts the run; each after it goes on with it.
+            const QStringList resume = round == 0 ? QStringList() : QStringList{u"--resume"_s};
+            const CliRun run = runCli(batch(pattern(u"/many(*).html"_s, 1, Pages) + resume), [&](QProcess &process) {
                 QSignalSpy answered(&m_server, &TestHttpServer::answered);
                 // A run found whole already loads nothing and ends by itself.
                 QTRY_VERIFY_WITH_TIMEOUT(answered.count() >= pagesBeforeKill || process.state() == QProcess::NotRunning,
@@ -421,6 +424,23 @@ private Q_SLOTS:
         // whether or not its process lived to report it.
         QCOMPARE(runCli(batch(pattern(u"/many(*).html"_s, 1, Pages) << u"--resume"_s)).exitCode, 0);
         QCOMPARE(records().size(), Pages * PerPage);
+    }
+
+    // One batch at a time on a data folder: a second process is refused and
+    // changes nothing; the lock goes with the process that held it.
+    void secondRunOnTheSameFolderIsRefused()
+    {
+        {
+            const Result<BatchLock> held = BatchLock::acquire();
+            PAGRION_VERIFY_OK(held);
+            const CliRun run = runCli(batch(pattern(u"/item(*).html"_s, 1, 2)));
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.contains(u"正在用这个数据文件夹进行批量采集"_s.toUtf8()), run.err.constData());
+            QVERIFY(run.err.contains(QByteArray::number(QCoreApplication::applicationPid())));
+            QVERIFY(records().isEmpty());
+        }
+        QCOMPARE(runCli(batch(pattern(u"/item(*).html"_s, 1, 2))).exitCode, 0);
+        QCOMPARE(records().size(), 2);
     }
 
     void refusedRunsTellOneLine_data()
