@@ -295,8 +295,13 @@ void FrmMain::SaveSearch()
 {
     const EveryRowOptions everyRow{
         headerRowsFromText(Combo2->currentText()).value_or(EveryRowOptions::AutoHeaderRows), Text7->text()};
-    const Status saved = saveSiteSettings({Text1->currentText(), Text4->text(), Text3->text(), Check1->isChecked(),
-                                           Combo1->currentText(), recordSource(), everyRow, Check4->isChecked()});
+    const SiteSettings settings{Text1->currentText(), Text4->text(), Text3->text(), Check1->isChecked(),
+                                Combo1->currentText(), recordSource(), everyRow, Check4->isChecked()};
+    if (wouldLoseTableNames(settings)) {
+        Label4->setText(u"表名称为空，未保存"_s);
+        return;
+    }
+    const Status saved = saveSiteSettings(settings);
     if (!saved)
         showInformation(saved.error());
 }

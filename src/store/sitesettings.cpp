@@ -2,6 +2,7 @@
 
 #include <QSqlRecord>
 
+#include "core/textrules.h"
 #include "store/database.h"
 #include "store/positionaltable.h"
 #include "store/programfolder.h"
@@ -137,6 +138,14 @@ Result<QStringList> readSiteAddresses()
     for (const QSqlRecord &row : rows.value())
         addresses << row.value(0).toString();
     return addresses;
+}
+
+bool wouldLoseTableNames(const SiteSettings &settings)
+{
+    if (!trimSpaces(settings.tableName).isEmpty())
+        return false;
+    const auto stored = readSiteSettings(settings.web);
+    return stored && stored.value() && !trimSpaces(stored.value()->tableName).isEmpty();
 }
 
 } // namespace pagrion

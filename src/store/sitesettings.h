@@ -47,6 +47,12 @@ Status writeSiteSettings(Database &db, const SiteSettings &settings, SwapFlag sw
 // empty text or as the defaults.
 Result<std::optional<SiteSettings>> readSiteSettings(const QString &web);
 
+// Whether saving these settings would put an empty table-name list over a
+// site's saved one: choosing a class empties 表名称, and an extract right
+// after it must not lose what the site had. False when nothing is saved or
+// the database cannot be read (the save then tells why).
+bool wouldLoseTableNames(const SiteSettings &settings);
+
 // Every saved address, newest first.
 Result<QStringList> readSiteAddresses();
 

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include "platform/rowtextedit.h"
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 
 #include "app/frmmain.h"
@@ -177,6 +178,19 @@ private Q_SLOTS:
         QCOMPARE(window->classValue(), u"table"_s);
         QVERIFY(window->Text2->text().startsWith(u"\r\nTableName0"_s));
         QVERIFY(window->IsStopped);
+    }
+
+    // Start-up restores the site, choosing the table class then empties
+    // 表名称: an extract right after keeps the site's saved names.
+    void extractWithEmptyTableNamesKeepsTheSavedOnes()
+    {
+        const QString site = server->url(u"/page.html"_s);
+        PAGRION_VERIFY_OK(saveSiteSettings({site, u"TableName0"_s, u"TableName0-1"_s, false, u"表格"_s}));
+        startWindow();
+        QVERIFY(window->Text4->text().isEmpty());
+        QTest::mouseClick(window->command3, Qt::LeftButton);
+        QCOMPARE(window->Label4->text(), u"表名称为空，未保存"_s);
+        QCOMPARE(readSiteSettings(site).value()->tableName, u"TableName0"_s);
     }
 
     void choosingAnUnknownAddressClearsTheSettings()
