@@ -181,7 +181,8 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
     // The run's last status is its end status ("采集完成", "中断采集" or
     // "搜索完成"); the totals follow it once a page was opened.
     if (outcome.end != BatchRun::End::Refused && outcome.stats.pages > 0)
-        Label4->setText(Label4->text() + u"："_s + runTotals(outcome.stats));
+        Label4->setText(Label4->text() + u"："_s + runTotals(outcome.stats)
+                        + (outcome.resumedPart ? u"（本次继续采集：%1）"_s.arg(runTotals(*outcome.resumedPart)) : QString()));
     if (outcome.stats.failed > 0)
         showInformation(u"有 %1 页打开或处理失败，没有存入记录：\n"_s.arg(outcome.stats.failed) + failureReasons(outcome.stats));
 }

@@ -1,6 +1,7 @@
 #include "batch/batchrun.h"
 
 #include <numeric>
+#include <utility>
 #include <variant>
 
 #include "batch/batchresume.h"
@@ -73,6 +74,30 @@ private:
     bool m_loadsMedia;
 };
 
+// What the pages of a recorded run had come to before it was taken up again.
+BatchStats recordedTotals(const QList<RecordedPage> &pages)
+{
+    BatchStats stats;
+    for (const RecordedPage &page : pages) {
+        switch (page.state) {
+        case PageState::Pending:
+            continue;
+        case PageState::Stored:
+            stats.records += page.records;
+            break;
+        case PageState::Skipped:
+            ++stats.skipped;
+            break;
+        case PageState::Failed:
+            ++stats.failed;
+            ++stats.failures[page.reason];
+            break;
+        }
+        ++stats.pages;
+    }
+    return stats;
+}
+
 QList<int> allPages(qsizetype count)
 {
     QList<int> pages(count);
@@ -81,6 +106,17 @@ QList<int> allPages(qsizetype count)
 }
 
 } // namespace
+
+BatchStats &BatchStats::operator+=(const BatchStats &other)
+{
+    pages += other.pages;
+    skipped += other.skipped;
+    failed += other.failed;
+    records += other.records;
+    for (auto it = other.failures.cbegin(); it != other.failures.cend(); ++it)
+        failures[it.key()] += it.value();
+    return *this;
+}
 
 void BatchSettings::useLoadSettings(const LoadSettings &load)
 {
@@ -114,6 +150,7 @@ BatchRun::BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &re
 BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
 {
     m_stats = {};
+    m_earlier.reset();
     // Held until the run returns: a second process would store pages twice.
     const Result<BatchLock> lock = BatchLock::acquire();
     if (!lock) {
@@ -137,7 +174,14 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
     m_records.reset();
     m_definitions.reset();
     m_results.reset();
-    return outcome;
+    if (!m_earlier)
+        return outcome;
+    // A run taken up again is told whole, with this part of it beside.
+    Outcome whole = outcome;
+    whole.resumedPart = outcome.stats;
+    whole.stats = *std::exchange(m_earlier, std::nullopt);
+    whole.stats += outcome.stats;
+    return whole;
 }
 
 BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
@@ -160,7 +204,7 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
         return {};
     }
     if (const std::optional<End> missing = missingDefinition(settings))
-        return {*missing, m_stats};
+        return {*missing, m_stats, std::nullopt};
 
     m_host.runActive(true);
     std::optional<QList<int>> wanted;
@@ -196,7 +240,7 @@ BatchRun::Outcome BatchRun::ended(End end)
     m_host.status(end == End::Finished ? u"采集完成"_s : u"中断采集"_s);
     m_host.progress().finish();
     m_host.runActive(false);
-    return {end, m_stats};
+    return {end, m_stats, std::nullopt};
 }
 
 BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
@@ -204,7 +248,7 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
     if (!tableNamesGiven(settings))
         return {};
     if (const std::optional<End> missing = missingDefinition(settings))
-        return {*missing, m_stats};
+        return {*missing, m_stats, std::nullopt};
 
     const auto endRun = [this](End end) {
         m_host.setBusy(false);
@@ -212,7 +256,7 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
         m_host.status(end == End::Finished ? u"搜索完成"_s : u"中断采集"_s);
         m_host.progress().finish();
         m_host.runActive(false);
-        return Outcome{end, m_stats};
+        return Outcome{end, m_stats, std::nullopt};
     };
 
     m_host.runActive(true);
@@ -292,6 +336,9 @@ std::variant<QList<int>, BatchRun::End> BatchRun::resumeRun(const BatchSettings 
         if (const auto finished = m_results->lastRunFinished(recorded); finished && finished.value()) {
             m_host.message(u"用相同设置进行的上次批量采集已经完成，没有需要继续采集的网页。"_s);
             m_pageList.clear();
+            // Its totals are the run's, failed pages included.
+            if (const auto pages = m_results->continueRun(*finished.value()))
+                m_earlier = recordedTotals(pages.value());
             return QList<int>{};
         }
         // Starting afresh could empty the results the user meant to keep.
@@ -312,6 +359,7 @@ std::variant<QList<int>, BatchRun::End> BatchRun::resumeRun(const BatchSettings 
         if (page.state == PageState::Pending)
             wanted << page.index;
     }
+    m_earlier = recordedTotals(pages.value());
     m_host.status(u"继续上次没有完成的采集：已完成 %1/%2 页"_s.arg(run.pages - wanted.size()).arg(run.pages));
     return wanted;
 }

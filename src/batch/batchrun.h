@@ -74,6 +74,8 @@ struct BatchStats
     int failed = 0;  // of those, pages that did not load
     int records = 0; // records stored
     QMap<QString, int> failures; // pages failed, by reason
+
+    BatchStats &operator+=(const BatchStats &other);
 };
 
 // What a run tells and asks its surroundings: the window binds these to its
@@ -129,7 +131,8 @@ public:
     struct Outcome
     {
         End end = End::Refused;
-        BatchStats stats;
+        BatchStats stats; // of the whole run, a resumed one included
+        std::optional<BatchStats> resumedPart; // what this process did of a resumed run
     };
 
     BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &recordGrid, QStringList &pageList);
@@ -181,6 +184,7 @@ private:
     std::optional<ResultSession> m_results;
     std::optional<DefinitionReader> m_definitions;
     std::optional<PageRecords> m_records;
+    std::optional<BatchStats> m_earlier; // of a resumed run, before this process took it up
 };
 
 } // namespace pagrion

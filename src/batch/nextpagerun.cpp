@@ -46,7 +46,7 @@ BatchRun::Outcome BatchRun::runNextPages(const BatchSettings &settings)
     if (!tableNamesGiven(settings))
         return {};
     if (const std::optional<End> missing = missingDefinition(settings))
-        return {*missing, m_stats};
+        return {*missing, m_stats, std::nullopt};
 
     m_host.runActive(true);
     std::optional<QList<int>> wanted;

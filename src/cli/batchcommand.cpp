@@ -195,10 +195,15 @@ int runBatch(const QStringList &arguments)
     BatchRun run(loader, host, mainGrid, recordGrid, pageList);
     const BatchRun::Outcome outcome = run.run(settings);
     if (outcome.end != BatchRun::End::Refused) {
-        writeOutput(u"pages %1, skipped %2, failed %3, records %4\n"_s.arg(outcome.stats.pages)
-                        .arg(outcome.stats.skipped)
-                        .arg(outcome.stats.failed)
-                        .arg(outcome.stats.records));
+        const auto figures = [](const BatchStats &stats) {
+            return u"pages %1, skipped %2, failed %3, records %4"_s.arg(stats.pages)
+                .arg(stats.skipped)
+                .arg(stats.failed)
+                .arg(stats.records);
+        };
+        // A resumed run is summed up whole, this process's part in brackets.
+        const QString part = outcome.resumedPart ? u" (resumed: "_s + figures(*outcome.resumedPart) + u')' : QString();
+        writeOutput(figures(outcome.stats) + part + u'\n');
         if (const QString reasons = failureReasons(outcome.stats); !reasons.isEmpty())
             writeOutput(u"失败原因：\n  "_s + QString(reasons).replace(u"\n"_s, u"\n  "_s) + u'\n');
     }

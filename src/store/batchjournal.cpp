@@ -76,12 +76,15 @@ Result<std::optional<UnfinishedRun>> BatchJournal::findUnfinished(const QString 
     return std::optional<UnfinishedRun>(UnfinishedRun{row.value(0).toLongLong(), row.value(1).toInt(), row.value(2).toInt()});
 }
 
-Result<bool> BatchJournal::lastFinished(const QString &settings)
+Result<std::optional<qint64>> BatchJournal::lastFinished(const QString &settings)
 {
-    const auto rows = m_db.selectAll(u"select state from batchrun where settings = ? order by id desc limit 1"_s, {settings});
+    const auto rows =
+        m_db.selectAll(u"select id, state from batchrun where settings = ? order by id desc limit 1"_s, {settings});
     if (!rows)
         return Error{rows.error()};
-    return !rows.value().isEmpty() && rows.value().constFirst().value(0).toString() == Finished;
+    if (rows.value().isEmpty() || rows.value().constFirst().value(1).toString() != Finished)
+        return std::optional<qint64>();
+    return std::optional<qint64>(rows.value().constFirst().value(0).toLongLong());
 }
 
 Result<qint64> BatchJournal::begin(const QString &settings, const QStringList &pages)
@@ -126,13 +129,16 @@ Status BatchJournal::addPage(qint64 run, int index, const QString &address)
 Result<QList<RecordedPage>> BatchJournal::pages(qint64 run)
 {
     const auto rows =
-        m_db.selectAll(u"select pageindex, address, state from batchpage where run = ? order by pageindex"_s, {run});
+        m_db.selectAll(u"select pageindex, address, state, reason, records from batchpage where run = ? order by pageindex"_s,
+                       {run});
     if (!rows)
         return Error{rows.error()};
     QList<RecordedPage> pages;
     pages.reserve(rows.value().size());
-    for (const QSqlRecord &row : rows.value())
-        pages.append({row.value(0).toInt(), row.value(1).toString(), stateFromName(row.value(2).toString())});
+    for (const QSqlRecord &row : rows.value()) {
+        pages.append({row.value(0).toInt(), row.value(1).toString(), stateFromName(row.value(2).toString()),
+                      row.value(3).toString(), row.value(4).toInt()});
+    }
     return pages;
 }
 

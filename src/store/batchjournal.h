@@ -22,6 +22,8 @@ struct RecordedPage
     int index = 0;
     QString address;
     PageState state = PageState::Pending;
+    QString reason; // why it failed, or why it stored nothing
+    int records = 0; // stored from it
 };
 
 struct UnfinishedRun
@@ -49,7 +51,8 @@ public:
     Result<std::optional<UnfinishedRun>> findUnfinished(const QString &settings);
 
     // Whether the newest run with these settings got to its end.
-    Result<bool> lastFinished(const QString &settings);
+    // Its id when it did, nullopt when it did not or there is none.
+    Result<std::optional<qint64>> lastFinished(const QString &settings);
 
     // Records a new run with its pages, all pending, in one transaction, and
     // forgets the runs it replaces: finished ones, and unfinished ones with

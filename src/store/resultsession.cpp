@@ -43,7 +43,7 @@ Result<std::optional<UnfinishedRun>> ResultSession::findUnfinishedRun(const QStr
     return m_journal->findUnfinished(settings);
 }
 
-Result<bool> ResultSession::lastRunFinished(const QString &settings)
+Result<std::optional<qint64>> ResultSession::lastRunFinished(const QString &settings)
 {
     if (Status opened = open(); !opened)
         return Error{opened.error()};

@@ -40,7 +40,8 @@ public:
     // The newest run with these settings that never finished.
     Result<std::optional<UnfinishedRun>> findUnfinishedRun(const QString &settings);
     // Whether the newest run with these settings got to its end.
-    Result<bool> lastRunFinished(const QString &settings);
+    // Its id when it did, nullopt when it did not or there is none.
+    Result<std::optional<qint64>> lastRunFinished(const QString &settings);
     // Records a new run, whose pages this session then marks.
     Status beginRun(const QString &settings, const QStringList &pages);
     // Takes up a recorded run: its pages, with how far each got.

@@ -149,7 +149,10 @@ private Q_SLOTS:
         again.resume = true; // the results are not emptied again
         const auto outcome = run(again);
         QCOMPARE(outcome.end, BatchRun::End::Finished);
-        QCOMPARE(outcome.stats.pages, 3);
+        // Told whole, the part this time beside it.
+        QCOMPARE(outcome.stats.pages, 6);
+        QCOMPARE(outcome.stats.records, 6);
+        QCOMPARE(outcome.resumedPart->pages, 3);
         QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 6));
         QCOMPARE(server->requestCount(u"/p1.html"_s), 1);
         QCOMPARE(pageList.size(), 6);
@@ -157,7 +160,9 @@ private Q_SLOTS:
         // A run that got to its end has nothing left to go on with: the
         // user is told, and no page is loaded or stored again.
         host->messages.clear();
-        QCOMPARE(run(again).stats.pages, 0);
+        const auto whole = run(again);
+        QCOMPARE(whole.resumedPart->pages, 0);
+        QCOMPARE(whole.stats.pages, 6);
         QCOMPARE(host->messages.size(), 1);
         QCOMPARE(server->requestCount(u"/p1.html"_s), 1);
         QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 6));

@@ -242,7 +242,7 @@ private Q_SLOTS:
         m_server.setPage(chain.arg(3), third);
         const CliRun resumed = runCli(batch(nextPage(chain.arg(1)) << u"--resume"_s));
         QCOMPARE(resumed.exitCode, 0);
-        QCOMPARE(resumed.out, QByteArray("pages 3, skipped 0, failed 0, records 3\n"));
+        QCOMPARE(resumed.out, QByteArray("pages 5, skipped 0, failed 0, records 5 (resumed: pages 3, skipped 0, failed 0, records 3)\n"));
         QCOMPARE(records(), itemRecords(1, 5));
         QCOMPARE(m_server.requestCount(chain.arg(1)), 1);
         QCOMPARE(m_server.requestCount(chain.arg(2)), 1);
@@ -424,6 +424,18 @@ private Q_SLOTS:
         // whether or not its process lived to report it.
         QCOMPARE(runCli(batch(pattern(u"/many(*).html"_s, 1, Pages) << u"--resume"_s)).exitCode, 0);
         QCOMPARE(records().size(), Pages * PerPage);
+    }
+
+    // Going on with a run that ended with failed pages still says they failed.
+    void resumeOfAFinishedRunKeepsItsFailures()
+    {
+        const QStringList run = batch(pattern(u"/gone(*).html"_s, 1, 2));
+        m_server.setPage(u"/gone1.html"_s, tablePage(1)); // gone2 is not served: 404
+        QCOMPARE(runCli(run).exitCode, 5);
+        const CliRun again = runCli(QStringList(run) << u"--resume"_s);
+        QCOMPARE(again.exitCode, 5);
+        QCOMPARE(again.out, u"pages 2, skipped 0, failed 1, records 1 (resumed: pages 0, skipped 0, failed 0, records 0)\n"
+                            u"失败原因：\n  1 页：HTTP 404\n"_s.toUtf8());
     }
 
     // One batch at a time on a data folder: a second process is refused and
