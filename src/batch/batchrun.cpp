@@ -458,8 +458,13 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead
     m_host.pageExtracted(filled.value().rowText);
     const PageNote note{page.index, filled.value().emptyReason, filled.value().columnNames};
     const auto records = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField}, note);
-    if (!records)
+    if (!records) {
+        // Nothing of the page was kept (a full disk, say): it failed, and the
+        // message of the failure tells why.
+        ++m_stats.failed;
+        ++m_stats.failures[records.error()];
         return stored(Error{records.error()}) ? End::Finished : End::StoreFailed;
+    }
     m_stats.records += records.value();
     if (records.value() == 0)
         m_host.pageEmpty(page.index, address, note.emptyReason);
