@@ -8,11 +8,11 @@ namespace pagrion::cli {
 
 enum class ExitCode : int {
     Success = 0,
-    RunInterrupted = 1, // a batch run ended early: its layout or field list failed
+    RunInterrupted = 1, // a batch run had no layout or field list to apply
     Usage = 2,          // the command line is wrong, or a batch run's check refused it
     PageNotLoaded = 3,  // the page could not be loaded, or shows an error page
-    Database = 4,       // a database could not be read or written
-    PagesFailed = 5,    // a batch run went through its pages, but some did not load
+    Database = 4,       // a database or another file could not be read or written
+    PagesFailed = 5,    // a batch run went through its pages, but some failed
     Stopped = 130,      // Ctrl+C ended a batch run, as the shell reports a SIGINT
     Terminated = 143,   // SIGTERM ended a batch run the same way
 };
