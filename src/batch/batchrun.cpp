@@ -207,13 +207,7 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
         return {*missing, m_stats, std::nullopt};
 
     m_host.runActive(true);
-    std::optional<QList<int>> wanted;
-    if (settings.resume) {
-        auto resumed = resumeRun(settings);
-        if (const End *end = std::get_if<End>(&resumed))
-            return ended(*end);
-        wanted = std::get<QList<int>>(std::move(resumed));
-    } else {
+    const auto pages = pagesToVisit(settings, [&] {
         Progress &progress = m_host.progress();
         progress.start(range.range.to - range.range.from + 2);
         m_host.status(BuildingList);
@@ -221,10 +215,21 @@ BatchRun::Outcome BatchRun::runParameter(const BatchSettings &settings)
         progress.setValue(int(m_pageList.size()));
         m_host.processEvents();
         progress.finish();
-        wanted = beginRun(settings);
-    }
+    });
+    if (const End *end = std::get_if<End>(&pages))
+        return ended(*end);
+    return ended(visitPages(settings, std::get<QList<int>>(pages)));
+}
 
-    return ended(wanted ? visitPages(settings, *wanted) : End::StoreFailed);
+std::variant<QList<int>, BatchRun::End> BatchRun::pagesToVisit(const BatchSettings &settings,
+                                                               const std::function<void()> &buildList)
+{
+    if (settings.resume)
+        return resumeRun(settings);
+    buildList();
+    if (std::optional<QList<int>> begun = beginRun(settings))
+        return *std::move(begun);
+    return End::StoreFailed;
 }
 
 bool BatchRun::tableNamesGiven(const BatchSettings &settings)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <variant>
 
@@ -153,6 +154,9 @@ private:
     // there is no such run (Refused: nothing is changed) or the results
     // cannot be read.
     std::variant<QList<int>, End> resumeRun(const BatchSettings &settings);
+    // The pages to visit: what is left of the run taken up again, or every
+    // page of a new one, whose list buildList makes; or how the run ends.
+    std::variant<QList<int>, End> pagesToVisit(const BatchSettings &settings, const std::function<void()> &buildList);
     // Empties the results when asked and records the run; the pages to
     // visit, or nullopt when the run must end.
     std::optional<QList<int>> beginRun(const BatchSettings &settings);

@@ -49,17 +49,10 @@ BatchRun::Outcome BatchRun::runNextPages(const BatchSettings &settings)
         return {*missing, m_stats, std::nullopt};
 
     m_host.runActive(true);
-    std::optional<QList<int>> wanted;
-    if (settings.resume) {
-        auto resumed = resumeRun(settings);
-        if (const End *end = std::get_if<End>(&resumed))
-            return ended(*end);
-        wanted = std::get<QList<int>>(std::move(resumed));
-    } else {
-        m_pageList = QStringList{trimSpaces(settings.address)};
-        wanted = beginRun(settings);
-    }
-    return ended(wanted ? followNextPages(settings, *wanted) : End::StoreFailed);
+    const auto pages = pagesToVisit(settings, [&] { m_pageList = QStringList{trimSpaces(settings.address)}; });
+    if (const End *end = std::get_if<End>(&pages))
+        return ended(*end);
+    return ended(followNextPages(settings, std::get<QList<int>>(pages)));
 }
 
 BatchRun::End BatchRun::followNextPages(const BatchSettings &settings, QList<int> wanted)
