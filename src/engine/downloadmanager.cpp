@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QNetworkCookieJar>
 
 #include "engine/connectionpool.h"
@@ -14,17 +15,43 @@ namespace pagrion {
 
 namespace {
 
+// An HTTP date in its three forms: "Mon, 07 Dec 2026 06:15:59 GMT", the
+// obsolete "Monday, 07-Dec-26 06:15:59 GMT" and asctime's
+// "Mon Dec  7 06:15:59 2026". Qt's own reader refuses the "GMT" of the first two.
+QDateTime httpDate(const QString &text)
+{
+    static const QRegularExpression dated(
+        u"^[A-Za-z]+, (\\d{1,2})[ -]([A-Za-z]{3})[ -](\\d{2}|\\d{4}) (\\d{2}):(\\d{2}):(\\d{2}) GMT$"_s);
+    const QRegularExpressionMatch parts = dated.match(text);
+    if (!parts.hasMatch()) {
+        const QDateTime numbered = QDateTime::fromString(text, Qt::RFC2822Date); // "+0000" for the zone
+        return numbered.isValid() ? numbered : QDateTime::fromString(text, Qt::TextDate).toUTC();
+    }
+    static const QStringList months{u"Jan"_s, u"Feb"_s, u"Mar"_s, u"Apr"_s, u"May"_s, u"Jun"_s,
+                                    u"Jul"_s, u"Aug"_s, u"Sep"_s, u"Oct"_s, u"Nov"_s, u"Dec"_s};
+    const int month = int(months.indexOf(parts.captured(2))) + 1;
+    int year = parts.captured(3).toInt();
+    // A two-digit year that would lie more than 50 years ahead is of the last century.
+    if (parts.captured(3).size() == 2)
+        year += year > QDate::currentDate().year() % 100 + 50 ? 1900 : 2000;
+    const QDate date(year, month, parts.captured(1).toInt());
+    const QTime time(parts.captured(4).toInt(), parts.captured(5).toInt(), parts.captured(6).toInt());
+    return QDateTime(date, time, Qt::UTC);
+}
+
 // Retry-After gives seconds or an HTTP date; nullopt when it gives neither.
+// Seconds too many for a number are as good as for ever.
 std::optional<qint64> retryAfterMs(const QByteArray &value)
 {
     const QByteArray text = value.trimmed();
     if (text.isEmpty())
         return std::nullopt;
-    bool isNumber = false;
-    const qint64 seconds = text.toLongLong(&isNumber);
-    if (isNumber)
-        return seconds < 0 ? 0 : std::min(seconds, qint64(1) << 31) * 1000;
-    const QDateTime when = QDateTime::fromString(QString::fromLatin1(text), Qt::RFC2822Date);
+    if (std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        bool fits = false;
+        const qint64 seconds = text.toLongLong(&fits);
+        return fits ? std::min(seconds, qint64(1) << 31) * 1000 : (qint64(1) << 31) * 1000;
+    }
+    const QDateTime when = httpDate(QString::fromLatin1(text));
     if (!when.isValid())
         return std::nullopt;
     return std::max<qint64>(0, QDateTime::currentDateTimeUtc().msecsTo(when));
@@ -194,7 +221,7 @@ qint64 DownloadManager::retryWaitMs(const PageDownload &download, const LoadResu
 {
     const qint64 backoff = m_policy.backoffMs(download.m_attempts);
     const std::optional<qint64> asked = retryAfterMs(result.header("Retry-After"));
-    if (asked && *asked > m_policy.maxRetryAfterMs)
+    if (asked && *asked > m_policy.longestWaitMs())
         return -1;
     return std::max(backoff, asked.value_or(0));
 }

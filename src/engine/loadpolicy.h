@@ -13,7 +13,6 @@ struct LoadPolicy
 {
     static constexpr int DefaultFirstBackoffMs = 1'000;
     static constexpr int DefaultMaxBackoffMs = 60'000;
-    static constexpr int DefaultMaxRetryAfterMs = 120'000;
 
     int concurrency = 1; // requests in flight per host
     int delayMs = 0;     // least time between the starts of two requests to one host
@@ -21,11 +20,10 @@ struct LoadPolicy
     // 500, 502, 503, 504, a timeout, a broken connection.
     int retries = 0;
     // The wait before retry n is firstBackoffMs * 2^(n-1), at most maxBackoffMs,
-    // or the server's Retry-After when that is longer.
+    // or the server's Retry-After when that is longer. A server that asks for
+    // a longer wait than maxBackoffMs is not tried again.
     int firstBackoffMs = DefaultFirstBackoffMs;
     int maxBackoffMs = DefaultMaxBackoffMs;
-    // A server that asks for a longer wait than this is not tried again.
-    int maxRetryAfterMs = DefaultMaxRetryAfterMs;
 
     // The back-off before the retry that follows attempt number `attempt` (from 1).
     qint64 backoffMs(int attempt) const
@@ -34,7 +32,7 @@ struct LoadPolicy
         return std::min<qint64>(qint64(std::max(firstBackoffMs, 0)) << shift, std::max(maxBackoffMs, 0));
     }
     // The longest wait between two attempts, Retry-After included.
-    qint64 longestWaitMs() const { return std::max({maxBackoffMs, maxRetryAfterMs, 0}); }
+    qint64 longestWaitMs() const { return std::max(maxBackoffMs, 0); }
 };
 
 } // namespace pagrion

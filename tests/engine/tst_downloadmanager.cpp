@@ -340,19 +340,28 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("retryAfter");
         QTest::addColumn<int>("attempts");
         QTest::addColumn<qint64>("pauseMs");
+        // "+N zone": a date N seconds after the request, written as servers do.
         QTest::newRow("seconds") << QByteArray("1") << 2 << qint64(1000);
-        QTest::newRow("HTTP date")
-            << QDateTime::currentDateTimeUtc().addSecs(3).toString(Qt::RFC2822Date).toLatin1() << 2 << qint64(1000);
+        QTest::newRow("HTTP date, numbered zone") << QByteArray("+3 +0000") << 2 << qint64(2000);
         // Shorter than the back-off: the back-off holds.
         QTest::newRow("zero") << QByteArray("0") << 2 << qint64(100);
-        // Longer than a run puts up with: the page fails at once.
+        QTest::newRow("HTTP date, GMT") << QByteArray("+3 GMT") << 2 << qint64(2000);
+        // Longer than a run puts up with (its longest back-off): the page fails at once.
         QTest::newRow("an hour") << QByteArray("3600") << 1 << qint64(0);
+        QTest::newRow("more seconds than a number holds") << QByteArray("99999999999999999999999") << 1 << qint64(0);
+        QTest::newRow("a date in 90 seconds") << QByteArray("+90 GMT") << 1 << qint64(0);
     }
     void retryAfterIsHonoured()
     {
         QFETCH(QByteArray, retryAfter);
         QFETCH(int, attempts);
         QFETCH(qint64, pauseMs);
+        if (retryAfter.startsWith('+')) {
+            const QDateTime when = QDateTime::currentDateTimeUtc().addSecs(retryAfter.mid(1).split(' ').first().toInt());
+            retryAfter = retryAfter.endsWith("GMT")
+                ? when.toString(u"ddd, dd MMM yyyy HH:mm:ss 'GMT'"_s).toLatin1()
+                : when.toString(Qt::RFC2822Date).toLatin1();
+        }
         auto busy = answer(429);
         busy.headers.append({QByteArray("Retry-After"), retryAfter});
         const QString path = u"/busy/"_s + pathOfTag();
