@@ -24,7 +24,12 @@ QString readReadme(const QString &path)
         return {};
     const QByteArray bytes = file.readAll();
     file.close();
-    // GB18030 contains GBK, the code page the read-me is written in.
+    // The read-me is UTF-8 with a byte order mark; one without a mark is in
+    // GBK, the code page of older read-mes, which GB18030 contains.
+    if (const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(bytes)) {
+        QStringDecoder decoder(*marked); // which leaves the mark out
+        return decoder(bytes);
+    }
     QStringDecoder decoder("GB18030");
     return decoder(bytes);
 }

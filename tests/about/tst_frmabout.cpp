@@ -44,6 +44,8 @@ private Q_SLOTS:
         // "软件说明", CR LF, "第二行" in GBK.
         QTest::newRow("GBK") << true << QByteArray("\xC8\xED\xBC\xFE\xCB\xB5\xC3\xF7\r\n\xB5\xDA\xB6\xFE\xD0\xD0")
                              << u"软件说明\n第二行"_s;
+        QTest::newRow("UTF-8 with a byte order mark") << true << (QByteArray("\xEF\xBB\xBF") + u"软件说明\r\n第二行"_s.toUtf8())
+                                                      << u"软件说明\n第二行"_s;
     }
     void readmeAndVersion()
     {
@@ -62,8 +64,13 @@ private Q_SLOTS:
         QCOMPARE(about.Label2->text(), u"软件版本："_s + QStringLiteral(PAGRION_EXPECTED_VERSION));
     }
 
+    // UTF-8 with a byte order mark, so it reads right outside the program too.
     void theShippedReadmeReadsAsChinese()
     {
+        QFile shipped(QStringLiteral(PAGRION_PROGRAM_DIR) + u"/readme.txt"_s);
+        QVERIFY(shipped.open(QIODevice::ReadOnly));
+        const QByteArray bytes = shipped.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         setProgramFolder(QStringLiteral(PAGRION_PROGRAM_DIR));
         FrmAbout about;
         const QString text = about.RichTextBox1->toPlainText();
