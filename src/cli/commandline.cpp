@@ -85,9 +85,14 @@ void CommandLine::parse(const QStringList &arguments)
         setProgramFolder(folder);
     }
     // A program folder without databases still analyses and extracts pages;
-    // the commands that need a database say so themselves.
-    if (const Result<LoadSettings> stored = readLoadSettings())
+    // the commands that need a database say so themselves. A configuration
+    // that is there but cannot be read is told, not taken for the defaults.
+    if (QFileInfo::exists(programFolder().configDatabasePath())) {
+        const Result<LoadSettings> stored = readLoadSettings();
+        if (!stored)
+            fail(ExitCode::Database, stored.error());
         m_loadSettings = stored.value();
+    }
     if (m_parser.isSet(m_timeout))
         m_loadSettings.timeLimitMs = typed.timeLimitMs;
 }
@@ -113,8 +118,13 @@ std::unique_ptr<Browser> CommandLine::browser() const
     EngineKind kind = EngineKind::Browser;
     if (m_parser.isSet(m_engine))
         kind = *engineFromName(m_parser.value(m_engine));
-    else if (const Result<EngineKind> stored = readEngineSetting())
+    else if (QFileInfo::exists(programFolder().configDatabasePath())) {
+        // One whose configuration cannot be read says so rather than change the engine.
+        const Result<EngineKind> stored = readEngineSetting();
+        if (!stored)
+            fail(ExitCode::Database, stored.error());
         kind = stored.value();
+    }
     std::unique_ptr<Browser> browser = createBrowser(kind);
     browser->setLimits(m_loadSettings.pageLimits());
     QObject::connect(browser.get(), &Browser::NewWindow2, browser.get(), [](bool *cancel) { *cancel = true; });

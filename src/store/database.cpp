@@ -64,8 +64,15 @@ Status Database::connect(const QString &file)
     // Opening does not read the file; a file that is not a database (or is
     // locked) shows up only at the first statement, so make that happen here.
     std::optional<Error> probeError;
-    if (auto probe = run(u"select count(*) from sqlite_master"_s); !probe)
-        probeError = Error{probe.error()};
+    QSqlQuery probe(m_db);
+    if (!probe.exec(u"select count(*) from sqlite_master"_s)) {
+        // SQLITE_CORRUPT and SQLITE_NOTADB: said in words, since SQLite's own are English.
+        const QString code = probe.lastError().nativeErrorCode();
+        probeError = code == u"11" || code == u"26"
+            ? Error{u"数据库文件已损坏，或不是本程序的数据库，无法读取：%1。请用备份替换它。"_s.arg(QDir::toNativeSeparators(file))}
+            : engineError(probe.lastError());
+    }
+    probe = QSqlQuery();
     if (probeError) {
         close();
         return *probeError;

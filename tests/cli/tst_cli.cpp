@@ -159,6 +159,15 @@ private Q_SLOTS:
             << QStringList{u"analyse"_s, page(), u"--class"_s, u"表格"_s, u"--data"_s, m_emptyFolder.path()}
                 << 4 << QString();
 
+        // A configuration that is no database is told, not read as the default engine.
+        QDir(m_emptyFolder.path()).mkpath(u"corrupt/data"_s);
+        QFile corrupt(m_emptyFolder.filePath(u"corrupt/data/system.dll"_s));
+        if (corrupt.open(QIODevice::WriteOnly))
+            corrupt.write(QByteArray(4096, '\x5a'));
+        corrupt.close();
+        QTest::newRow("corrupt configuration")
+            << QStringList{x, page(), u"--data"_s, m_emptyFolder.filePath(u"corrupt"_s)} + tables << 4 << u"已损坏"_s;
+
         const QString out = m_emptyFolder.filePath(u"out"_s);
         QTest::newRow("export to a name without a format word")
             << QStringList{u"export"_s, out + u".doc"_s, u"--data"_s, data()} << 2 << QString();
