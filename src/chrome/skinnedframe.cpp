@@ -1,5 +1,7 @@
 #include "chrome/skinnedframe.h"
 
+#include <utility>
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QUrl>
@@ -160,11 +162,25 @@ bool SkinnedFrame::eventFilter(QObject *watched, QEvent *event)
     case QEvent::FontChange:
         m_window->update();
         break;
-    case QEvent::MouseMove:
+    case QEvent::MouseMove: {
         for (TitleButton *button : {m_close, m_min}) {
             if (!button->marker().isEmpty())
                 button->showNormalLook();
         }
+        // The move starts once the held button moves: a click whose release
+        // comes at once (as from a script) would leave the window manager
+        // moving the window until the next click.
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (!std::exchange(m_pressedOnSurface, false) || !(mouse->buttons() & Qt::LeftButton))
+            break;
+        Q_EMIT moveStarted();
+        // Platforms without system moves (offscreen) simply refuse.
+        if (QWindow *handle = m_window->windowHandle())
+            handle->startSystemMove();
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        m_pressedOnSurface = false;
         break;
     case QEvent::MouseButtonPress: {
         // Presses on the window's controls bubble up here; only the bare
@@ -172,10 +188,7 @@ bool SkinnedFrame::eventFilter(QObject *watched, QEvent *event)
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (mouse->button() != Qt::LeftButton || !isBareSurface(mouse->position().toPoint()))
             break;
-        Q_EMIT moveStarted();
-        // Platforms without system moves (offscreen) simply refuse.
-        if (QWindow *handle = m_window->windowHandle())
-            handle->startSystemMove();
+        m_pressedOnSurface = true;
         return true;
     }
     default:

@@ -86,6 +86,7 @@ private:
     QWidget *m_window;
     TitleButton *m_min;
     TitleButton *m_close;
+    bool m_pressedOnSurface = false; // the left button went down on the bare surface
 };
 
 // The vendor's home page, opened by the vendor links.

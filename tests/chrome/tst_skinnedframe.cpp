@@ -106,8 +106,15 @@ private Q_SLOTS:
         QTest::mouseClick(content, Qt::LeftButton);
         QCOMPARE(moves.count(), 0);
 
+        // A click with no movement between press and release moves nothing:
+        // the window must not follow the pointer after it.
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(250, 20));
+        QTest::mouseMove(window, QPoint(260, 30));
+        QCOMPARE(moves.count(), 0);
+
         QTest::mousePress(window, Qt::LeftButton, {}, QPoint(250, 20));
-        QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(250, 20));
+        QTest::mouseMove(window, QPoint(260, 30));
+        QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(260, 30));
         QCOMPARE(moves.count(), 1);
     }
 
