@@ -381,6 +381,9 @@ void FrmMain::command1_Click()
     DoTrue();
     m_opening = false;
     Combo1_Click();
+    // Whatever arrived is analysed as it is, but the user learns it is no page.
+    if (const std::optional<LoadFailure> &failure = m_loader->browser().failure())
+        Label4->setText(Label4->text() + u"　网页打开失败："_s + failure->reason);
 }
 
 void FrmMain::command7_Click()

@@ -98,6 +98,21 @@ private Q_SLOTS:
         QVERIFY(!window->ProgressBar1->isVisible());
     }
 
+    // A page that answers 404 is analysed all the same, and the status line
+    // tells that it did not open.
+    void failedPageIsAnalysedAndNamed()
+    {
+        TestHttpServer::Route gone;
+        gone.status = 404;
+        gone.body = "<table><tr><td>找不到</td></tr></table>";
+        server->setRoute(u"/gone.html"_s, gone);
+        startWindow();
+        window->Text1->setEditText(server->url(u"/gone.html"_s));
+        window->command1_Click();
+        QCOMPARE(window->Text2->text(), u"\r\nTableName0\r\n找不到<rows>\r\n"_s);
+        QCOMPARE(window->Label4->text(), u"系统分析完毕　网页打开失败：HTTP 404"_s);
+    }
+
     void tagClassFillsTheTableNameItself()
     {
         startWindow();
