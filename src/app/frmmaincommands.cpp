@@ -10,6 +10,7 @@
 #include <QRadioButton>
 
 #include "batch/pagerecords.h"
+#include "chrome/skinnedframe.h"
 #include "app/frmwebpreview.h"
 #include "extract/classlist.h"
 #include "extract/elementmode.h"
@@ -186,7 +187,7 @@ void FrmMain::WriteTabel()
     GridView *grid = preview().MSFlexGrid1;
     writeRowText(grid->grid(), Text2->text(), EmptyPiece::KeepRow);
     grid->gridChanged();
-    preview().show();
+    showToolWindow(&preview());
 }
 
 void FrmMain::ZHWriteTabel()
@@ -199,7 +200,7 @@ void FrmMain::ZHWriteTabel()
     const bool wroteRows = writeRowTextTransposed(grid->grid(), Text2->text());
     grid->gridChanged();
     if (wroteRows)
-        preview().show();
+        showToolWindow(&preview());
 }
 
 void FrmMain::GridWriteTabel()

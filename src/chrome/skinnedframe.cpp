@@ -1,9 +1,11 @@
 #include "chrome/skinnedframe.h"
 
+#include <algorithm>
 #include <utility>
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
@@ -212,8 +214,25 @@ void showToolWindow(QWidget *window)
 {
     window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
+    keepOnScreen(window);
     window->raise();
     window->activateWindow();
+}
+
+void keepOnScreen(QWidget *window)
+{
+    const QWidget *owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+    const QScreen *screen = owner ? owner->screen() : window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize frameExtra = window->frameGeometry().size() - window->size();
+    window->resize(window->size().boundedTo(area.size() - frameExtra));
+    const QRect frame = window->frameGeometry();
+    const int x = std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width()));
+    const int y = std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height()));
+    if (QPoint(x, y) != frame.topLeft())
+        window->move(x, y); // a top-level window's position is its frame's
 }
 
 } // namespace pagrion

@@ -99,5 +99,8 @@ void linkToVendor(QLabel *label);
 // Shows a modeless tool window, or brings it up again when it is already
 // open, minimised or behind others.
 void showToolWindow(QWidget *window);
+// Moves, and if need be shrinks, a window so it lies whole on the screen
+// that holds its owner (its own screen when it has none).
+void keepOnScreen(QWidget *window);
 
 } // namespace pagrion

@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QSignalSpy>
+#include <QScreen>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -116,6 +117,24 @@ private Q_SLOTS:
         QTest::mouseMove(window, QPoint(260, 30));
         QTest::mouseRelease(window, Qt::LeftButton, {}, QPoint(260, 30));
         QCOMPARE(moves.count(), 1);
+    }
+
+    // A tool window opens whole on its owner's screen, however far down its
+    // last position or however large its size.
+    void toolWindowOpensWholeOnTheScreen()
+    {
+        QWidget owner;
+        owner.show();
+        auto *tool = new QWidget(&owner, Qt::Window);
+        const QRect area = owner.screen()->availableGeometry();
+        tool->resize(area.width() / 2, area.height() * 2);
+        tool->move(area.right() - 10, area.bottom() - 10);
+        showToolWindow(tool);
+        QVERIFY2(area.contains(tool->frameGeometry()), qPrintable(u"%1,%2 %3x%4"_s.arg(tool->frameGeometry().x())
+                                                                  .arg(tool->frameGeometry().y())
+                                                                  .arg(tool->frameGeometry().width())
+                                                                  .arg(tool->frameGeometry().height())));
+        QCOMPARE(tool->width(), area.width() / 2);
     }
 
     void vendorLinkOpensTheHomePageOnALeftClick()
