@@ -395,8 +395,9 @@ private:
                 text = std::string_view(m_raw).substr(selected.begin, selected.end - selected.begin);
             else if (selected.text == State::Rendered)
                 text = m_writer.write(m_events.data() + selected.begin, m_events.data() + selected.end, m_budget);
+            // Counted as stored: the results keep text in UTF-8.
+            m_budget.addText(qint64(text.size()));
             QString decoded = QString::fromUtf8(text.data(), qsizetype(text.size()));
-            m_budget.addText(decoded.size() * qint64(sizeof(QChar)));
             m_take(std::move(decoded));
         }
         m_selected.clear();
