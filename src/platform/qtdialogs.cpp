@@ -33,6 +33,7 @@ std::optional<QString> QtDialogs::input(const QString &title, const QString &pro
 QString QtDialogs::saveFile(const QString &title, const QString &folder, const QString &filter)
 {
     QFileDialog dialog(QApplication::activeWindow(), title, folder, qtFileFilter(filter));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     // A name typed without an extension gets the one of the filter chosen
@@ -50,6 +51,7 @@ QString QtDialogs::saveFile(const QString &title, const QString &folder, const Q
 QString QtDialogs::openFile(const QString &title, const QString &folder, const QString &filter)
 {
     QFileDialog dialog(QApplication::activeWindow(), title, folder, qtFileFilter(filter));
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -82,10 +84,12 @@ QString qtFileFilter(const QString &filter)
     const QStringList parts = filter.split(u'|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        // A caption that already shows its pattern, "Excel (*.xls)", is kept
-        // as it stands; Qt reads the pattern from the parentheses.
+        // A caption that already shows its pattern, "Excel (*.xls)", is shown
+        // as it stands. Qt reads the patterns ("*.xls;*.xlsx") from the last
+        // parentheses and, with the details hidden, shows what stands before.
         const bool showsPattern = parts[i].trimmed().endsWith(u')');
-        filters << (showsPattern ? parts[i] : parts[i] + u" (" + parts[i + 1] + u')');
+        const QString shown = showsPattern ? parts[i] : parts[i] + u" (" + parts[i + 1] + u')';
+        filters << shown + u" (" + QString(parts[i + 1]).replace(u';', u' ') + u')';
     }
     return filters.join(u";;");
 }

@@ -17,7 +17,9 @@ public:
     std::optional<QString> choose(const QString &title, const QString &prompt, const QStringList &items) override;
 };
 
-// Turns "Caption|*.a|Caption|*.b" into Qt's "Caption (*.a);;Caption (*.b)".
+// Turns "Caption|*.a|Caption (*.b)|*.b;*.c" into Qt's name filters, each the
+// text shown followed by its patterns: "Caption (*.a) (*.a);;Caption (*.b)
+// (*.b *.c)", for a dialog that hides the filters' details.
 QString qtFileFilter(const QString &filter);
 
 // The extension of a Qt name filter's first pattern: "xls" for

@@ -231,7 +231,7 @@ void Frmsysset::command2_Click()
 {
     const QString file = Current<Dialogs>::get().saveFile(
         u"请输出要输出的文件名称..."_s, exportFolder(),
-        u"Excel (*.xls)|*.xls|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
+        u"Excel (*.xls)|*.xls;*.xlsx|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
     if (file.isEmpty()) {
         setWindowTitle(u"系统设定"_s);
         Label5->clear();

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,9 +52,34 @@ private Q_SLOTS:
         });
         QtDialogs dialogs;
         const QString path = dialogs.saveFile(u"请输出要输出的文件名称..."_s, folder.path(),
-                                              u"Excel (*.xls)|*.xls|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
+                                              u"Excel (*.xls)|*.xls;*.xlsx|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
         QVERIFY2(worked, "the dialog was not the one expected");
         QCOMPARE(path, folder.filePath(chosen));
+    }
+
+    // The filters read as written, while Excel's also lists the .xlsx files
+    // the program writes for it.
+    void filtersShowTheirTextAndListWorkbooks()
+    {
+        QTemporaryDir folder;
+        QStringList shown;
+        QStringList patterns;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            auto *types = dialog ? dialog->findChild<QComboBox *>(u"fileTypeCombo"_s) : nullptr;
+            auto *files = dialog ? dialog->findChild<QFileSystemModel *>() : nullptr;
+            if (types && files) {
+                for (int i = 0; i < types->count(); ++i)
+                    shown << types->itemText(i);
+                patterns = files->nameFilters();
+            }
+            if (dialog)
+                dialog->reject();
+        });
+        QtDialogs dialogs;
+        dialogs.saveFile(u"请输出要输出的文件名称..."_s, folder.path(), u"Excel (*.xls)|*.xls;*.xlsx|文本文件|*.txt"_s);
+        QCOMPARE(shown, (QStringList{u"Excel (*.xls)"_s, u"文本文件 (*.txt)"_s}));
+        QCOMPARE(patterns, (QStringList{u"*.xls"_s, u"*.xlsx"_s}));
     }
 
     void suffixOfANameFilter()

@@ -206,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs->calls.value(0).title, u"请输出要输出的文件名称..."_s);
         QCOMPARE(dialogs->calls.value(0).text,
                  QDir::toNativeSeparators(folder->folder().tempFolder())
-                     + u"\nExcel (*.xls)|*.xls|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
+                     + u"\nExcel (*.xls)|*.xls;*.xlsx|文本文件 (*.txt)|*.txt|HTML (*.html)|*.html|csv (*.csv)|*.csv"_s);
         QCOMPARE(dialogs->informationTexts(), QStringList{u"您成功输出,文件："_s + chosen + u'x'});
         QVERIFY(!QFile::exists(chosen));
         QFile file(chosen + u'x');
