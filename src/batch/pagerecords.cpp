@@ -81,67 +81,81 @@ Result<int> PageRecords::headLength()
     return m_storedHeadLength();
 }
 
-Status PageRecords::check(bool &settingUnreadable)
+Result<PageRecords::Definition> PageRecords::read(bool &settingUnreadable)
 {
     settingUnreadable = false;
+    Definition read;
     switch (m_definition.source) {
     case RecordSource::Layout: {
-        const auto plan = layout();
+        auto plan = layout();
         if (!plan)
             return Error{plan.error()};
-        return plan.value().rows.isEmpty() ? Status(Error{NoLayout}) : success();
+        if (plan.value().rows.isEmpty())
+            return Error{NoLayout};
+        read.layout = std::move(plan).value();
+        for (const QList<LayoutPlan::Cell> &row : std::as_const(read.layout.rows)) {
+            for (const LayoutPlan::Cell &cell : row)
+                read.width = std::max(read.width, cell.col + 1);
+        }
+        return read;
     }
     case RecordSource::Fields: {
-        const auto list = fields();
+        auto list = fields();
         if (!list)
             return Error{list.error()};
         // The head length is read before the field count is looked at, so a
         // missing setting is noticed even with an empty field list.
-        if (const Result<int> length = headLength(); !length) {
+        const Result<int> length = headLength();
+        if (!length) {
             settingUnreadable = true;
             return Error{length.error()};
         }
-        return list.value().isEmpty() ? Status(Error{NoFields}) : success();
+        if (list.value().isEmpty())
+            return Error{NoFields};
+        read.fields = std::move(list).value();
+        read.headLength = length.value();
+        read.width = std::max(fieldListWidth(read.fields), 1);
+        return read;
     }
     case RecordSource::EveryRow:
-        return success();
+        return read;
     }
-    return success();
+    return read;
+}
+
+Status PageRecords::check(bool &settingUnreadable)
+{
+    const Result<Definition> definition = read(settingUnreadable);
+    return definition ? success() : Status(Error{definition.error()});
+}
+
+Result<int> PageRecords::apply(const Grid &mainGrid, Grid &recordGrid)
+{
+    bool settingUnreadable = false;
+    const Result<Definition> definition = read(settingUnreadable);
+    if (!definition)
+        return Error{definition.error()};
+    const Definition &read = definition.value();
+    Status applied = success();
+    switch (m_definition.source) {
+    case RecordSource::Layout:
+        applied = applyLayout(read.layout, mainGrid, recordGrid);
+        break;
+    case RecordSource::Fields:
+        applied = applyFields(read.fields, read.headLength, mainGrid, recordGrid);
+        break;
+    case RecordSource::EveryRow:
+        break;
+    }
+    if (!applied)
+        return Error{applied.error()};
+    return read.width;
 }
 
 Status PageRecords::applyDefinition(const Grid &mainGrid, Grid &recordGrid)
 {
-    bool settingUnreadable = false;
-    if (Status ready = check(settingUnreadable); !ready)
-        return ready;
-    switch (m_definition.source) {
-    case RecordSource::Layout:
-        return applyLayout(layout().value(), mainGrid, recordGrid);
-    case RecordSource::Fields:
-        return applyFields(fields().value(), headLength().value(), mainGrid, recordGrid);
-    case RecordSource::EveryRow:
-        return success();
-    }
-    return success();
-}
-
-int PageRecords::definitionWidth()
-{
-    switch (m_definition.source) {
-    case RecordSource::Layout: {
-        int width = 1;
-        for (const QList<LayoutPlan::Cell> &row : layout().value().rows) {
-            for (const LayoutPlan::Cell &cell : row)
-                width = std::max(width, cell.col + 1);
-        }
-        return width;
-    }
-    case RecordSource::Fields:
-        return std::max(fieldListWidth(fields().value()), 1);
-    case RecordSource::EveryRow:
-        break;
-    }
-    return 1;
+    const Result<int> applied = apply(mainGrid, recordGrid);
+    return applied ? success() : Status(Error{applied.error()});
 }
 
 Result<PageRecords::Page> PageRecords::fill(const Document &document, const ExtractionSettings &extraction,
@@ -168,10 +182,11 @@ Result<PageRecords::Page> PageRecords::fill(const Document &document, const Extr
         page.emptyReason = rows.value().emptyReason;
         page.rowText = recordsText(records);
     } else {
-        if (Status applied = applyDefinition(mainGrid, recordGrid); !applied)
+        const Result<int> applied = apply(mainGrid, recordGrid);
+        if (!applied)
             return Error{applied.error()};
         page.rowText = extractedText;
-        width = definitionWidth();
+        width = applied.value();
         if (extractedText.isEmpty())
             page.emptyReason = noRowsReason(document, extraction);
         else

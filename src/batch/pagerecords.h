@@ -66,12 +66,21 @@ public:
     Status applyDefinition(const Grid &mainGrid, Grid &recordGrid);
 
 private:
+    // What the record choice needs, read once for a page, and how many
+    // columns it fills (the source columns come after them).
+    struct Definition
+    {
+        LayoutPlan layout;
+        QList<Field> fields;
+        int headLength = 0;
+        int width = 1;
+    };
+    Result<Definition> read(bool &settingUnreadable);
+    // Applies the layout or field list; the columns it fills.
+    Result<int> apply(const Grid &mainGrid, Grid &recordGrid);
     Result<LayoutPlan> layout();
     Result<QList<Field>> fields();
     Result<int> headLength();
-    // How many columns the layout or field list fills: the source columns
-    // come after them. Needs check() to have passed.
-    int definitionWidth();
 
     RecordDefinition m_definition;
     DefinitionReader &m_stored;
