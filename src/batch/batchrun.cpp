@@ -240,9 +240,11 @@ bool BatchRun::tableNamesGiven(const BatchSettings &settings)
     return false;
 }
 
-BatchRun::Outcome BatchRun::ended(End end)
+BatchRun::Outcome BatchRun::ended(End end, const QString &finishedStatus)
 {
-    m_host.status(end == End::Finished ? u"采集完成"_s : u"中断采集"_s);
+    m_host.setBusy(false);
+    // A run that ended early says so, unlike one that went through its list.
+    m_host.status(end == End::Finished ? finishedStatus : u"中断采集"_s);
     m_host.progress().finish();
     m_host.runActive(false);
     return {end, m_stats, std::nullopt};
@@ -255,14 +257,7 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
     if (const std::optional<End> missing = missingDefinition(settings))
         return {*missing, m_stats, std::nullopt};
 
-    const auto endRun = [this](End end) {
-        m_host.setBusy(false);
-        // A run that ended early says so, unlike one that went through its list.
-        m_host.status(end == End::Finished ? u"搜索完成"_s : u"中断采集"_s);
-        m_host.progress().finish();
-        m_host.runActive(false);
-        return Outcome{end, m_stats, std::nullopt};
-    };
+    const auto endRun = [this](End end) { return ended(end, u"搜索完成"_s); };
 
     m_host.runActive(true);
     if (settings.resume) {

@@ -146,8 +146,9 @@ private:
     Outcome runNextPages(const BatchSettings &settings);
     // False, after telling the user, when the run has no table names.
     bool tableNamesGiven(const BatchSettings &settings);
-    // The end status and the outcome of a run over pages.
-    Outcome ended(End end);
+    // The end status and the outcome of a run over pages: finishedStatus
+    // when it went through its list, "中断采集" when it ended early.
+    Outcome ended(End end, const QString &finishedStatus = QStringLiteral("采集完成"));
     bool buildLinkPages(const QStringList &links, const QUrl &startPage);
     // Takes up the unfinished run with these settings into the page list:
     // the pages still to visit, or how the run ends, after telling why, when
