@@ -10,6 +10,7 @@
 #include "batch/pagelist.h"
 #include "core/progress.h"
 #include "core/textrules.h"
+#include "core/workbudget.h"
 #include "engine/browser.h"
 #include "engine/pageaddress.h"
 #include "engine/pageloader.h"
@@ -433,31 +434,56 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead
     if (failure)
         return failPage(page.index, address, failure->reason);
 
-    const ExtractionSettings extraction{settings.classValue, settings.tableNames, settings.rowFilter};
-    const auto document = browser.document();
-    QString rowText;
-    Result<PageRecords::Page> filled = Error{QString()};
+    // What is done with the loaded page keeps to the page's time limit as
+    // well, and a stop ends it within a second, storing nothing of it.
+    const WorkBudget budget(browser.timeLimitMs(), [this] {
+        m_host.processEvents();
+        return m_host.stopRequested();
+    });
     try {
-        if (!document || isErrorPage(*document)) {
-            ++m_stats.skipped;
-            return stored(m_results->markPage(page.index, PageState::Skipped)) ? End::Finished : End::StoreFailed;
-        }
-        // Every row a record reads the tables themselves, not their row text.
-        if (settings.records != RecordSource::EveryRow) {
-            rowText = extractionText(*document, extraction);
-            writeBatchPageGrid(m_mainGrid, rowText, settings.swap);
-        }
-        filled = m_records->fill(*document, extraction, rowText, address, m_mainGrid, m_recordGrid);
+        return handlePage(settings, page.index, address, browser, budget);
     } catch (const DocumentError &error) {
+        // A stop signal ends a read at once; the host learns of it from the
+        // event loop.
+        m_host.processEvents();
         if (m_host.stopRequested())
             return End::Stopped;
         return failPage(page.index, address, QString::fromUtf8(error.what()));
+    } catch (const WorkEnded &ended) {
+        switch (ended.end()) {
+        case WorkBudget::End::Stopped:
+            m_host.processEvents();
+            return End::Stopped;
+        case WorkBudget::End::TimedOut:
+            return failPage(page.index, address,
+                            u"网页的内容太多，在 %1 秒内没有处理完。"_s.arg(budget.timeLimitMs() / 1000.0));
+        }
+        return End::Stopped;
     }
+}
+
+BatchRun::End BatchRun::handlePage(const BatchSettings &settings, int index, const QString &address,
+                                   const Browser &browser, const WorkBudget &budget)
+{
+    const ExtractionSettings extraction{settings.classValue, settings.tableNames, settings.rowFilter};
+    const auto document = browser.document();
+    if (!document || isErrorPage(*document)) {
+        ++m_stats.skipped;
+        return stored(m_results->markPage(index, PageState::Skipped)) ? End::Finished : End::StoreFailed;
+    }
+    QString rowText;
+    // Every row a record reads the tables themselves, not their row text.
+    if (settings.records != RecordSource::EveryRow) {
+        rowText = extractionText(*document, extraction, nullptr, &budget);
+        writeBatchPageGrid(m_mainGrid, rowText, settings.swap, &budget);
+    }
+    const Result<PageRecords::Page> filled =
+        m_records->fill(*document, extraction, rowText, address, m_mainGrid, m_recordGrid, budget);
     if (!filled)
-        return failPage(page.index, address, filled.error());
+        return failPage(index, address, filled.error());
     m_host.pageExtracted(filled.value().rowText);
-    const PageNote note{page.index, filled.value().emptyReason, filled.value().columnNames};
-    const auto records = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField}, note);
+    const PageNote note{index, filled.value().emptyReason, filled.value().columnNames};
+    const auto records = m_results->storePage(m_recordGrid, {settings.skipEmptyFirstField}, note, &budget);
     if (!records) {
         // Nothing of the page was kept (a full disk, say): it failed, and the
         // message of the failure tells why.
@@ -467,7 +493,7 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead
     }
     m_stats.records += records.value();
     if (records.value() == 0)
-        m_host.pageEmpty(page.index, address, note.emptyReason);
+        m_host.pageEmpty(index, address, note.emptyReason);
     return End::Finished;
 }
 

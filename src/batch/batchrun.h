@@ -21,8 +21,10 @@
 
 namespace pagrion {
 
+class Browser;
 class PageLoader;
 class Progress;
+class WorkBudget;
 
 // Everything a batch run reads, taken from the window's controls or from the
 // command line's options.
@@ -172,6 +174,9 @@ private:
     End visitPage(const BatchSettings &settings, const LookAhead::Page &page, const QString &address);
     // The page stored nothing, for this reason; the run goes on unless the
     // mark cannot be stored.
+    // Reads a loaded page, turns it into records and stores them.
+    End handlePage(const BatchSettings &settings, int index, const QString &address, const Browser &browser,
+                   const WorkBudget &budget);
     End failPage(int index, const QString &address, const QString &reason);
     // Before any page: nullopt when the run has what it turns pages into
     // records with; otherwise how it ends, after telling the user why.

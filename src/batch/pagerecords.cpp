@@ -24,11 +24,13 @@ int recordCount(const Grid &recordGrid)
 }
 
 // The records as row text, for the window to show.
-QString recordsText(const QList<QStringList> &records)
+QString recordsText(const QList<QStringList> &records, const WorkBudget &budget)
 {
     QString text;
-    for (const QStringList &record : records)
+    for (const QStringList &record : records) {
+        budget.check();
         text += record.join(CellSeparator) + RowEnd;
+    }
     return text;
 }
 
@@ -129,7 +131,7 @@ Status PageRecords::check(bool &settingUnreadable)
     return definition ? success() : Status(Error{definition.error()});
 }
 
-Result<int> PageRecords::apply(const Grid &mainGrid, Grid &recordGrid)
+Result<int> PageRecords::apply(const Grid &mainGrid, Grid &recordGrid, const WorkBudget *budget)
 {
     bool settingUnreadable = false;
     const Result<Definition> definition = read(settingUnreadable);
@@ -142,7 +144,7 @@ Result<int> PageRecords::apply(const Grid &mainGrid, Grid &recordGrid)
         applied = applyLayout(read.layout, mainGrid, recordGrid);
         break;
     case RecordSource::Fields:
-        applied = applyFields(read.fields, read.headLength, mainGrid, recordGrid);
+        applied = applyFields(read.fields, read.headLength, mainGrid, recordGrid, budget);
         break;
     case RecordSource::EveryRow:
         break;
@@ -160,13 +162,13 @@ Status PageRecords::applyDefinition(const Grid &mainGrid, Grid &recordGrid)
 
 Result<PageRecords::Page> PageRecords::fill(const Document &document, const ExtractionSettings &extraction,
                                             const QString &extractedText, const QString &address,
-                                            const Grid &mainGrid, Grid &recordGrid)
+                                            const Grid &mainGrid, Grid &recordGrid, const WorkBudget &budget)
 {
     Page page;
     int width = 1; // the records' columns before the source columns
     prepareRecordGrid(m_definition.source, recordGrid);
     if (m_definition.source == RecordSource::EveryRow) {
-        auto rows = everyRowRecords(document, extraction, m_definition.everyRow);
+        auto rows = everyRowRecords(document, extraction, m_definition.everyRow, &budget);
         if (!rows)
             return Error{rows.error()};
         const QList<QStringList> &records = rows.value().records;
@@ -175,14 +177,15 @@ Result<PageRecords::Page> PageRecords::fill(const Document &document, const Extr
         recordGrid.setCols(std::max(width + 1, recordGrid.cols()));
         recordGrid.setRows(int(records.size()) + 2);
         for (qsizetype r = 0; r < records.size(); ++r) {
+            budget.check();
             for (qsizetype c = 0; c < records[r].size(); ++c)
                 recordGrid.setText(int(r) + 1, int(c), records[r][c]);
         }
         page.columnNames = rows.value().names;
         page.emptyReason = rows.value().emptyReason;
-        page.rowText = recordsText(records);
+        page.rowText = recordsText(records, budget);
     } else {
-        const Result<int> applied = apply(mainGrid, recordGrid);
+        const Result<int> applied = apply(mainGrid, recordGrid, &budget);
         if (!applied)
             return Error{applied.error()};
         page.rowText = extractedText;
@@ -198,6 +201,7 @@ Result<PageRecords::Page> PageRecords::fill(const Document &document, const Extr
         if (recordGrid.cols() < width + 2)
             recordGrid.setCols(width + 2);
         for (int r = 1; r <= recordCount(recordGrid); ++r) {
+            budget.check();
             recordGrid.setText(r, width, address);
             recordGrid.setText(r, width + 1, QString::number(r));
         }

@@ -8,6 +8,7 @@
 
 #include "core/grid.h"
 #include "core/result.h"
+#include "core/workbudget.h"
 #include "layout/layouts.h"
 #include "store/recordchoice.h"
 
@@ -58,8 +59,9 @@ public:
     // The page's records in the record grid; extractedText is the page's row
     // text (read only for a layout or a field list). Fails with the message
     // that makes the page a failed one: the definition does not fit it.
+    // The budget ends a long page with WorkEnded.
     Result<Page> fill(const Document &document, const ExtractionSettings &extraction, const QString &extractedText,
-                      const QString &address, const Grid &mainGrid, Grid &recordGrid);
+                      const QString &address, const Grid &mainGrid, Grid &recordGrid, const WorkBudget &budget);
 
     // The layout or field list applied to the main grid, as one page's
     // records are made (nothing for 逐行记录, which reads the page itself).
@@ -77,7 +79,7 @@ private:
     };
     Result<Definition> read(bool &settingUnreadable);
     // Applies the layout or field list; the columns it fills.
-    Result<int> apply(const Grid &mainGrid, Grid &recordGrid);
+    Result<int> apply(const Grid &mainGrid, Grid &recordGrid, const WorkBudget *budget = nullptr);
     Result<LayoutPlan> layout();
     Result<QList<Field>> fields();
     Result<int> headLength();

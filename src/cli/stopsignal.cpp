@@ -7,7 +7,7 @@
 
 #include <QSocketNotifier>
 
-#include "engine/readbudget.h"
+#include "core/workbudget.h"
 
 namespace pagrion::cli {
 
@@ -23,7 +23,7 @@ void onStopSignal(int number)
     for (const int stop : StopSignals)
         std::signal(stop, SIG_DFL);
     // A page being read holds the event loop up, so its read ends at once.
-    pagrion::interruptDocumentReads();
+    pagrion::interruptWork();
     const char byte = char(number);
     [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &byte, 1);
 }

@@ -1,7 +1,5 @@
 #include "engine/readbudget.h"
 
-#include <atomic>
-
 #include <QString>
 
 #include "engine/document.h"
@@ -10,27 +8,21 @@ using namespace Qt::StringLiterals;
 
 namespace pagrion {
 
-namespace {
-
-std::atomic<unsigned> stopGeneration{0};
-static_assert(std::atomic<unsigned>::is_always_lock_free, "stop requests come from signal handlers");
-
-} // namespace
-
-ReadBudget::ReadBudget(const PageLimits &limits)
-    : m_deadline(limits.timeLimitMs > 0 ? QDeadlineTimer(limits.timeLimitMs) : QDeadlineTimer::Forever)
-    , m_timeLimitMs(limits.timeLimitMs)
-    , m_maxTextBytes(limits.maxTextBytes)
-    , m_stopGeneration(stopGeneration.load(std::memory_order_relaxed))
+ReadBudget::ReadBudget(const PageLimits &limits) : m_work(limits.timeLimitMs), m_maxTextBytes(limits.maxTextBytes)
 {
 }
 
 void ReadBudget::check() const
 {
-    if (stopGeneration.load(std::memory_order_relaxed) != m_stopGeneration)
+    const std::optional<WorkBudget::End> end = m_work.ended();
+    if (!end)
+        return;
+    switch (*end) {
+    case WorkBudget::End::Stopped:
         throw DocumentError(u"读取网页时收到停止请求，没有读完。"_s.toStdString());
-    if (m_deadline.hasExpired())
-        throw DocumentError(u"网页太复杂，在 %1 秒内没有读完。"_s.arg(m_timeLimitMs / 1000.0).toStdString());
+    case WorkBudget::End::TimedOut:
+        throw DocumentError(u"网页太复杂，在 %1 秒内没有读完。"_s.arg(m_work.timeLimitMs() / 1000.0).toStdString());
+    }
 }
 
 void ReadBudget::addText(qint64 bytes)
@@ -40,11 +32,6 @@ void ReadBudget::addText(qint64 bytes)
         throw DocumentError(u"网页的文字超过 %1 MB 的限制，没有读完。可以用设置提高这个限制。"_s
                                 .arg(m_maxTextBytes / double(1 << 20))
                                 .toStdString());
-}
-
-void interruptDocumentReads()
-{
-    stopGeneration.fetch_add(1, std::memory_order_relaxed);
 }
 
 } // namespace pagrion

@@ -2,13 +2,14 @@
 
 #include "core/progress.h"
 #include "core/textrules.h"
+#include "core/workbudget.h"
 #include "extract/rowtext.h"
 #include "engine/document.h"
 
 namespace pagrion {
 
 QString elementListText(const Document &document, const QString &tagName, const QString &rowFilter,
-                        Progress *progress)
+                        Progress *progress, const WorkBudget *budget)
 {
     QString text;
     if (tagName.isEmpty())
@@ -21,6 +22,7 @@ QString elementListText(const Document &document, const QString &tagName, const 
     if (progress)
         progress->start(int(elements.size()));
     for (qsizetype i = 0; i < elements.size(); ++i) {
+        checkWork(budget);
         if (progress)
             progress->setValue(int(i) + 1);
         if (GetTableRows(rowName(element, int(i)), filter))

@@ -11,13 +11,14 @@ using namespace Qt::StringLiterals;
 
 namespace pagrion {
 
-QString extractionText(const Document &document, const ExtractionSettings &settings, Progress *progress)
+QString extractionText(const Document &document, const ExtractionSettings &settings, Progress *progress,
+                       const WorkBudget *budget)
 {
     if (settings.tableNames.isEmpty())
         return {};
     if (settings.classValue == TableClass)
-        return tableExtractionText(document, settings.tableNames, settings.rowFilter);
-    return elementListText(document, settings.classValue, settings.rowFilter, progress);
+        return tableExtractionText(document, settings.tableNames, settings.rowFilter, budget);
+    return elementListText(document, settings.classValue, settings.rowFilter, progress, budget);
 }
 
 QString noTableRowsReason(const QString &tableNames, qsizetype tableCount)

@@ -6,6 +6,7 @@ namespace pagrion {
 
 class Document;
 class Progress;
+class WorkBudget;
 
 // What the extract command needs to know about a site.
 struct ExtractionSettings
@@ -17,8 +18,9 @@ struct ExtractionSettings
 
 // The row text the extract command produces for a page: the named tables'
 // rows in table mode, the tag's elements otherwise. An empty table-name list
-// extracts nothing.
-QString extractionText(const Document &document, const ExtractionSettings &settings, Progress *progress = nullptr);
+// extracts nothing. A budget ends a long extraction with WorkEnded.
+QString extractionText(const Document &document, const ExtractionSettings &settings, Progress *progress = nullptr,
+                       const WorkBudget *budget = nullptr);
 
 // Why extraction gives a page no rows, for the user: the named tables are
 // not on the page ("网页中没有表格 TableName3"), the page has no element of

@@ -2,6 +2,7 @@
 
 #include "core/progress.h"
 #include "core/textrules.h"
+#include "core/workbudget.h"
 #include "extract/rowtext.h"
 #include "engine/document.h"
 
@@ -33,7 +34,8 @@ QString tableAnalysisText(const Document &document, Progress *progress)
     return text;
 }
 
-QString tableExtractionText(const Document &document, const QString &tableNames, const QString &rowFilter)
+QString tableExtractionText(const Document &document, const QString &tableNames, const QString &rowFilter,
+                            const WorkBudget *budget)
 {
     QString text;
     if (tableNames.isEmpty())
@@ -47,6 +49,7 @@ QString tableExtractionText(const Document &document, const QString &tableNames,
             continue;
         const QList<QStringList> &rows = tables[t].rows;
         for (qsizetype r = 0; r < rows.size(); ++r) {
+            checkWork(budget);
             if (!GetTableRows(rowName(element, int(r)), filter))
                 continue;
             QString line;

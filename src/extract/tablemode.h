@@ -6,6 +6,7 @@ namespace pagrion {
 
 class Document;
 class Progress;
+class WorkBudget;
 
 // The reading text of the table analysis: for every table its element name
 // on a line of its own, then each row's trimmed cell texts separated by "｜",
@@ -15,6 +16,7 @@ QString tableAnalysisText(const Document &document, Progress *progress = nullptr
 // Row text of the named tables' rows that the row filter keeps. An empty cell
 // is written as two spaces so no cell is an empty string; a row that is blank
 // once trimmed of spaces is left out.
-QString tableExtractionText(const Document &document, const QString &tableNames, const QString &rowFilter);
+QString tableExtractionText(const Document &document, const QString &tableNames, const QString &rowFilter,
+                            const WorkBudget *budget = nullptr);
 
 } // namespace pagrion

@@ -20,11 +20,12 @@ void keepBlankLastRow(Grid &grid)
 
 } // namespace
 
-void writeRowText(Grid &grid, const QString &rowText, EmptyPiece emptyPiece)
+void writeRowText(Grid &grid, const QString &rowText, EmptyPiece emptyPiece, const WorkBudget *budget)
 {
     const QList<QList<QStringView>> rows = readRowText(rowText);
     qsizetype widest = 0;
     for (qsizetype i = 0; i < rows.size(); ++i) {
+        checkWork(budget);
         const QList<QStringView> &cells = rows[i];
         widest = std::max(widest, cells.size());
         grid.setCols(int(widest));
@@ -39,13 +40,14 @@ void writeRowText(Grid &grid, const QString &rowText, EmptyPiece emptyPiece)
     }
 }
 
-bool writeRowTextTransposed(Grid &grid, const QString &rowText)
+bool writeRowTextTransposed(Grid &grid, const QString &rowText, const WorkBudget *budget)
 {
     const QList<QList<QStringView>> rows = readRowText(rowText);
     if (rows.isEmpty())
         return false;
     grid.setCols(int(rows.size()));
     for (qsizetype i = 0; i < rows.size(); ++i) {
+        checkWork(budget);
         const QList<QStringView> &cells = rows[i];
         for (qsizetype j = 0; j < cells.size(); ++j) {
             ensureRow(grid, int(j) + 1);
@@ -64,7 +66,7 @@ void writeColumnHeads(Grid &grid)
         grid.setText(0, col, u"第" + QString::number(col + 1) + u"列");
 }
 
-void writeBatchPageGrid(Grid &grid, const QString &rowText, bool swap)
+void writeBatchPageGrid(Grid &grid, const QString &rowText, bool swap, const WorkBudget *budget)
 {
     // Going down to one row and column first blanks every cell the previous
     // page wrote (row 0, the header, is never written).
@@ -73,9 +75,9 @@ void writeBatchPageGrid(Grid &grid, const QString &rowText, bool swap)
     grid.setCols(1);
     grid.setCols(100);
     if (swap)
-        writeRowTextTransposed(grid, rowText);
+        writeRowTextTransposed(grid, rowText, budget);
     else
-        writeRowText(grid, rowText, EmptyPiece::NoRow);
+        writeRowText(grid, rowText, EmptyPiece::NoRow, budget);
 }
 
 } // namespace pagrion

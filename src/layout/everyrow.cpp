@@ -94,9 +94,10 @@ QStringList pick(const QStringList &cells, const QList<int> &positions)
 }
 
 Status addTableRecords(const HtmlTable &html, const QString &element, const NameList &filter,
-                       const EveryRowOptions &options, const QList<ChosenColumn> &chosen, RowRecords &records)
+                       const EveryRowOptions &options, const QList<ChosenColumn> &chosen, RowRecords &records,
+                       const WorkBudget *budget)
 {
-    const AlignedTable table = alignTable(html);
+    const AlignedTable table = alignTable(html, budget);
     QList<bool> isHeader(table.rows.size(), false);
     QList<int> headerRows;
     for (int r = 0; r < table.rows.size(); ++r) {
@@ -129,6 +130,7 @@ Status addTableRecords(const HtmlTable &html, const QString &element, const Name
         records.names = pick(names, positions);
 
     for (int r = 0; r < table.rows.size(); ++r) {
+        checkWork(budget);
         if (isHeader[r] || isBlank(table.rows[r]) || !GetTableRows(rowName(element, r), filter))
             continue;
         records.records << pick(table.rows[r], positions);
@@ -136,7 +138,7 @@ Status addTableRecords(const HtmlTable &html, const QString &element, const Name
     return success();
 }
 
-RowRecords elementRecords(const Document &document, const ExtractionSettings &extraction)
+RowRecords elementRecords(const Document &document, const ExtractionSettings &extraction, const WorkBudget *budget)
 {
     RowRecords records;
     const QStringList texts = document.elementTexts(extraction.classValue);
@@ -149,6 +151,7 @@ RowRecords elementRecords(const Document &document, const ExtractionSettings &ex
     const NameList filter(extraction.rowFilter);
     const QString element = elementName(1);
     for (qsizetype i = 0; i < texts.size(); ++i) {
+        checkWork(budget);
         if (!GetTableRows(rowName(element, int(i)), filter))
             continue;
         QStringList record{trimSpaces(texts[i])};
@@ -164,7 +167,7 @@ RowRecords elementRecords(const Document &document, const ExtractionSettings &ex
 
 } // namespace
 
-AlignedTable alignTable(const HtmlTable &table)
+AlignedTable alignTable(const HtmlTable &table, const WorkBudget *budget)
 {
     AlignedTable aligned;
     const qsizetype rowCount = table.rows.size();
@@ -193,6 +196,7 @@ AlignedTable alignTable(const HtmlTable &table)
         return size_t(c) < covered.size() && covered[size_t(c)];
     };
     for (qsizetype r = 0; r < rowCount; ++r) {
+        checkWork(budget);
         const QStringList &cells = table.rows[r];
         const QList<CellSpan> spans = table.spans.value(r);
         aligned.headerRows[r] = isHeaderRow(spans);
@@ -222,10 +226,10 @@ AlignedTable alignTable(const HtmlTable &table)
 }
 
 Result<RowRecords> everyRowRecords(const Document &document, const ExtractionSettings &extraction,
-                                   const EveryRowOptions &options)
+                                   const EveryRowOptions &options, const WorkBudget *budget)
 {
     if (extraction.classValue != TableClass)
-        return elementRecords(document, extraction);
+        return elementRecords(document, extraction, budget);
 
     RowRecords records;
     const NameList names(extraction.tableNames);
@@ -236,7 +240,7 @@ Result<RowRecords> everyRowRecords(const Document &document, const ExtractionSet
         const QString element = elementName(int(t));
         if (!GetTableName(element, names))
             continue;
-        if (Status added = addTableRecords(tables[t], element, filter, options, chosen, records); !added)
+        if (Status added = addTableRecords(tables[t], element, filter, options, chosen, records, budget); !added)
             return Error{added.error()};
     }
     if (records.records.isEmpty())

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include "core/result.h"
+#include "core/workbudget.h"
 #include "store/recordchoice.h"
 
 namespace pagrion {
@@ -27,7 +28,8 @@ struct AlignedTable
 // only a hostile colspan is cut.
 inline constexpr int MaxAlignedColumns = 1000;
 
-AlignedTable alignTable(const HtmlTable &table);
+// A budget ends the work on a long table with WorkEnded.
+AlignedTable alignTable(const HtmlTable &table, const WorkBudget *budget = nullptr);
 
 // The records 逐行记录 makes of one page.
 struct RowRecords
@@ -44,6 +46,6 @@ struct RowRecords
 // text, and for a elements the address it links to. Fails, with the message
 // the user is shown, when a chosen column is not in a table.
 Result<RowRecords> everyRowRecords(const Document &document, const ExtractionSettings &extraction,
-                                   const EveryRowOptions &options);
+                                   const EveryRowOptions &options, const WorkBudget *budget = nullptr);
 
 } // namespace pagrion

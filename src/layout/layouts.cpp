@@ -117,12 +117,14 @@ Status applyLayout(const Layout &layout, const Grid &source, Grid &target)
     return applyLayout(planLayout(layout), source, target);
 }
 
-Status applyFields(const QList<Field> &fields, int headLength, const Grid &source, Grid &record)
+Status applyFields(const QList<Field> &fields, int headLength, const Grid &source, Grid &record,
+                   const WorkBudget *budget)
 {
     record.setCols(int(fields.size()) + 1);
     if (record.rows() < 2)
         record.setRows(2);
     for (int i = 1; i < source.rows(); ++i) {
+        checkWork(budget);
         if (headLength < 0)
             return Error{u"字段截取长度为 %1，不能小于 0。"_s.arg(headLength)};
         const QString text = source.cols() > 0 ? trimSpaces(source.text(i, 0)) : QString();

@@ -7,6 +7,7 @@
 
 #include "core/grid.h"
 #include "core/result.h"
+#include "core/workbudget.h"
 #include "store/definitions.h"
 
 // Layouts and field lists: the two ways a page's extracted grid becomes
@@ -43,7 +44,8 @@ Status applyLayout(const Layout &layout, const Grid &source, Grid &target);
 
 // Writes one record into row 1 of the record grid, which gets one column per
 // field plus one. Fails on a field position outside the record grid or a
-// negative head length.
-Status applyFields(const QList<Field> &fields, int headLength, const Grid &source, Grid &record);
+// negative head length. A budget ends the work on a long grid with WorkEnded.
+Status applyFields(const QList<Field> &fields, int headLength, const Grid &source, Grid &record,
+                   const WorkBudget *budget = nullptr);
 
 } // namespace pagrion

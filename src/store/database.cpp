@@ -140,7 +140,15 @@ Status Database::inTransaction(const std::function<Status()> &work)
     if (!m_db.transaction())
         return engineError(m_db.lastError());
     m_inTransaction = true;
-    Status done = work();
+    Status done = success();
+    try {
+        done = work();
+    } catch (...) {
+        // Work that ends by an exception (a stop, a deadline) keeps nothing.
+        m_inTransaction = false;
+        m_db.rollback();
+        throw;
+    }
     m_inTransaction = false;
     if (!done) {
         m_db.rollback();

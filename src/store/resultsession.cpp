@@ -78,7 +78,8 @@ Status ResultSession::finishRun()
     return m_journal->finish(*m_run);
 }
 
-Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &options, const PageNote &note)
+Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &options, const PageNote &note,
+                                     const WorkBudget *budget)
 {
     if (Status opened = open(); !opened)
         return Error{opened.error()};
@@ -86,7 +87,7 @@ Result<int> ResultSession::storePage(const Grid &records, const AppendOptions &o
         return Error{prepared.error()};
     int stored = 0;
     const Status committed = withAddedPages([&]() -> Status {
-        RecordAppender::Appended appended = m_appender->append(records, options);
+        RecordAppender::Appended appended = m_appender->append(records, options, budget);
         if (appended.failure)
             return *appended.failure;
         stored = appended.stored;

@@ -58,8 +58,10 @@ public:
     // transaction: every row is stored, or, when one fails, none is. In the
     // same transaction the run's page is marked stored (with the reason
     // when no record was stored) and unnamed columns get the page's names.
-    // Returns the number stored.
-    Result<int> storePage(const Grid &records, const AppendOptions &options, const PageNote &note = {});
+    // Returns the number stored. A budget that ends raises WorkEnded, with
+    // nothing of the page stored.
+    Result<int> storePage(const Grid &records, const AppendOptions &options, const PageNote &note = {},
+                          const WorkBudget *budget = nullptr);
     // Marks the run's page skipped or failed.
     Status markPage(int index, PageState state, const QString &reason = {});
 

@@ -3,6 +3,7 @@
 #include <QVariantList>
 
 #include "core/textrules.h"
+#include "core/workbudget.h"
 #include "store/batchjournal.h"
 #include "store/columnnames.h"
 #include "store/database.h"
@@ -44,12 +45,14 @@ Status RecordAppender::prepare(int cols)
     return success();
 }
 
-RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOptions &options)
+RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOptions &options,
+                                                const WorkBudget *budget)
 {
     Q_ASSERT(grid.cols() == m_preparedCols);
     Appended appended;
     QVariantList values;
     for (int i = 1; i <= grid.rows() - 2; ++i) {
+        checkWork(budget);
         if (options.skipEmptyFirstField && (grid.cols() == 0 || trimSpaces(grid.text(i, 0)).isEmpty()))
             continue;
         values.clear();

@@ -12,6 +12,7 @@
 namespace pagrion {
 
 class Database;
+class WorkBudget;
 
 struct AppendOptions
 {
@@ -38,8 +39,9 @@ public:
         std::optional<Error> failure; // the row that failed; the rows after it were not tried
     };
     // Needs prepare(grid.cols()) first. Opens no transaction: the caller's
-    // decides what a failing row does to the rows before it.
-    Appended append(const Grid &grid, const AppendOptions &options);
+    // decides what a failing row does to the rows before it. A budget ends
+    // a long append with WorkEnded.
+    Appended append(const Grid &grid, const AppendOptions &options, const WorkBudget *budget = nullptr);
 
 private:
     Database &m_db;

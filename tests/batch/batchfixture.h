@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QCoreApplication>
 #include <QSqlRecord>
 #include <QTimer>
@@ -47,6 +49,12 @@ public:
             });
         }
     }
+    // Runs between a page's records being made and their storing.
+    void pageExtracted(const QString &rowText) override
+    {
+        if (whileStoring && !rowText.isEmpty())
+            whileStoring(rowText);
+    }
     void pageFailed(int index, const QString &, const QString &reason) override
     {
         failures << QString::number(index) + u' ' + reason;
@@ -58,6 +66,7 @@ public:
     bool stopped = false;
     int stopAtPage = -1;
     int head = 10;
+    std::function<void(const QString &rowText)> whileStoring;
 
 private:
     PageLoader &m_loader;

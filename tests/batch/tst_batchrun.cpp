@@ -1,6 +1,8 @@
 #include <QTest>
+#include <QThread>
 
 #include "batch/batchfixture.h"
+#include "core/workbudget.h"
 #include "engine/staticbrowser.h"
 #include "layout/layouts.h"
 #include "store/columnnames.h"
@@ -141,6 +143,35 @@ private Q_SLOTS:
         QCOMPARE(host->started.size(), 2);
         QCOMPARE(storedRecords(*folder, 2), (QList<QStringList>{{u"\r\n物品1"_s, u"10"_s}}));
         QVERIFY(!host->busy);
+    }
+
+    // The work on a loaded page keeps to the page's time limit: a page that
+    // runs over fails with the reason and keeps nothing, the run goes on. A
+    // stop (a signal, here) ends the page's work, keeping nothing of it.
+    void pageWorkEndsAtTheTimeLimitOrAStop()
+    {
+        auto settings = parameterSettings(1, 3);
+        settings.limits.timeLimitMs = 400;
+        host->whileStoring = [](const QString &rowText) {
+            if (rowText.contains(u"物品2"_s))
+                QThread::msleep(450);
+        };
+        auto outcome = run(settings);
+        QCOMPARE(outcome.end, BatchRun::End::Finished);
+        QCOMPARE(outcome.stats.failed, 1);
+        QCOMPARE(host->failures, QStringList{u"1 网页的内容太多，在 0.4 秒内没有处理完。"_s});
+        QCOMPARE(storedRecords(*folder, 2), (QList<QStringList>{{u"\r\n物品1"_s, u"10"_s}, {u"\r\n物品3"_s, u"30"_s}}));
+
+        host->whileStoring = [](const QString &rowText) {
+            if (rowText.contains(u"物品2"_s))
+                interruptWork();
+        };
+        settings.overwrite = true;
+        outcome = run(settings);
+        QCOMPARE(outcome.end, BatchRun::End::Stopped);
+        QCOMPARE(host->statuses.last(), u"中断采集"_s);
+        QCOMPARE(storedRecords(*folder, 2), (QList<QStringList>{{u"\r\n物品1"_s, u"10"_s}}));
+        QCOMPARE(pageReasons().value(1), QString());
     }
 
     void missingDefinitionEndsTheRunWithItsMessage()
