@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 
 using namespace Qt::StringLiterals;
@@ -99,6 +100,16 @@ Result<QSqlQuery> Database::run(const QString &statement, const QVariantList &va
     if (Status done = execute(query, values); !done)
         return Error{done.error()};
     return query;
+}
+
+sqlite3 *Database::nativeHandle() const
+{
+    if (!m_db.isOpen())
+        return nullptr;
+    const QVariant handle = m_db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
 Result<QSqlQuery> Database::prepare(const QString &statement)

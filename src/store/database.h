@@ -11,6 +11,8 @@
 
 #include "core/result.h"
 
+struct sqlite3;
+
 namespace pagrion {
 
 // One connection to one database file, held for the length of a procedure.
@@ -33,6 +35,9 @@ public:
     bool isOpen() const { return m_db.isOpen(); }
     const QString &file() const { return m_file; }
     QSqlDatabase handle() const { return m_db; }
+    // SQLite's own handle of the open connection, for bulk work where Qt's
+    // binding costs more than SQLite does; null when not open.
+    sqlite3 *nativeHandle() const;
 
     // Runs one statement; values are bound to its "?" placeholders in order.
     Result<QSqlQuery> run(const QString &statement, const QVariantList &values = {});

@@ -1,6 +1,6 @@
 #include "store/resultstore.h"
 
-#include <QVariantList>
+#include <sqlite3.h>
 
 #include "core/textrules.h"
 #include "core/workbudget.h"
@@ -37,12 +37,23 @@ Status RecordAppender::prepare(int cols)
         }
         statement = u"insert into datalist (%1) values (%2)"_s.arg(names.join(u','), marks.join(u','));
     }
-    auto insert = m_db.prepare(statement);
-    if (!insert)
-        return Error{insert.error()};
-    m_insert = std::move(insert).value();
+    sqlite3 *handle = m_db.nativeHandle();
+    if (!handle)
+        return Error{u"结果数据库没有打开。"_s};
+    sqlite3_stmt *insert = nullptr;
+    const QByteArray text = statement.toUtf8();
+    if (sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &insert, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(insert);
+        return Error{QString::fromUtf8(sqlite3_errmsg(handle))};
+    }
+    m_insert.reset(insert);
     m_preparedCols = cols;
     return success();
+}
+
+void RecordAppender::Finalize::operator()(sqlite3_stmt *statement) const
+{
+    sqlite3_finalize(statement);
 }
 
 RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOptions &options,
@@ -50,21 +61,23 @@ RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOp
 {
     Q_ASSERT(grid.cols() == m_preparedCols);
     Appended appended;
-    QVariantList values;
+    sqlite3_stmt *insert = m_insert.get();
     for (int i = 1; i <= grid.rows() - 2; ++i) {
         checkWork(budget);
         if (options.skipEmptyFirstField && (grid.cols() == 0 || trimSpaces(grid.text(i, 0)).isEmpty()))
             continue;
-        values.clear();
         for (int j = 0; j < grid.cols(); ++j) {
-            // A blank cell is stored as empty text; a null string would be NULL.
+            // A blank cell is stored as empty text, never as NULL.
             const QString cell = trimSpaces(grid.text(i, j));
-            values << (cell.isNull() ? u""_s : cell);
+            const void *text = cell.isNull() ? static_cast<const void *>(u"") : cell.utf16();
+            sqlite3_bind_text16(insert, j + 1, text, int(cell.size() * 2), SQLITE_TRANSIENT);
         }
-        if (Status ran = Database::execute(m_insert, values); !ran) {
-            appended.failure = Error{ran.error()};
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            appended.failure = Error{QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(insert)))};
+            sqlite3_reset(insert);
             break;
         }
+        sqlite3_reset(insert);
         ++appended.stored;
     }
     return appended;

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
-#include <QSqlQuery>
 #include <QStringList>
 
 #include "core/grid.h"
 #include "core/result.h"
+
+struct sqlite3_stmt;
 
 // The result table datalist: records appended from a grid, emptied on request.
 namespace pagrion {
@@ -22,7 +24,9 @@ struct AppendOptions
 // Appends a record grid's rows to datalist over an open connection: rows 1
 // to rows - 2 (row 0 is the header, the last row the blank one), column j
 // into data column j + 1, each cell trimmed of spaces. The insert is compiled
-// once per grid width and reused for every row after it.
+// once per grid width and reused for every row after it. It runs on SQLite's
+// own interface, over the connection's handle: a page can hold a million
+// records, and Qt's binding costs several times SQLite's work per row.
 class RecordAppender final
 {
 public:
@@ -45,9 +49,14 @@ public:
 
 private:
     Database &m_db;
+    struct Finalize
+    {
+        void operator()(sqlite3_stmt *statement) const;
+    };
+
     QStringList m_columns; // datalist's data columns as last read
     int m_preparedCols = -1;
-    QSqlQuery m_insert;
+    std::unique_ptr<sqlite3_stmt, Finalize> m_insert;
 };
 
 // The window's save of one grid, on a connection of its own: all rows go in
