@@ -4,9 +4,8 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
-#include <QNetworkCookieJar>
 
-#include "engine/connectionpool.h"
+#include "engine/curlmulti.h"
 #include "engine/pageaddress.h"
 
 using namespace Qt::StringLiterals;
@@ -73,14 +72,14 @@ PageDownload::~PageDownload()
 }
 
 DownloadManager::DownloadManager(QObject *parent)
-    : QObject(parent), m_connections(new ConnectionPool(this)), m_cookies(new QNetworkCookieJar(this))
+    : QObject(parent), m_transfers(new CurlMulti(this))
 {
     m_clock.start();
 }
 
 DownloadManager::~DownloadManager()
 {
-    // The connections and cookies of the loads under way go with the manager.
+    // The transfers under way go with the manager.
     for (PageDownload *download : std::as_const(m_downloads))
         download->m_fetch.reset();
 }
@@ -166,9 +165,11 @@ void DownloadManager::startAttempt(PageDownload *download)
 {
     if (++download->m_attempts == 1)
         download->m_queuedMs = download->m_created.elapsed();
-    download->m_fetch = std::make_unique<PageFetch>(*m_connections, *m_cookies, download->m_request);
-    connect(download->m_fetch.get(), &PageFetch::finished, download, [this, download] { onAttemptFinished(download); });
-    download->m_fetch->start();
+    download->m_fetch = std::make_unique<PageFetch>(*m_transfers, download->m_request);
+    PageFetch *fetch = download->m_fetch.get();
+    connect(fetch, &PageFetch::redirected, fetch, &PageFetch::sendNext);
+    connect(fetch, &PageFetch::finished, download, [this, download] { onAttemptFinished(download); });
+    fetch->sendNext();
 }
 
 void DownloadManager::onAttemptFinished(PageDownload *download)

@@ -14,11 +14,9 @@
 #include "engine/loadresult.h"
 #include "engine/pagefetch.h"
 
-class QNetworkCookieJar;
-
 namespace pagrion {
 
-class ConnectionPool;
+class CurlMulti;
 class DownloadManager;
 
 // One load handed to the manager. It ends once with finished(), from the
@@ -105,10 +103,7 @@ private:
     void forget(PageDownload *download);
     qint64 retryWaitMs(const PageDownload &download, const LoadResult &result) const;
 
-    ConnectionPool *m_connections;
-    // Cookies a site sets are sent back to it for the rest of the run, as a
-    // browser would; some sites show nothing without.
-    QNetworkCookieJar *m_cookies;
+    CurlMulti *m_transfers;
     LoadPolicy m_policy;
     QHash<QString, HostQueue> m_hosts;
     QSet<PageDownload *> m_downloads; // every download not yet destroyed
