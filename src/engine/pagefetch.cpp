@@ -56,6 +56,11 @@ struct FetchCallbacks
         return static_cast<PageFetch *>(self)->onBody(QByteArrayView(data, qsizetype(size * count))) ? size * count
                                                                                                      : 0;
     }
+    static int onSending(void *self, char *, char *, int, int)
+    {
+        Q_EMIT static_cast<PageFetch *>(self)->sent();
+        return CURL_PREREQFUNC_OK;
+    }
 };
 
 PageFetch::PageFetch(CurlMulti &transfers, PageRequest request, QObject *parent)
@@ -96,6 +101,8 @@ void PageFetch::sendNext()
         curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
         curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &FetchCallbacks::onBody);
         curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(m_easy, CURLOPT_PREREQFUNCTION, &FetchCallbacks::onSending);
+        curl_easy_setopt(m_easy, CURLOPT_PREREQDATA, this);
         curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorText.data());
         // A body whose announced length is over the limit is not read at all.
         if (m_request.limits.maxBodyBytes > 0)

@@ -29,10 +29,10 @@ struct PageRequest
 // event loop. The time limit covers the whole attempt, redirects and the
 // waits before them included.
 //
-// The owner sends each exchange: first the request's address, then, after
-// redirected(), the redirect's. Redirects lead only to http and https
-// addresses; the request itself may also be a local file, which is read at
-// once.
+// The owner sends each exchange when the host's pace allows: first the
+// request's address, then, after redirected(), the redirect's. Redirects lead
+// only to http and https addresses; the request itself may also be a local
+// file, which is read at once.
 class PageFetch final : public QObject
 {
     Q_OBJECT
@@ -54,6 +54,9 @@ public:
     static constexpr qint64 MaxHeadBytes = 256 * 1024;
 
 Q_SIGNALS:
+    // The request of the exchange under way is going out to the server.
+    // Told while libcurl is at work: a receiver must not call it back.
+    void sent();
     // The server sent the reader on to nextUrl(), which waits for sendNext().
     void redirected();
     void finished();

@@ -264,6 +264,35 @@ private Q_SLOTS:
                      qPrintable(QString::number(requests[i].receivedMs - requests[i - 1].receivedMs)));
     }
 
+    // The pause holds between every two requests to a host: the first ones,
+    // a redirect's, a retry's, and one sent before the run asked for a pause.
+    void pauseHoldsForEveryRequestToAHost()
+    {
+        constexpr int PauseMs = 300;
+        TestHttpServer server;
+        server.setPage(u"/before"_s, "<p>before</p>");
+        server.setRedirect(u"/moved"_s, u"/target"_s);
+        server.setPage(u"/target"_s, "<p>target</p>");
+        server.setRoutes(u"/busy"_s, {answer(503), answer(200)});
+        server.setPage(u"/plain"_s, "<p>plain</p>");
+        DownloadManager manager;
+        QVERIFY(fetch(manager, server.url(u"/before"_s)).loaded());
+        manager.setPolicy({.concurrency = 4, .delayMs = PauseMs, .retries = 1, .firstBackoffMs = 10});
+        std::vector<std::unique_ptr<PageDownload>> downloads;
+        for (const QString &path : {u"/moved"_s, u"/busy"_s, u"/plain?1"_s, u"/plain?2"_s})
+            downloads.push_back(manager.download({QUrl(server.url(path)), {}}));
+        for (const auto &download : downloads) {
+            QVERIFY(waitFor(*download));
+            QVERIFY(download->result().loaded());
+        }
+        const auto requests = server.requests();
+        QCOMPARE(requests.size(), 7);
+        for (qsizetype i = 1; i < requests.size(); ++i) {
+            const qint64 gap = requests[i].receivedMs - requests[i - 1].receivedMs;
+            QVERIFY2(gap >= PauseMs, qPrintable(requests[i].target + u" after "_s + QString::number(gap)));
+        }
+    }
+
     // Cookies a site sets, on a redirect too, go back to it for the rest of
     // the manager's run, and to no other run.
     void cookiesGoBackToTheirSite()
