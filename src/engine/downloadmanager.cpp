@@ -4,9 +4,8 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
-#include <QNetworkCookieJar>
 
-#include "engine/connectionpool.h"
+#include "engine/curlmulti.h"
 #include "engine/pageaddress.h"
 
 using namespace Qt::StringLiterals;
@@ -14,6 +13,9 @@ using namespace Qt::StringLiterals;
 namespace pagrion {
 
 namespace {
+
+// Pauses are counted in nanoseconds: whole milliseconds would round some short.
+constexpr qint64 NsPerMs = 1'000'000;
 
 // An HTTP date in its three forms: "Mon, 07 Dec 2026 06:15:59 GMT", the
 // obsolete "Monday, 07-Dec-26 06:15:59 GMT" and asctime's
@@ -59,10 +61,11 @@ std::optional<qint64> retryAfterMs(const QByteArray &value)
 
 } // namespace
 
-PageDownload::PageDownload(DownloadManager &manager, PageRequest request, QString hostKey)
-    : m_manager(&manager), m_request(std::move(request)), m_hostKey(std::move(hostKey))
+PageDownload::PageDownload(DownloadManager &manager, PageRequest request)
+    : m_manager(&manager), m_request(std::move(request)), m_hostKey(hostKey(m_request.url))
 {
     m_backoff.setSingleShot(true);
+    m_backoff.setTimerType(Qt::PreciseTimer);
     m_created.start();
 }
 
@@ -73,14 +76,14 @@ PageDownload::~PageDownload()
 }
 
 DownloadManager::DownloadManager(QObject *parent)
-    : QObject(parent), m_connections(new ConnectionPool(this)), m_cookies(new QNetworkCookieJar(this))
+    : QObject(parent), m_transfers(new CurlMulti(this)), m_sweepAtHosts(SweepAtHosts)
 {
     m_clock.start();
 }
 
 DownloadManager::~DownloadManager()
 {
-    // The connections and cookies of the loads under way go with the manager.
+    // The transfers under way go with the manager.
     for (PageDownload *download : std::as_const(m_downloads))
         download->m_fetch.reset();
 }
@@ -88,6 +91,7 @@ DownloadManager::~DownloadManager()
 void DownloadManager::setPolicy(const LoadPolicy &policy)
 {
     m_policy = policy;
+    m_longestDelayMs = std::max<qint64>(m_longestDelayMs, policy.delayMs);
     const QStringList hosts = m_hosts.keys();
     for (const QString &host : hosts)
         pump(host);
@@ -95,7 +99,7 @@ void DownloadManager::setPolicy(const LoadPolicy &policy)
 
 std::unique_ptr<PageDownload> DownloadManager::download(const PageRequest &request)
 {
-    std::unique_ptr<PageDownload> download(new PageDownload(*this, request, hostKey(request.url)));
+    std::unique_ptr<PageDownload> download(new PageDownload(*this, request));
     PageDownload *raw = download.get();
     m_downloads.insert(raw);
     connect(&raw->m_backoff, &QTimer::timeout, this, [this, raw] { enqueue(raw, true); });
@@ -114,7 +118,7 @@ void DownloadManager::enqueue(PageDownload *download, bool atFront)
 {
     // Local files and addresses that are refused at once wait for nobody.
     if (download->m_hostKey.isEmpty()) {
-        startAttempt(download);
+        send(download);
         return;
     }
     HostQueue &queue = m_hosts[download->m_hostKey];
@@ -122,9 +126,13 @@ void DownloadManager::enqueue(PageDownload *download, bool atFront)
         queue.waiting.push_front(download);
     else
         queue.waiting.push_back(download);
+    download->m_stage = PageDownload::Stage::Waiting;
     pump(download->m_hostKey);
 }
 
+// The pause between two requests to a host counts from the moment the first
+// went out, so a request waits while the one before it is still connecting;
+// a timer that fires early finds the pause not over and is set again.
 void DownloadManager::pump(const QString &hostKey)
 {
     const auto found = m_hosts.find(hostKey);
@@ -133,12 +141,18 @@ void DownloadManager::pump(const QString &hostKey)
     HostQueue &queue = *found;
     const int concurrency = std::max(m_policy.concurrency, 1);
     while (!queue.waiting.empty() && queue.running < concurrency) {
-        if (m_policy.delayMs > 0 && queue.lastStartMs >= 0) {
-            const qint64 wait = queue.lastStartMs + m_policy.delayMs - m_clock.elapsed();
-            if (wait > 0) {
+        if (m_policy.delayMs > 0) {
+            if (queue.sending > 0)
+                return;
+            const auto last = m_lastSentNs.constFind(hostKey);
+            const qint64 waitNs = last == m_lastSentNs.cend()
+                ? 0
+                : *last + qint64(m_policy.delayMs) * NsPerMs - m_clock.nsecsElapsed();
+            if (waitNs > 0) {
+                const qint64 wait = (waitNs + NsPerMs - 1) / NsPerMs;
                 if (!queue.wakeScheduled) {
                     queue.wakeScheduled = true;
-                    QTimer::singleShot(wait, this, [this, hostKey] {
+                    QTimer::singleShot(wait, Qt::PreciseTimer, this, [this, hostKey] {
                         if (const auto again = m_hosts.find(hostKey); again != m_hosts.end()) {
                             again->wakeScheduled = false;
                             pump(hostKey);
@@ -151,24 +165,50 @@ void DownloadManager::pump(const QString &hostKey)
         PageDownload *next = queue.waiting.front();
         queue.waiting.pop_front();
         ++queue.running;
-        queue.lastStartMs = m_clock.elapsed();
-        startAttempt(next);
+        ++queue.sending;
+        next->m_stage = PageDownload::Stage::Sending;
+        send(next);
     }
-    // An idle host is forgotten once its pause is over; until then it
-    // remembers when its last request started.
-    const bool paused = m_policy.delayMs > 0 && queue.lastStartMs >= 0
-        && m_clock.elapsed() - queue.lastStartMs < m_policy.delayMs;
-    if (queue.waiting.empty() && queue.running == 0 && !queue.wakeScheduled && !paused)
+    if (queue.waiting.empty() && queue.running == 0 && !queue.wakeScheduled)
         m_hosts.erase(found);
 }
 
-void DownloadManager::startAttempt(PageDownload *download)
+void DownloadManager::send(PageDownload *download)
 {
-    if (++download->m_attempts == 1)
-        download->m_queuedMs = download->m_created.elapsed();
-    download->m_fetch = std::make_unique<PageFetch>(*m_connections, *m_cookies, download->m_request);
-    connect(download->m_fetch.get(), &PageFetch::finished, download, [this, download] { onAttemptFinished(download); });
-    download->m_fetch->start();
+    if (!download->m_fetch) {
+        if (++download->m_attempts == 1)
+            download->m_queuedMs = download->m_created.elapsed();
+        download->m_fetch = std::make_unique<PageFetch>(*m_transfers, download->m_request);
+        PageFetch *fetch = download->m_fetch.get();
+        connect(fetch, &PageFetch::sent, download, [this, download] { onSent(download); });
+        connect(fetch, &PageFetch::redirected, download, [this, download] { onRedirected(download); });
+        connect(fetch, &PageFetch::finished, download, [this, download] { onAttemptFinished(download); });
+    }
+    download->m_fetch->sendNext();
+}
+
+// Called while libcurl is at work: the queue moves on from the event loop.
+void DownloadManager::onSent(PageDownload *download)
+{
+    const QString host = download->m_hostKey;
+    markSent(host);
+    if (download->m_stage != PageDownload::Stage::Sending)
+        return; // libcurl sent the request again over a new connection
+    download->m_stage = PageDownload::Stage::Sent;
+    if (const auto found = m_hosts.find(host); found != m_hosts.end())
+        --found->sending;
+    QMetaObject::invokeMethod(this, [this, host] { pump(host); }, Qt::QueuedConnection);
+}
+
+// The redirect's request waits its turn at the head of its host's queue.
+void DownloadManager::onRedirected(PageDownload *download)
+{
+    const QString from = download->m_hostKey;
+    leaveQueue(download);
+    download->m_hostKey = hostKey(download->m_fetch->nextUrl());
+    enqueue(download, true);
+    if (from != download->m_hostKey)
+        pump(from);
 }
 
 void DownloadManager::onAttemptFinished(PageDownload *download)
@@ -177,7 +217,11 @@ void DownloadManager::onAttemptFinished(PageDownload *download)
     // Called from the fetch's own signal: it goes once that has returned.
     download->m_fetch.release()->deleteLater();
     result.attempts = download->m_attempts;
-    release(download->m_hostKey);
+    const QString host = download->m_hostKey;
+    leaveQueue(download);
+    // A retry starts again from the address asked for.
+    download->m_hostKey = hostKey(download->m_request.url);
+    pump(host);
 
     if (result.failure && download->m_attempts <= m_policy.retries && !download->m_hostKey.isEmpty()
         && result.failure->retryable()) {
@@ -192,28 +236,46 @@ void DownloadManager::onAttemptFinished(PageDownload *download)
     Q_EMIT download->finished();
 }
 
-void DownloadManager::release(const QString &hostKey)
+void DownloadManager::leaveQueue(PageDownload *download)
 {
-    if (hostKey.isEmpty())
-        return;
-    if (const auto found = m_hosts.find(hostKey); found != m_hosts.end()) {
-        --found->running;
-        pump(hostKey);
+    const auto found = m_hosts.find(download->m_hostKey);
+    if (found != m_hosts.end()) {
+        switch (download->m_stage) {
+        case PageDownload::Stage::Waiting:
+            std::erase(found->waiting, download);
+            break;
+        case PageDownload::Stage::Sending:
+            --found->sending;
+            --found->running;
+            break;
+        case PageDownload::Stage::Sent:
+            --found->running;
+            break;
+        case PageDownload::Stage::Idle:
+            break;
+        }
     }
+    download->m_stage = PageDownload::Stage::Idle;
+}
+
+// Hosts whose last request is older than any pause this manager was asked
+// for are forgotten, now and then, so that a run over many sites stays small.
+void DownloadManager::markSent(const QString &hostKey)
+{
+    const qint64 now = m_clock.nsecsElapsed();
+    m_lastSentNs.insert(hostKey, now);
+    if (m_lastSentNs.size() <= m_sweepAtHosts)
+        return;
+    m_lastSentNs.removeIf([&](const auto &entry) { return now - entry.value() >= m_longestDelayMs * NsPerMs; });
+    m_sweepAtHosts = std::max<qsizetype>(SweepAtHosts, 2 * m_lastSentNs.size());
 }
 
 void DownloadManager::forget(PageDownload *download)
 {
     m_downloads.remove(download);
-    if (download->m_fetch) {
-        download->m_fetch.reset();
-        release(download->m_hostKey);
-        return;
-    }
-    if (const auto found = m_hosts.find(download->m_hostKey); found != m_hosts.end()) {
-        std::erase(found->waiting, download);
-        pump(download->m_hostKey);
-    }
+    download->m_fetch.reset();
+    leaveQueue(download);
+    pump(download->m_hostKey);
 }
 
 // -1 when the server asks for a longer wait than a run puts up with.

@@ -14,11 +14,9 @@
 #include "engine/loadresult.h"
 #include "engine/pagefetch.h"
 
-class QNetworkCookieJar;
-
 namespace pagrion {
 
-class ConnectionPool;
+class CurlMulti;
 class DownloadManager;
 
 // One load handed to the manager. It ends once with finished(), from the
@@ -46,11 +44,15 @@ Q_SIGNALS:
 
 private:
     friend class DownloadManager;
-    PageDownload(DownloadManager &manager, PageRequest request, QString hostKey);
+    PageDownload(DownloadManager &manager, PageRequest request);
+
+    // Where a request stands with its host's queue.
+    enum class Stage { Waiting, Sending, Sent, Idle };
 
     QPointer<DownloadManager> m_manager;
     PageRequest m_request;
-    QString m_hostKey;
+    QString m_hostKey; // the host of the next exchange: the address's, then a redirect's
+    Stage m_stage = Stage::Idle;
     std::unique_ptr<PageFetch> m_fetch;
     QTimer m_backoff;
     QElapsedTimer m_created;
@@ -61,9 +63,10 @@ private:
 };
 
 // The one way from an address to a page's bytes. Requests wait in a queue per
-// host, which lets at most `concurrency` of them run at once and starts them
-// at least `delayMs` apart; a failure worth retrying goes back to the head of
-// its queue after a back-off. Every request ends in exactly one result.
+// host, which lets at most `concurrency` of them run at once and sends them
+// at least `delayMs` apart, redirects and retries alike: a redirect and a
+// failure worth retrying (after its back-off) go back to the head of the
+// queue. Every request ends in exactly one result.
 //
 // A run that looks ahead submits the next pages of its list and takes the
 // results in its own order, each from its PageDownload; those it no longer
@@ -93,24 +96,34 @@ private:
     {
         std::deque<PageDownload *> waiting;
         int running = 0;
-        qint64 lastStartMs = -1;
+        int sending = 0; // running requests not sent yet
         bool wakeScheduled = false;
     };
 
     void enqueue(PageDownload *download, bool atFront);
     void pump(const QString &hostKey);
-    void startAttempt(PageDownload *download);
+    void send(PageDownload *download);
+    void onSent(PageDownload *download);
+    void onRedirected(PageDownload *download);
     void onAttemptFinished(PageDownload *download);
-    void release(const QString &hostKey);
+    // Takes the download out of its host's queue, waiting or running.
+    void leaveQueue(PageDownload *download);
+    void markSent(const QString &hostKey);
     void forget(PageDownload *download);
     qint64 retryWaitMs(const PageDownload &download, const LoadResult &result) const;
 
-    ConnectionPool *m_connections;
-    // Cookies a site sets are sent back to it for the rest of the run, as a
-    // browser would; some sites show nothing without.
-    QNetworkCookieJar *m_cookies;
+    // How many hosts' last requests are remembered before those older than
+    // any pause are forgotten.
+    static constexpr qsizetype SweepAtHosts = 1024;
+
+    CurlMulti *m_transfers;
     LoadPolicy m_policy;
     QHash<QString, HostQueue> m_hosts;
+    // When the last request to each host went out, kept past a change of
+    // policy: a pause asked for counts from requests sent before it.
+    QHash<QString, qint64> m_lastSentNs;
+    qsizetype m_sweepAtHosts;
+    qint64 m_longestDelayMs = 0;
     QSet<PageDownload *> m_downloads; // every download not yet destroyed
     QElapsedTimer m_clock;
 };

@@ -1,14 +1,13 @@
 #include "engine/pagefetch.h"
 
+#include <cerrno>
+
+#include <curl/curl.h>
+
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkCookie>
-#include <QNetworkCookieJar>
-#include <QSslSocket>
-#include <QTcpSocket>
 
-#include "engine/bodydecoder.h"
-#include "engine/connectionpool.h"
+#include "engine/curlmulti.h"
 #include "engine/pageaddress.h"
 
 using namespace Qt::StringLiterals;
@@ -17,42 +16,55 @@ namespace pagrion {
 
 namespace {
 
+static_assert(CURL_ERROR_SIZE == 256);
+
 // A chain that comes back to an address a third time goes round in circles;
 // twice is allowed, since sites send a reader away to set a cookie and back.
 constexpr int LoopVisits = 3;
 
-bool isRedirect(int status)
+bool isRedirectStatus(int status)
 {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-QByteArray requestHead(const QUrl &url, QNetworkCookieJar &cookies)
+// A failure to unpack names the coding: one libcurl does not know, or the one
+// whose data was wrong.
+LoadFailure decodingFailure(const QByteArray &contentEncoding)
 {
-    QByteArray target = url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
-    if (!target.startsWith('/'))
-        target.prepend('/');
-    QByteArray head = "GET " + target + " HTTP/1.1\r\nHost: "
-        + url.adjusted(QUrl::RemoveUserInfo).authority(QUrl::FullyEncoded).toLatin1()
-        + "\r\nUser-Agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) Pagrion/1.0"
-          "\r\nAccept: text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8"
-          "\r\nAccept-Language: zh-CN,zh;q=0.9,en;q=0.5"
-          "\r\nAccept-Encoding: gzip, deflate\r\n";
-    QByteArrayList pairs;
-    for (const QNetworkCookie &cookie : cookies.cookiesForUrl(url))
-        pairs << cookie.toRawForm(QNetworkCookie::NameAndValueOnly);
-    if (!pairs.isEmpty())
-        head += "Cookie: " + pairs.join("; ") + "\r\n";
-    if (!url.userName().isEmpty()) {
-        const QByteArray credentials = url.userName().toUtf8() + ':' + url.password().toUtf8();
-        head += "Authorization: Basic " + credentials.toBase64() + "\r\n";
+    static const QByteArrayList known{"gzip", "x-gzip", "deflate", "br", "zstd", "identity"};
+    const QByteArray codings = contentEncoding.trimmed().toLower();
+    for (const QByteArray &coding : codings.split(',')) {
+        if (!known.contains(coding.trimmed()))
+            return LoadFailure::decompression(u"不支持的压缩方式 %1"_s.arg(QString::fromLatin1(coding.trimmed().left(40))));
     }
-    return head + "Connection: keep-alive\r\n\r\n";
+    return LoadFailure::decompression(u"%1 数据有误"_s.arg(QString::fromLatin1(codings.left(40))));
 }
 
 } // namespace
 
-PageFetch::PageFetch(ConnectionPool &connections, QNetworkCookieJar &cookies, PageRequest request, QObject *parent)
-    : QObject(parent), m_connections(connections), m_cookies(cookies), m_request(std::move(request))
+// libcurl calls these while it reads; they may not call libcurl back.
+struct FetchCallbacks
+{
+    static size_t onHeader(char *data, size_t size, size_t count, void *self)
+    {
+        return static_cast<PageFetch *>(self)->onHeaderLine(QByteArrayView(data, qsizetype(size * count)))
+            ? size * count
+            : 0;
+    }
+    static size_t onBody(char *data, size_t size, size_t count, void *self)
+    {
+        return static_cast<PageFetch *>(self)->onBody(QByteArrayView(data, qsizetype(size * count))) ? size * count
+                                                                                                     : 0;
+    }
+    static int onSending(void *self, char *, char *, int, int)
+    {
+        Q_EMIT static_cast<PageFetch *>(self)->sent();
+        return CURL_PREREQFUNC_OK;
+    }
+};
+
+PageFetch::PageFetch(CurlMulti &transfers, PageRequest request, QObject *parent)
+    : QObject(parent), m_transfers(transfers), m_request(std::move(request)), m_next(m_request.url)
 {
     m_timeLimit.setSingleShot(true);
     connect(&m_timeLimit, &QTimer::timeout, this, [this] { fail(LoadFailure::timeout()); });
@@ -60,198 +72,180 @@ PageFetch::PageFetch(ConnectionPool &connections, QNetworkCookieJar &cookies, Pa
 
 PageFetch::~PageFetch()
 {
-    dropSocket();
+    stopTransfer();
+    if (m_easy)
+        curl_easy_cleanup(m_easy);
 }
 
-void PageFetch::start()
+void PageFetch::sendNext()
 {
-    const QUrl &url = m_request.url;
+    if (m_finished)
+        return;
+    const QUrl url = m_next;
     m_result.url = url;
-    if (url.isValid() && url.isLocalFile()) {
-        readLocalFile(url);
-        return;
+    if (!m_easy) {
+        if (url.isValid() && url.isLocalFile()) {
+            readLocalFile(url);
+            return;
+        }
+        if (!isWebAddress(url)) {
+            fail(url.isValid() && !url.scheme().isEmpty() ? LoadFailure::refusedScheme(url)
+                                                          : LoadFailure::network(u"地址无效"_s));
+            return;
+        }
+        if (m_request.limits.timeLimitMs > 0)
+            m_timeLimit.start(m_request.limits.timeLimitMs);
+        m_visits.insert(url.adjusted(QUrl::RemoveFragment), 1);
+        m_easy = m_transfers.newHandle();
+        curl_easy_setopt(m_easy, CURLOPT_HEADERFUNCTION, &FetchCallbacks::onHeader);
+        curl_easy_setopt(m_easy, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(m_easy, CURLOPT_WRITEFUNCTION, &FetchCallbacks::onBody);
+        curl_easy_setopt(m_easy, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(m_easy, CURLOPT_PREREQFUNCTION, &FetchCallbacks::onSending);
+        curl_easy_setopt(m_easy, CURLOPT_PREREQDATA, this);
+        curl_easy_setopt(m_easy, CURLOPT_ERRORBUFFER, m_errorText.data());
+        // A body whose announced length is over the limit is not read at all.
+        if (m_request.limits.maxBodyBytes > 0)
+            curl_easy_setopt(m_easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(m_request.limits.maxBodyBytes));
     }
-    if (!isWebAddress(url)) {
-        fail(url.isValid() && !url.scheme().isEmpty() ? LoadFailure::refusedScheme(url)
-                                                      : LoadFailure::network(u"地址无效"_s));
-        return;
-    }
-    if (m_request.limits.timeLimitMs > 0)
-        m_timeLimit.start(m_request.limits.timeLimitMs);
-    m_visits.insert(url.adjusted(QUrl::RemoveFragment), 1);
-    send(url);
+    m_result.status = 0;
+    m_result.reasonPhrase.clear();
+    m_result.headers.clear();
+    m_result.body.clear();
+    m_headBytes = 0;
+    m_bodyBytes = 0;
+    m_location.clear();
+    m_errorText[0] = '\0';
+    curl_easy_setopt(m_easy, CURLOPT_URL, url.toEncoded(QUrl::RemoveFragment).constData());
+    // Over TLS a request waits for a connection being opened to its host,
+    // which may turn out to carry several at once (HTTP/2); plain HTTP never
+    // does, so waiting would only put its requests in a row.
+    curl_easy_setopt(m_easy, CURLOPT_PIPEWAIT, long(url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0));
+    m_transferring = true;
+    m_transfers.start(m_easy, [this](int code) { onDone(code); });
 }
 
-void PageFetch::send(const QUrl &url, bool fresh)
+// libcurl hands over every line of every head, interim answers (1xx) and
+// trailers included; the answer kept is the last one.
+bool PageFetch::onHeaderLine(QByteArrayView line)
 {
-    dropSocket();
-    m_url = url;
-    m_result.url = url;
-    m_parser.emplace();
-    m_decoder.reset();
-    m_answerBegan = false;
-
-    const ConnectionPool::Lease lease = m_connections.take(url, fresh);
-    m_socket = lease.socket;
-    m_reusedSocket = lease.reused;
-    lease.socket->setParent(this);
-    connect(lease.socket, &QAbstractSocket::readyRead, this, &PageFetch::onReadyRead);
-    connect(lease.socket, &QAbstractSocket::disconnected, this, &PageFetch::onClosed);
-    connect(lease.socket, &QAbstractSocket::errorOccurred, this, &PageFetch::onSocketError);
-    if (lease.reused) {
-        writeRequest();
-    } else if (auto *secure = qobject_cast<QSslSocket *>(lease.socket)) {
-        connect(secure, &QSslSocket::encrypted, this, &PageFetch::writeRequest);
-        connect(secure, &QSslSocket::sslErrors, this, [this](const QList<QSslError> &errors) {
-            fail(LoadFailure::tls(errors.isEmpty() ? QString() : errors.constFirst().errorString()));
-        });
-    } else {
-        connect(lease.socket, &QAbstractSocket::connected, this, &PageFetch::writeRequest);
-    }
-}
-
-void PageFetch::writeRequest()
-{
-    if (m_socket)
-        m_socket->write(requestHead(m_url, m_cookies));
-}
-
-void PageFetch::onReadyRead()
-{
-    if (!m_socket || m_finished)
-        return;
-    const QByteArray bytes = m_socket->readAll();
-    m_answerBegan = m_answerBegan || !bytes.isEmpty();
-    QByteArray body;
-    const bool headBefore = m_parser->headComplete();
-    if (!m_parser->feed(bytes, body)) {
-        fail(LoadFailure::network(m_parser->error()));
-        return;
-    }
-    if (!headBefore && m_parser->headComplete() && !onHead())
-        return;
-    if (!body.isEmpty() && !m_decoder->add(body)) {
-        fail(*m_decoder->failure());
-        return;
-    }
-    if (m_parser->complete())
-        complete();
-}
-
-void PageFetch::onClosed()
-{
-    if (!m_socket || m_finished)
-        return;
-    const QAbstractSocket *socket = m_socket;
-    if (m_socket->bytesAvailable() > 0)
-        onReadyRead();
-    if (m_socket != socket || m_finished)
-        return;
-    if (m_parser->finishAtClose()) {
-        complete();
-        return;
-    }
-    // A kept connection the server had closed meanwhile: the request goes
-    // again, once, over a new one.
-    if (m_reusedSocket && !m_answerBegan) {
-        send(m_url, true);
-        return;
-    }
-    fail(m_parser->headComplete() ? LoadFailure::bodyCutShort() : LoadFailure::connectionReset());
-}
-
-void PageFetch::onSocketError()
-{
-    if (!m_socket || m_finished)
-        return;
-    const QAbstractSocket::SocketError error = m_socket->error();
-    if (error == QAbstractSocket::RemoteHostClosedError) {
-        onClosed();
-        return;
-    }
-    if (m_reusedSocket && !m_answerBegan) {
-        send(m_url, true);
-        return;
-    }
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        fail(LoadFailure::connectionRefused());
-        break;
-    case QAbstractSocket::HostNotFoundError:
-        fail(LoadFailure::hostNotFound(m_url.host()));
-        break;
-    case QAbstractSocket::SocketTimeoutError:
-        fail(LoadFailure::timeout());
-        break;
-    case QAbstractSocket::SslHandshakeFailedError:
-    case QAbstractSocket::SslInternalError:
-    case QAbstractSocket::SslInvalidUserDataError:
-        fail(LoadFailure::tls(m_socket->errorString()));
-        break;
-    default:
-        fail(m_answerBegan ? LoadFailure::bodyCutShort() : LoadFailure::network(m_socket->errorString()));
-    }
-}
-
-bool PageFetch::onHead()
-{
-    const HttpResponseParser &parser = *m_parser;
-    for (const QByteArray &value : parser.headerValues("Set-Cookie"))
-        m_cookies.setCookiesFromUrl(QNetworkCookie::parseCookies(value), m_url);
-
-    const QByteArray location = parser.header("Location").trimmed();
-    if (isRedirect(parser.status()) && !location.isEmpty()) {
-        followRedirect(location);
+    m_headBytes += line.size();
+    if (m_headBytes > MaxHeadBytes) {
+        m_abort = LoadFailure::network(u"服务器的响应头过大"_s);
         return false;
     }
-    const qint64 maxBytes = m_request.limits.maxBodyBytes;
-    if (maxBytes > 0 && parser.framing() == HttpResponseParser::Framing::Length && parser.contentLength() > maxBytes) {
-        fail(LoadFailure::bodyTooLarge(maxBytes));
-        return false;
-    }
-    std::optional<LoadFailure> failure;
-    m_decoder = BodyDecoder::forEncoding(parser.header("Content-Encoding"), maxBytes, failure);
-    if (failure) {
-        fail(*failure);
-        return false;
+    const QByteArrayView text = line.trimmed();
+    if (line.startsWith("HTTP/")) {
+        const QList<QByteArray> parts = text.toByteArray().split(' ');
+        m_result.status = parts.value(1).toInt();
+        m_result.reasonPhrase = QString::fromLatin1(parts.mid(2).join(' '));
+        m_result.headers.clear();
+        m_location.clear();
+    } else if (text.isEmpty()) {
+        if (isRedirectStatus(m_result.status))
+            m_location = m_result.header("Location").trimmed();
+    } else if ((line.startsWith(' ') || line.startsWith('\t')) && !m_result.headers.isEmpty()) {
+        m_result.headers.last().second += ' ' + text.toByteArray(); // a folded line goes on with the last value
+    } else if (const qsizetype colon = text.indexOf(':'); colon > 0) {
+        m_result.headers.append({text.first(colon).trimmed().toByteArray(), text.sliced(colon + 1).trimmed().toByteArray()});
     }
     return true;
 }
 
-void PageFetch::followRedirect(const QByteArray &location)
+// The body arrives unpacked; the limit holds for what it unpacks to.
+bool PageFetch::onBody(QByteArrayView bytes)
 {
-    const QUrl target = m_url.resolved(QUrl(QString::fromUtf8(location), QUrl::TolerantMode));
-    if (!isWebAddress(target))
-        fail(LoadFailure::refusedScheme(target));
-    else if (++m_visits[target.adjusted(QUrl::RemoveFragment)] >= LoopVisits)
-        fail(LoadFailure::redirectLoop());
-    else if (++m_redirects > m_request.limits.maxRedirects)
-        fail(LoadFailure::tooManyRedirects(m_request.limits.maxRedirects));
-    else
-        send(target); // the redirect's own body is never read
+    m_bodyBytes += bytes.size();
+    // A redirect's own body is not wanted: a long one is left unread.
+    if (!m_location.isEmpty())
+        return m_bodyBytes <= MaxHeadBytes;
+    const qint64 maxBytes = m_request.limits.maxBodyBytes;
+    if (maxBytes > 0 && m_bodyBytes > maxBytes) {
+        m_abort = LoadFailure::bodyTooLarge(maxBytes);
+        return false;
+    }
+    m_result.body.append(bytes);
+    return true;
 }
 
-void PageFetch::complete()
+void PageFetch::onDone(int code)
 {
-    if (!m_decoder->finish()) {
-        fail(*m_decoder->failure());
-        return;
-    }
-    const HttpResponseParser &parser = *m_parser;
-    m_result.status = parser.status();
-    m_result.reasonPhrase = QString::fromLatin1(parser.reasonPhrase());
-    m_result.headers = parser.headers();
-    m_result.body = m_decoder->takeBody();
-    if (parser.keepsConnection() && m_socket) {
-        QAbstractSocket *socket = m_socket;
-        m_socket = nullptr;
-        socket->disconnect(this);
-        m_connections.giveBack(m_url, socket);
-    }
-    if (parser.status() >= 400)
-        fail(LoadFailure::httpStatus(parser.status()), true);
+    m_transferring = false;
+    if (m_abort)
+        fail(*m_abort);
+    else if (!m_location.isEmpty())
+        followRedirect(); // whatever became of the redirect's body
+    else if (code != CURLE_OK)
+        fail(failureFor(code));
+    else if (m_result.status >= 400)
+        fail(LoadFailure::httpStatus(m_result.status), true);
     else
         succeed();
+}
+
+void PageFetch::followRedirect()
+{
+    const QUrl target = m_result.url.resolved(QUrl(QString::fromUtf8(m_location), QUrl::TolerantMode));
+    if (!isWebAddress(target)) {
+        fail(LoadFailure::refusedScheme(target));
+    } else if (++m_visits[target.adjusted(QUrl::RemoveFragment)] >= LoopVisits) {
+        fail(LoadFailure::redirectLoop());
+    } else if (++m_redirects > m_request.limits.maxRedirects) {
+        fail(LoadFailure::tooManyRedirects(m_request.limits.maxRedirects));
+    } else {
+        m_next = target;
+        Q_EMIT redirected();
+    }
+}
+
+LoadFailure PageFetch::failureFor(int code) const
+{
+    const QString detail = m_errorText[0] ? QString::fromLocal8Bit(m_errorText.data()).trimmed()
+                                          : QString::fromLatin1(curl_easy_strerror(CURLcode(code)));
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        return LoadFailure::timeout();
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return LoadFailure::hostNotFound(m_result.url.host());
+    case CURLE_COULDNT_CONNECT: {
+        long osError = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osError);
+        return osError == ECONNREFUSED ? LoadFailure::connectionRefused() : LoadFailure::network(detail);
+    }
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return LoadFailure::tls(u"服务器的证书不受信任（%1）"_s.arg(detail));
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        return LoadFailure::tls(detail);
+    case CURLE_PARTIAL_FILE:
+        return LoadFailure::bodyCutShort();
+    case CURLE_GOT_NOTHING:
+        return LoadFailure::connectionReset();
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return m_result.status > 0 ? LoadFailure::bodyCutShort() : LoadFailure::connectionReset();
+    case CURLE_BAD_CONTENT_ENCODING:
+        return decodingFailure(m_result.header("Content-Encoding"));
+    case CURLE_WRITE_ERROR: // not from our callbacks, which say why they stop: from libcurl's unpacking
+        return m_result.header("Content-Encoding").isEmpty() ? LoadFailure::network(detail)
+                                                             : decodingFailure(m_result.header("Content-Encoding"));
+    case CURLE_FILESIZE_EXCEEDED:
+        return LoadFailure::bodyTooLarge(m_request.limits.maxBodyBytes);
+    case CURLE_UNSUPPORTED_PROTOCOL: // a first line that is no status line, read as HTTP/0.9
+    case CURLE_WEIRD_SERVER_REPLY:
+        return LoadFailure::network(u"服务器的回答不是 HTTP"_s);
+    default:
+        return LoadFailure::network(detail);
+    }
 }
 
 // Only ordinary files: a device or a pipe could give bytes without end or
@@ -277,15 +271,12 @@ void PageFetch::readLocalFile(const QUrl &url)
     succeed();
 }
 
-void PageFetch::dropSocket()
+void PageFetch::stopTransfer()
 {
-    if (!m_socket)
-        return;
-    QAbstractSocket *socket = m_socket;
-    m_socket = nullptr;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    if (m_transferring) {
+        m_transferring = false;
+        m_transfers.stop(m_easy);
+    }
 }
 
 void PageFetch::succeed()
@@ -299,6 +290,8 @@ void PageFetch::fail(LoadFailure failure, bool keepAnswer)
     if (m_finished)
         return;
     if (!keepAnswer) {
+        m_result.status = 0;
+        m_result.reasonPhrase.clear();
         m_result.headers.clear();
         m_result.body.clear();
     }
@@ -307,13 +300,16 @@ void PageFetch::fail(LoadFailure failure, bool keepAnswer)
 }
 
 // Ends the attempt at once; the result is told from the event loop, so a
-// failure found inside start() reaches a receiver connected after it.
+// failure found inside sendNext() reaches a receiver connected after it.
 void PageFetch::end()
 {
     m_finished = true;
     m_timeLimit.stop();
-    dropSocket();
-    m_decoder.reset();
+    stopTransfer();
+    if (m_easy) {
+        curl_easy_cleanup(m_easy);
+        m_easy = nullptr;
+    }
     QMetaObject::invokeMethod(this, &PageFetch::finished, Qt::QueuedConnection);
 }
 

@@ -1,25 +1,21 @@
 #pragma once
 
-#include <memory>
+#include <array>
 #include <optional>
 
 #include <QHash>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
-#include "engine/httpresponseparser.h"
 #include "engine/loadresult.h"
 #include "engine/pagelimits.h"
 
-class QAbstractSocket;
-class QNetworkCookieJar;
+typedef void CURL;
 
 namespace pagrion {
 
-class BodyDecoder;
-class ConnectionPool;
+class CurlMulti;
 
 // One page to load and what loading it may cost.
 struct PageRequest
@@ -28,61 +24,70 @@ struct PageRequest
     PageLimits limits;
 };
 
-// One attempt at a request: sends it, follows the redirects itself, reads
-// and unpacks the body within the request's limits, and ends with exactly
-// one result, always from the event loop. The time limit covers the whole
-// attempt, redirects included.
+// One attempt at a request: an exchange with the server for the address and
+// one for each redirect, and exactly one result at the end, always from the
+// event loop. The time limit covers the whole attempt, redirects and the
+// waits before them included.
 //
-// Web pages are read with our own HTTP/1.1 reader, which tells a whole body
-// from one the connection cut short, whatever its framing. Redirects lead
+// The owner sends each exchange when the host's pace allows: first the
+// request's address, then, after redirected(), the redirect's. Redirects lead
 // only to http and https addresses; the request itself may also be a local
-// file.
+// file, which is read at once.
 class PageFetch final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PageFetch)
 
 public:
-    PageFetch(ConnectionPool &connections, QNetworkCookieJar &cookies, PageRequest request, QObject *parent = nullptr);
+    PageFetch(CurlMulti &transfers, PageRequest request, QObject *parent = nullptr);
     // A fetch destroyed before its end is dropped without a result.
     ~PageFetch() override;
 
-    void start();
+    // The address of the exchange to send next.
+    const QUrl &nextUrl() const { return m_next; }
+    void sendNext();
     bool isFinished() const { return m_finished; }
     const LoadResult &result() const { return m_result; }
 
+    // The most the heads of one exchange may take together, interim answers
+    // (100 Continue and the like) included.
+    static constexpr qint64 MaxHeadBytes = 256 * 1024;
+
 Q_SIGNALS:
+    // The request of the exchange under way is going out to the server.
+    // Told while libcurl is at work: a receiver must not call it back.
+    void sent();
+    // The server sent the reader on to nextUrl(), which waits for sendNext().
+    void redirected();
     void finished();
 
 private:
-    // fresh: a new connection, when one kept from an earlier request failed.
-    void send(const QUrl &url, bool fresh = false);
-    void writeRequest();
-    void onReadyRead();
-    void onClosed();
-    void onSocketError();
-    // False when the head ended this exchange (a redirect, a failure).
-    bool onHead();
-    void followRedirect(const QByteArray &location);
-    void complete();
+    friend struct FetchCallbacks;
+    bool onHeaderLine(QByteArrayView line);
+    bool onBody(QByteArrayView bytes);
+    void onDone(int code);
+    void followRedirect();
+    LoadFailure failureFor(int code) const;
     void readLocalFile(const QUrl &url);
-    void dropSocket();
+    void stopTransfer();
     void succeed();
     void fail(LoadFailure failure, bool keepAnswer = false);
     void end();
 
-    ConnectionPool &m_connections;
-    QNetworkCookieJar &m_cookies;
+    CurlMulti &m_transfers;
     PageRequest m_request;
-    QUrl m_url; // the address of the exchange under way
-    QPointer<QAbstractSocket> m_socket;
-    bool m_reusedSocket = false;
-    bool m_answerBegan = false;
-    std::optional<HttpResponseParser> m_parser;
-    std::unique_ptr<BodyDecoder> m_decoder;
+    QUrl m_next;
+    CURL *m_easy = nullptr;
+    bool m_transferring = false;
+    std::array<char, 256> m_errorText{}; // libcurl's own words for a failure
     QTimer m_timeLimit;
     QHash<QUrl, int> m_visits; // addresses of this attempt's redirect chain
     int m_redirects = 0;
+    // The exchange under way.
+    qint64 m_headBytes = 0;
+    qint64 m_bodyBytes = 0;
+    QByteArray m_location; // where a redirect leads, once its head is complete
+    std::optional<LoadFailure> m_abort; // why a callback stopped the transfer
     bool m_finished = false;
     LoadResult m_result;
 };

@@ -57,10 +57,9 @@ private Q_SLOTS:
         }) << int(Kind::BodyTooLarge) << 1 << Browser::DefaultTimeLimitMs;
 
         QTest::newRow("compression bomb") << Setup([](TestHttpServer &server) {
-            // A gigabyte of zeros in a megabyte: one packed member sent a hundred times.
-            auto route = TestHttpServer::page(compressed(QByteArray(10 << 20, '\0'), Compression::Gzip));
+            // 256 MB of zeros in a quarter of a megabyte, four times the body limit.
+            auto route = TestHttpServer::page(gzippedZeros(qint64(256) << 20));
             route.headers.append({QByteArray("Content-Encoding"), QByteArray("gzip")});
-            route.repeat = 100;
             server.setRoute(u"/bomb"_s, route);
             return server.url(u"/bomb"_s);
         }) << int(Kind::BodyTooLarge) << 1 << Browser::DefaultTimeLimitMs;
@@ -90,6 +89,18 @@ private Q_SLOTS:
             server.setRoute(u"/cut"_s, route);
             return server.url(u"/cut"_s);
         }) << int(Kind::BodyCutShort) << 1 << Browser::DefaultTimeLimitMs;
+
+        // Interim answers or blank lines without end, never a status line.
+        for (const QByteArray &preamble : {QByteArray("HTTP/1.1 100 Continue\r\n\r\n"), QByteArray("\r\n")}) {
+            QTest::addRow("endless %s", preamble.size() > 2 ? "100 Continue" : "blank lines")
+                << Setup([preamble](TestHttpServer &server) {
+                       TestHttpServer::Route route;
+                       route.endlessPreamble = preamble;
+                       server.setRoute(u"/preamble"_s, route);
+                       return server.url(u"/preamble"_s);
+                   })
+                << int(Kind::Network) << 1 << Browser::DefaultTimeLimitMs;
+        }
 
         QTest::newRow("head without end") << Setup([](TestHttpServer &server) {
             auto route = TestHttpServer::page("<p>never</p>");

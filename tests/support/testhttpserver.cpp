@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include <QSslServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -88,19 +89,37 @@ void sendBody(QTcpSocket *socket, const std::shared_ptr<Transfer> &transfer)
 
 } // namespace
 
-TestHttpServer::TestHttpServer(QObject *parent) : QObject(parent)
+TestHttpServer::TestHttpServer(QObject *parent) : TestHttpServer(std::make_unique<QTcpServer>(), parent) {}
+
+TestHttpServer::TestHttpServer(const QSslConfiguration &tls, QObject *parent)
+    : TestHttpServer(
+          [&] {
+              auto server = std::make_unique<QSslServer>();
+              server->setSslConfiguration(tls);
+              return server;
+          }(),
+          parent)
 {
-    connect(&m_server, &QTcpServer::newConnection, this, &TestHttpServer::onNewConnection);
+}
+
+TestHttpServer::TestHttpServer(std::unique_ptr<QTcpServer> server, QObject *parent)
+    : QObject(parent), m_server(std::move(server))
+{
+    // A TLS connection is handed over once its handshake is done.
+    connect(m_server.get(), &QTcpServer::pendingConnectionAvailable, this, &TestHttpServer::onNewConnection);
     // Batch tests open hundreds of pages; a deep backlog keeps bursts from being refused.
-    m_server.setListenBacklogSize(256);
-    m_server.listen(QHostAddress::LocalHost, 0);
+    m_server->setListenBacklogSize(256);
+    m_server->listen(QHostAddress::LocalHost, 0);
     m_clock.start();
 }
+
+TestHttpServer::~TestHttpServer() = default;
 
 QString TestHttpServer::url(const QString &path) const
 {
     const QString rooted = path.startsWith(u'/') ? path : u'/' + path;
-    return u"http://127.0.0.1:%1%2"_s.arg(port()).arg(rooted);
+    const QString scheme = qobject_cast<QSslServer *>(m_server.get()) ? u"https"_s : u"http"_s;
+    return u"%1://127.0.0.1:%2%3"_s.arg(scheme).arg(port()).arg(rooted);
 }
 
 void TestHttpServer::setRoute(const QString &path, Route route)
@@ -174,7 +193,7 @@ void TestHttpServer::setKeepAlive(bool keepAlive, int answersPerConnection)
 
 void TestHttpServer::onNewConnection()
 {
-    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+    while (QTcpSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         auto connection = std::make_shared<Connection>();
         connection->id = ++m_connectionCount;
@@ -242,6 +261,17 @@ void TestHttpServer::answer(QTcpSocket *socket, qsizetype request, Route route,
     const QString target = m_requests.at(request).target;
     if (route.noAnswer) {
         socket->disconnectFromHost();
+        Q_EMIT answered(target);
+        return;
+    }
+    if (!route.endlessPreamble.isEmpty()) {
+        const QByteArray piece = route.endlessPreamble.repeated(std::max<qsizetype>(1, PieceSize / route.endlessPreamble.size()));
+        const auto more = [socket, piece] {
+            while (socket->bytesToWrite() < HighWater)
+                socket->write(piece);
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        more();
         Q_EMIT answered(target);
         return;
     }

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QTcpServer>
 
+class QSslConfiguration;
+
 class QTcpSocket;
 
 namespace pagrion::test {
@@ -20,7 +22,8 @@ namespace pagrion::test {
 // server is told to keep connections, and carries Content-Length unless its
 // route sends the body chunked. A request for a
 // path without a route gets 404 with an empty body. Routes can also play a
-// hostile server: a body without end, a byte at a time, or cut short.
+// hostile server: a body without end, a byte at a time, or cut short. It
+// speaks TLS when given a certificate.
 class TestHttpServer final : public QObject
 {
     Q_OBJECT
@@ -48,6 +51,9 @@ public:
         qint64 cutAfter = -1;
         // The connection closes without any answer.
         bool noAnswer = false;
+        // Sent again and again instead of an answer, until the client leaves:
+        // interim answers or blank lines that never come to a status line.
+        QByteArray endlessPreamble;
     };
 
     struct Request
@@ -61,10 +67,14 @@ public:
     };
 
     explicit TestHttpServer(QObject *parent = nullptr);
+    // The same over TLS with this configuration's certificate and key.
+    explicit TestHttpServer(const QSslConfiguration &tls, QObject *parent = nullptr);
+    ~TestHttpServer() override;
 
-    bool isListening() const { return m_server.isListening(); }
-    quint16 port() const { return m_server.serverPort(); }
-    // The full address of a path on this server ("/a?b=1" gives http://127.0.0.1:port/a?b=1).
+    bool isListening() const { return m_server->isListening(); }
+    quint16 port() const { return m_server->serverPort(); }
+    // The full address of a path on this server ("/a?b=1" gives http://127.0.0.1:port/a?b=1,
+    // or https: over TLS).
     QString url(const QString &path) const;
 
     // An answer with this body and status.
@@ -97,6 +107,7 @@ Q_SIGNALS:
     void answered(const QString &target);
 
 private:
+    TestHttpServer(std::unique_ptr<QTcpServer> server, QObject *parent);
     void onNewConnection();
     struct Connection
     {
@@ -110,7 +121,7 @@ private:
     void answer(QTcpSocket *socket, qsizetype request, Route route, const std::shared_ptr<Connection> &connection);
     Route routeFor(const QString &target);
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
     QElapsedTimer m_clock;
     QHash<QString, QList<Route>> m_routes;
     QHash<QString, int> m_answers; // requests answered per route key
