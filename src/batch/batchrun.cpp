@@ -124,6 +124,7 @@ void BatchSettings::useLoadSettings(const LoadSettings &load)
     limits = load.pageLimits();
     policy = load.loadPolicy();
     browserPages = load.browserPages;
+    aheadBytes = load.aheadBytes;
     loadMedia = !load.batchWithoutMedia;
     nextText = load.nextText;
     maxNextPages = load.maxNextPages;
@@ -393,7 +394,7 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
     for (const QString &entry : std::as_const(m_pageList))
         addresses << trimSpaces(entry);
 
-    LookAhead ahead(m_loader, pagesAtOnce(settings, m_loader.browser().engine()));
+    LookAhead ahead(m_loader, pagesAtOnce(settings, m_loader.browser().engine()), settings.aheadBytes);
     ahead.start(addresses, wanted);
     while (!ahead.atEnd()) {
         // A stop asked for while the last page was handled spares the next its wait.

@@ -63,6 +63,7 @@ struct BatchSettings
     // Pages the full browser loads at once, each a whole page with its
     // scripts (the static engine keeps its requests per host in flight).
     int browserPages = LoadSettings::DefaultBrowserPages;
+    qint64 aheadBytes = LoadSettings::DefaultAheadBytes; // what pages loaded ahead may hold
     bool loadMedia = false; // the full browser fetches images, fonts and media
     // Go on with the newest unfinished run of these settings, if there is one.
     bool resume = false;

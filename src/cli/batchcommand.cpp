@@ -63,6 +63,11 @@ struct BatchOptions
         u"max-body-mb"_s,
         u"一个网页最多读取的兆字节数，超过即算打开失败（默认按系统设置，未设置时 %1）。"_s.arg(PageLimits::DefaultMaxBodyBytes >> 20),
         u"兆字节"_s};
+    QCommandLineOption aheadMb{
+        u"ahead-mb"_s,
+        u"预先打开、等待处理的网页最多占用的兆字节数（默认按系统设置，未设置时 %1）；网页很大时可以调小。"_s.arg(
+            LoadSettings::DefaultAheadBytes >> 20),
+        u"兆字节"_s};
     QCommandLineOption resume{u"resume"_s,
                               u"继续上次用相同设置进行、没有完成的批量采集：已处理过的网页（已存入、跳过或失败）不再打开，"
                               u"其余网页照常采集（不清空结果数据库）。上次用相同设置的采集已经完成时不再采集；找不到用相同设置进行的采集时不采集（退出状态 2），结果数据库不变。"_s};
@@ -77,6 +82,7 @@ void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &opti
         {options.retries, LoadSettings::Field::Retries},
         {options.delay, LoadSettings::Field::Delay},
         {options.maxBodyMb, LoadSettings::Field::MaxBody},
+        {options.aheadMb, LoadSettings::Field::AheadMemory},
         {options.nextText, LoadSettings::Field::NextText},
         {options.maxPages, LoadSettings::Field::MaxNextPages},
     };
@@ -147,7 +153,7 @@ int runBatch(const QStringList &arguments)
                        options.nextText, options.maxPages});
     jobOptions.addTo(parser);
     parser.addOptions({options.overwrite, options.skipEmptyFirst, options.concurrency, options.retries, options.delay,
-                       options.maxBodyMb, options.resume});
+                       options.maxBodyMb, options.aheadMb, options.resume});
 
     commandLine.parse(arguments);
     if (commandLine.helpRequested()) {

@@ -60,6 +60,10 @@ public:
     virtual QStringList frames() const = 0;
     // The body's innerText; nullopt when the document has no body.
     virtual std::optional<QString> bodyText() const = 0;
+    // The memory the document holds in this process, roughly; 0 where the
+    // page lives elsewhere (a browser's renderer).
+    virtual qint64 heldBytes() const { return 0; }
+
     // Whether the body's innerText contains one of these texts, compared
     // exactly; nullopt when the document has no body. An engine may answer
     // without building the whole text.

@@ -232,6 +232,8 @@ public:
 
     Q_DISABLE_COPY_MOVE(HtmlDocument)
 
+    qint64 heldBytes() const override { return qint64(m_arena.heldBytes()); }
+
     QList<HtmlTable> tables() const override
     {
         std::vector<QString *> cellPlaces;

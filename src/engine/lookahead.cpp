@@ -3,13 +3,25 @@
 #include <algorithm>
 
 #include "engine/browser.h"
+#include "engine/document.h"
 
 namespace pagrion {
 
-LookAhead::LookAhead(PageLoader &loader, int pagesAtOnce, QObject *parent)
+namespace {
+
+qint64 heldBy(const Browser &browser)
+{
+    const std::shared_ptr<const Document> document = browser.document();
+    return document ? document->heldBytes() : 0;
+}
+
+} // namespace
+
+LookAhead::LookAhead(PageLoader &loader, int pagesAtOnce, qint64 aheadBytes, QObject *parent)
     : QObject(parent)
     , m_loader(loader)
     , m_pagesAtOnce(std::max(pagesAtOnce, 1))
+    , m_aheadBytes(std::max<qint64>(aheadBytes, 0))
 {
     m_slots.push_back({nullptr, nullptr, &m_loader});
     connect(&m_loader, &PageLoader::interrupted, this, [this] {
@@ -25,6 +37,8 @@ void LookAhead::start(const QStringList &addresses, const QList<int> &wanted)
     m_addresses = addresses;
     m_wanted = wanted;
     m_next = 0;
+    m_started = 0;
+    m_recentCosts.clear();
     // Browsers beside the loader's are made only for pages there are.
     const qsizetype needed = std::min<qsizetype>(m_pagesAtOnce, m_wanted.size());
     while (qsizetype(m_slots.size()) < needed) {
@@ -35,29 +49,66 @@ void LookAhead::start(const QStringList &addresses, const QList<int> &wanted)
         PageLoader *slotLoader = ownLoader.get();
         m_slots.push_back({std::move(browser), std::move(ownLoader), slotLoader});
     }
-    for (qsizetype position = 0; position < qsizetype(m_slots.size()); ++position)
-        load(position);
+    startLoads();
 }
 
 LookAhead::Page LookAhead::next()
 {
-    PageLoader &loader = *m_slots[std::size_t(m_next % qsizetype(m_slots.size()))].loader;
+    startLoads();
+    PageLoader &loader = loaderOf(m_next);
     PageLoader::WaitEnd end = loader.waitUntilLoaded();
     if (end == PageLoader::WaitEnd::Loaded)
         end = loader.waitWhileBusy();
+    m_recentCosts.push_back(heldBy(loader.browser()));
+    if (qsizetype(m_recentCosts.size()) > qsizetype(m_slots.size()))
+        m_recentCosts.pop_front();
+    // What this page cost tells how many more fit while it is handled.
+    startLoads();
     return {m_wanted.at(m_next), &loader.browser(), end};
 }
 
 void LookAhead::done()
 {
-    load(m_next + qsizetype(m_slots.size()));
     ++m_next;
+    startLoads();
 }
 
-void LookAhead::load(qsizetype position)
+PageLoader &LookAhead::loaderOf(qsizetype position) const
 {
-    if (position < m_wanted.size())
-        m_slots[std::size_t(position % qsizetype(m_slots.size()))].loader->navigate(m_addresses.at(m_wanted.at(position)));
+    return *m_slots[std::size_t(position % qsizetype(m_slots.size()))].loader;
+}
+
+void LookAhead::startLoads()
+{
+    // A browser is free once the page it loaded before (slots back) is done.
+    while (m_started < m_wanted.size() && m_started < m_next + qsizetype(m_slots.size())
+           && (m_started <= m_next || aheadFits())) {
+        loaderOf(m_started).navigate(m_addresses.at(m_wanted.at(m_started)));
+        ++m_started;
+    }
+}
+
+bool LookAhead::aheadFits() const
+{
+    if (m_aheadBytes == 0)
+        return true;
+    // Until a page has shown its cost, one page ahead at a time.
+    if (m_recentCosts.empty())
+        return m_started <= m_next + 1;
+    qint64 estimate = *std::max_element(m_recentCosts.begin(), m_recentCosts.end());
+    qint64 waiting = 0;
+    qsizetype underWay = 0;
+    for (qsizetype position = m_next + 1; position < m_started; ++position) {
+        const PageLoader &loader = loaderOf(position);
+        if (loader.PageLoaded()) {
+            const qint64 held = heldBy(loader.browser());
+            waiting += held;
+            estimate = std::max(estimate, held);
+        } else {
+            ++underWay;
+        }
+    }
+    return waiting + (underWay + 1) * estimate <= m_aheadBytes;
 }
 
 } // namespace pagrion

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -23,6 +24,11 @@ class Browser;
 // loop, end at the page's deadline and are ended by the loader's interrupt().
 // With one page at a time, the pages load one after another in the
 // loader's browser alone.
+//
+// Pages ahead are bounded by memory as well as by count: one starts only
+// while the pages loaded and waiting, with those under way counted at the
+// cost of the largest recent page, fit in the budget. The page waited for
+// always loads, so a run of huge pages goes on one page at a time.
 class LookAhead final : public QObject
 {
     Q_OBJECT
@@ -30,8 +36,8 @@ class LookAhead final : public QObject
 
 public:
     // At most `pagesAtOnce` pages load at once; one at a time when the
-    // engine cannot load pages side by side.
-    LookAhead(PageLoader &loader, int pagesAtOnce, QObject *parent = nullptr);
+    // engine cannot load pages side by side. aheadBytes 0 sets no budget.
+    LookAhead(PageLoader &loader, int pagesAtOnce, qint64 aheadBytes = 0, QObject *parent = nullptr);
     ~LookAhead() override;
 
     // Starts loading addresses[i] for each i in `wanted`, in that order.
@@ -59,14 +65,20 @@ private:
         std::unique_ptr<PageLoader> ownLoader;
         PageLoader *loader = nullptr;
     };
-    void load(qsizetype position);
+    PageLoader &loaderOf(qsizetype position) const;
+    // Starts the loads that the free browsers and the budget allow.
+    void startLoads();
+    bool aheadFits() const;
 
     PageLoader &m_loader;
     int m_pagesAtOnce;
+    qint64 m_aheadBytes;
     std::vector<Slot> m_slots;
     QStringList m_addresses;
     QList<int> m_wanted;
     qsizetype m_next = 0;
+    qsizetype m_started = 0;
+    std::deque<qint64> m_recentCosts; // of the last pages handed out
 };
 
 } // namespace pagrion

@@ -79,8 +79,8 @@ ParserArena::~ParserArena()
         if (i >= SmallTreeChunks || !spareChunks().keep(m_chunks[i]))
             std::free(m_chunks[i]);
     }
-    for (void *block : m_large)
-        std::free(block);
+    for (const auto &large : m_large)
+        std::free(large.first);
 }
 
 std::size_t ParserArena::classOf(std::size_t size)
@@ -141,10 +141,12 @@ void *ParserArena::allocate(std::size_t size)
 
 void *ParserArena::allocateLarge(std::size_t size)
 {
-    void *block = std::aligned_alloc(SlabSize, roundUp(size + sizeof(SlabHeader), SlabSize));
+    const std::size_t bytes = roundUp(size + sizeof(SlabHeader), SlabSize);
+    void *block = std::aligned_alloc(SlabSize, bytes);
     if (!block)
         throw std::bad_alloc();
-    m_large.insert(block);
+    m_large.emplace(block, bytes);
+    m_largeBytes += bytes;
     static_cast<SlabHeader *>(block)->sizeClass = 0;
     return static_cast<char *>(block) + sizeof(SlabHeader);
 }
@@ -156,7 +158,10 @@ void ParserArena::release(void *block)
     void *slab = reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(block) & ~(SlabSize - 1));
     const std::size_t sizeClass = static_cast<SlabHeader *>(slab)->sizeClass;
     if (sizeClass == 0) {
-        m_large.erase(slab);
+        if (const auto found = m_large.find(slab); found != m_large.end()) {
+            m_largeBytes -= found->second;
+            m_large.erase(found);
+        }
         std::free(slab);
         return;
     }

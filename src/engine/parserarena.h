@@ -2,7 +2,7 @@
 
 #include <array>
 #include <cstddef>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace pagrion::html {
@@ -20,6 +20,8 @@ public:
 
     void *allocate(std::size_t size);
     void release(void *block);
+    // The memory the arena has taken for its blocks.
+    std::size_t heldBytes() const { return m_chunks.size() * ChunkSize + m_largeBytes; }
 
     // The parser's allocator and deallocator, with the arena as user data.
     static void *allocateIn(void *arena, std::size_t size);
@@ -57,7 +59,8 @@ private:
     std::vector<void *> m_chunks;
     char *m_nextSlab = nullptr; // unused slabs of the newest chunk
     char *m_chunkEnd = nullptr;
-    std::unordered_set<void *> m_large;
+    std::unordered_map<void *, std::size_t> m_large; // each block's size
+    std::size_t m_largeBytes = 0;
 };
 
 } // namespace pagrion::html

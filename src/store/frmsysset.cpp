@@ -82,6 +82,8 @@ QString toolTipOf(LoadSettings::Field field)
         return u"一个网页的内容超过这个大小（MB，默认 %1）就不再下载，算作打开失败。"_s;
     case F::MaxText:
         return u"元素列表一次最多生成的文字（MB，默认 %1）；嵌套的元素各自包含里面的全部文字，超过时提示并停止。"_s;
+    case F::AheadMemory:
+        return u"批量采集时预先打开、等待处理的网页最多占用的内存（MB，默认 %1）；网页很大或内存较少时调小。"_s;
     case F::BrowserPages:
         return u"用完整浏览器批量采集时同时打开的网页数（默认 %1）；页面较重或内存较少时调小。"_s;
     case F::BatchWithoutMedia:
@@ -121,6 +123,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Label14(named(new QLabel(Frame1), u"Label14"_s))
     , Label15(named(new QLabel(Frame1), u"Label15"_s))
     , Label16(named(new QLabel(Frame1), u"Label16"_s))
+    , Label17(named(new QLabel(Frame1), u"Label17"_s))
     , Text2(named(new QLineEdit(Frame1), u"Text2"_s))
     , Text3(named(new QLineEdit(Frame1), u"Text3"_s))
     , Text4(named(new QLineEdit(Frame1), u"Text4"_s))
@@ -130,6 +133,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Text8(named(new QLineEdit(Frame1), u"Text8"_s))
     , Text9(named(new QLineEdit(Frame1), u"Text9"_s))
     , Text10(named(new QLineEdit(Frame1), u"Text10"_s))
+    , Text11(named(new QLineEdit(Frame1), u"Text11"_s))
     , Check2(named(new QCheckBox(Frame1), u"Check2"_s))
 {
     setObjectName(u"Frmsysset"_s);
@@ -146,7 +150,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     m_settingBoxes = {{F::Concurrency, Label8, Text2}, {F::Delay, Label9, Text3},
                       {F::Retries, Label10, Text4},    {F::TimeLimit, Label11, Text5},
                       {F::MaxBody, Label12, Text6},    {F::MaxText, Label13, Text7},
-                      {F::BrowserPages, Label14, Text8}, {F::MaxNextPages, Label15, Text9},
+                      {F::AheadMemory, Label17, Text11}, {F::BrowserPages, Label14, Text8},
+                      {F::MaxNextPages, Label15, Text9},
                       {F::NextText, Label16, Text10}};
     for (const SettingBox &setting : std::as_const(m_settingBoxes)) {
         const QString unit = loadSettingUnit(setting.field);

@@ -38,6 +38,7 @@ const QList<Rule> &rules()
         {F::TimeLimit, u"timeout"_s, u"网页超时"_s, Kind::Seconds, 0.1, Day},
         {F::MaxBody, u"maxbodymb"_s, u"网页大小上限"_s, Kind::Megabytes, 1, 2048},
         {F::MaxText, u"maxtextmb"_s, u"元素列表文字上限"_s, Kind::Megabytes, 1, 4096},
+        {F::AheadMemory, u"aheadmb"_s, u"预先打开网页内存上限"_s, Kind::Megabytes, 16, 65536},
         {F::BrowserPages, u"browserpages"_s, u"完整浏览器同时打开网页数"_s, Kind::Count, 1, 16},
         {F::BatchWithoutMedia, u"batchnomedia"_s, u"批量采集时不下载图片、字体和音视频"_s, Kind::Switch, 0, 1},
         // A run's page list holds at most 32767 addresses.
@@ -120,6 +121,8 @@ QString LoadSettings::text(Field field) const
         return QString::number(megabytes(maxBodyBytes));
     case Field::MaxText:
         return QString::number(megabytes(maxTextBytes));
+    case Field::AheadMemory:
+        return QString::number(megabytes(aheadBytes));
     case Field::BrowserPages:
         return QString::number(browserPages);
     case Field::BatchWithoutMedia:
@@ -170,6 +173,9 @@ Status LoadSettings::setText(Field field, const QString &text)
         break;
     case Field::MaxText:
         maxTextBytes = qint64(value) << 20;
+        break;
+    case Field::AheadMemory:
+        aheadBytes = qint64(value) << 20;
         break;
     case Field::BrowserPages:
         browserPages = int(value);

@@ -25,6 +25,7 @@ struct LoadSettings
         TimeLimit,         // seconds one load may take
         MaxBody,           // MB a page may have
         MaxText,           // MB of text an element list may build
+        AheadMemory,       // MB pages loaded ahead of the one handled may hold
         BrowserPages,      // pages the full browser loads at once in a batch run
         BatchWithoutMedia, // the full browser leaves out images, fonts and media in batch runs
         MaxNextPages,      // pages one next-page run visits at most
@@ -35,6 +36,7 @@ struct LoadSettings
     static constexpr int DefaultRetries = 3;
     static constexpr int DefaultBrowserPages = 4;
     static constexpr int DefaultMaxNextPages = 1000;
+    static constexpr qint64 DefaultAheadBytes = qint64(256) << 20;
     static inline const QString DefaultNextText = QStringLiteral("下一页|下页|后页|Next|›|»");
 
     int concurrency = DefaultConcurrency;
@@ -43,6 +45,7 @@ struct LoadSettings
     int timeLimitMs = PageLimits::DefaultTimeLimitMs;
     qint64 maxBodyBytes = PageLimits::DefaultMaxBodyBytes;
     qint64 maxTextBytes = PageLimits::DefaultMaxTextBytes;
+    qint64 aheadBytes = DefaultAheadBytes;
     int browserPages = DefaultBrowserPages;
     bool batchWithoutMedia = true;
     int maxNextPages = DefaultMaxNextPages;

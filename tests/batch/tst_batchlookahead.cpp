@@ -2,6 +2,7 @@
 
 #include "batch/batchfixture.h"
 #include "batch/batchresume.h"
+#include "engine/htmldocument.h"
 #include "engine/staticbrowser.h"
 #include "layout/layouts.h"
 #include "store/resultstore.h"
@@ -238,6 +239,38 @@ private Q_SLOTS:
         QCOMPARE(journal(*folder), (QStringList{u"stored"_s, u"failed HTTP 404"_s, u"failed HTTP 500"_s, u"stored"_s}));
         QCOMPARE(server->requestCount(u"/p2.html"_s), 1); // not worth a second try
         QCOMPARE(server->requestCount(u"/p3.html"_s), 2);
+    }
+
+    // Pages loaded ahead wait within the memory budget: a budget of three
+    // pages' worth keeps at most three ahead of the one waited for, and one
+    // smaller than a page loads the pages one after another; every page is
+    // still stored, in order.
+    void pagesAheadKeepWithinTheMemoryBudget()
+    {
+        QByteArray table = "<table>";
+        for (int row = 0; row < 5000; ++row)
+            table += "<tr><td>行</td><td>" + QByteArray::number(row) + "</td></tr>";
+        const qint64 pageCost = parseHtmlDocument(QString::fromUtf8(table))->heldBytes();
+        QVERIFY(pageCost > 0);
+        for (int i = 1; i <= 10; ++i) {
+            server->setPage(u"/p%1.html"_s.arg(i), tablePage(u"物品%1"_s.arg(i), QString::number(i * 10)) + table,
+                            "text/html; charset=utf-8", 150);
+        }
+        auto bounded = settings(1, 10, 8);
+        bounded.aheadBytes = 3 * pageCost + pageCost / 2;
+        QCOMPARE(run(bounded).end, BatchRun::End::Finished);
+        QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 10));
+        int atOnce = TestHttpServer::mostAtOnce(server->requests());
+        QVERIFY2(atOnce >= 2 && atOnce <= 4, qPrintable(QString::number(atOnce)));
+
+        const qsizetype before = server->requests().size();
+        bounded.overwrite = true;
+        bounded.aheadBytes = 1;
+        QCOMPARE(run(bounded).end, BatchRun::End::Finished);
+        QCOMPARE(storedRecords(*folder, 2), pageRecords(1, 10));
+        // Only the second page loads beside the first, before any page has shown what it costs.
+        atOnce = TestHttpServer::mostAtOnce(server->requests().mid(before + 2));
+        QCOMPARE(atOnce, 1);
     }
 
     void retriedPageKeepsItsPlace()
