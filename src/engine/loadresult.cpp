@@ -82,6 +82,11 @@ LoadFailure LoadFailure::refusedScheme(const QUrl &url)
     return {Kind::RefusedScheme, u"不打开这种地址：%1"_s.arg(scheme)};
 }
 
+LoadFailure LoadFailure::refusedRedirect()
+{
+    return {Kind::RefusedScheme, u"不打开重定向到的地址：网页只能转到 http 和 https 网址"_s};
+}
+
 LoadFailure LoadFailure::network(const QString &detail)
 {
     return {Kind::Network, u"网络错误：%1"_s.arg(detail)};

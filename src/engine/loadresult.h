@@ -48,6 +48,9 @@ struct LoadFailure
     static LoadFailure redirectLoop();
     static LoadFailure decompression(const QString &detail);
     static LoadFailure refusedScheme(const QUrl &url);
+    // A redirect to an address that is not on the web, where the address
+    // itself is not known.
+    static LoadFailure refusedRedirect();
     static LoadFailure network(const QString &detail);
 };
 

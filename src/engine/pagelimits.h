@@ -10,7 +10,8 @@ struct PageLimits
 {
     static constexpr int DefaultTimeLimitMs = 30'000;
     static constexpr qint64 DefaultMaxBodyBytes = qint64(64) << 20;
-    static constexpr int DefaultMaxRedirects = 20; // as many as Chromium follows
+    // As many as Chromium follows in one navigation: it refuses the 20th.
+    static constexpr int DefaultMaxRedirects = 19;
     static constexpr qint64 DefaultMaxTextBytes = qint64(256) << 20;
 
     int timeLimitMs = DefaultTimeLimitMs;      // one load, from the request to the parsed page

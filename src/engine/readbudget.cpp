@@ -29,9 +29,12 @@ void ReadBudget::addText(qint64 bytes)
 {
     m_textBytes += bytes;
     if (m_maxTextBytes > 0 && m_textBytes > m_maxTextBytes)
-        throw DocumentError(u"网页的文字超过 %1 MB 的限制，没有读完。可以用设置提高这个限制。"_s
-                                .arg(m_maxTextBytes / double(1 << 20))
-                                .toStdString());
+        throw DocumentError(textOverLimitReason(m_maxTextBytes).toStdString());
+}
+
+QString textOverLimitReason(qint64 maxTextBytes)
+{
+    return u"网页的文字超过 %1 MB 的限制，没有读完。可以用设置提高这个限制。"_s.arg(maxTextBytes / double(1 << 20));
 }
 
 } // namespace pagrion

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include "core/workbudget.h"
 #include "engine/pagelimits.h"
 
@@ -24,5 +26,8 @@ private:
     qint64 m_maxTextBytes;
     qint64 m_textBytes = 0;
 };
+
+// Why a read that would build more text than the limit gave up.
+QString textOverLimitReason(qint64 maxTextBytes);
 
 } // namespace pagrion

@@ -36,6 +36,8 @@ constexpr QSize ViewSize(1280, 1024);
 constexpr QSize PopupSize(1024, 768);
 // How long a load that stopped by itself waits to learn that it became a download.
 constexpr int DownloadSettleMs = 200;
+// How often a page being loaded is measured against the body limit.
+constexpr int SizeCheckMs = 500;
 
 // A page that keeps quiet while nobody looks at it: its console stays out of
 // the program's output, and the boxes a script opens are answered with
@@ -103,8 +105,9 @@ std::optional<LoadFailure> connectionFailure(int error, const QUrl &url, const Q
         return LoadFailure::tooManyRedirects(PageLimits::DefaultMaxRedirects);
     case -301: // DISALLOWED_URL_SCHEME
     case -302: // UNKNOWN_URL_SCHEME
-    case -311: // UNSAFE_REDIRECT
         return LoadFailure::refusedScheme(url);
+    case -311: // UNSAFE_REDIRECT: Chromium tells only the address that redirected
+        return LoadFailure::refusedRedirect();
     case -330: // CONTENT_DECODING_FAILED
         return LoadFailure::decompression(text);
     case -354: // CONTENT_LENGTH_MISMATCH
@@ -242,6 +245,8 @@ WebEngineBrowser::WebEngineBrowser(QObject *parent)
 
     m_timeLimit.setSingleShot(true);
     connect(&m_timeLimit, &QTimer::timeout, this, &WebEngineBrowser::onTimeLimit);
+    m_sizeCheck.setInterval(SizeCheckMs);
+    connect(&m_sizeCheck, &QTimer::timeout, this, &WebEngineBrowser::checkPageSize);
     m_settle.setSingleShot(true);
     connect(&m_settle, &QTimer::timeout, this,
             [this] { finish(parseHtmlDocument(QString(), m_pendingUrl), m_pendingUrl, false); });
@@ -318,6 +323,7 @@ void WebEngineBrowser::Navigate(const QString &address)
 {
     ++m_generation;
     m_timeLimit.stop();
+    m_sizeCheck.stop();
     m_settle.stop();
     m_retry.stop();
     m_pause.stop();
@@ -337,7 +343,7 @@ void WebEngineBrowser::Navigate(const QString &address)
     if (m_showsPage && !m_pageLoading && url.hasFragment()
         && url.adjusted(QUrl::RemoveFragment) == m_page->url().adjusted(QUrl::RemoveFragment)) {
         m_page->load(url);
-        endLater(liveDocument(m_page, readLimitMs()), url, true);
+        endLater(liveDocument(m_page, readLimitMs(), limits().maxTextBytes), url, true);
         return;
     }
 
@@ -362,6 +368,7 @@ void WebEngineBrowser::beginAttempt()
     m_downloaded = false;
     if (timeLimitMs() > 0)
         m_timeLimit.start(timeLimitMs());
+    m_sizeCheck.start();
     m_page->load(m_pendingUrl);
 }
 
@@ -394,6 +401,7 @@ void WebEngineBrowser::beginPageLoad()
     m_pendingUrl = m_page->requestedUrl();
     if (timeLimitMs() > 0)
         m_timeLimit.start(timeLimitMs());
+    m_sizeCheck.start();
 }
 
 void WebEngineBrowser::onLoadEnded(const QWebEngineLoadingInfo &info)
@@ -410,7 +418,7 @@ void WebEngineBrowser::onLoadEnded(const QWebEngineLoadingInfo &info)
     const QUrl url = info.url().isEmpty() ? m_pendingUrl : info.url();
     switch (info.status()) {
     case QWebEngineLoadingInfo::LoadSucceededStatus:
-        endLater(liveDocument(m_page, readLimitMs()), url, true);
+        endLater(liveDocument(m_page, readLimitMs(), limits().maxTextBytes), url, true);
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
         if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
@@ -447,7 +455,7 @@ void WebEngineBrowser::endHttpError(int status, const QUrl &url)
             if (html.toString() == u"<html><head></head><body></body></html>")
                 endLater(parseHtmlDocument(httpErrorPageHtml(status), url), url, false, LoadFailure::httpStatus(status));
             else
-                endLater(liveDocument(m_page, readLimitMs()), url, true, LoadFailure::httpStatus(status));
+                endLater(liveDocument(m_page, readLimitMs(), limits().maxTextBytes), url, true, LoadFailure::httpStatus(status));
         });
 }
 
@@ -485,11 +493,31 @@ void WebEngineBrowser::onDownload(QWebEngineDownloadRequest *download)
 
 void WebEngineBrowser::onTimeLimit()
 {
+    abandonLoad(LoadFailure::timeout());
+}
+
+void WebEngineBrowser::checkPageSize()
+{
+    const qint64 limit = limits().maxBodyBytes;
+    if (!m_tracking || !m_pageLoading || limit <= 0)
+        return;
+    const quint64 generation = m_generation;
+    // The markup's length in characters: at most its size in bytes.
+    m_page->runJavaScript(u"document.documentElement ? document.documentElement.outerHTML.length : 0"_s,
+                          QWebEngineScript::ApplicationWorld, [this, generation, limit](const QVariant &length) {
+                              if (generation == m_generation && m_tracking && length.toLongLong() > limit)
+                                  abandonLoad(LoadFailure::bodyTooLarge(limit));
+                          });
+}
+
+void WebEngineBrowser::abandonLoad(const LoadFailure &failure)
+{
     // The end the stopped load still reports is ignored: the load ends here.
     m_tracking = false;
+    m_sizeCheck.stop();
     if (m_pageLoading)
         m_page->triggerAction(QWebEnginePage::Stop);
-    finish(parseHtmlDocument(unreachablePageHtml(), m_pendingUrl), m_pendingUrl, false, LoadFailure::timeout());
+    finish(parseHtmlDocument(unreachablePageHtml(), m_pendingUrl), m_pendingUrl, false, failure);
 }
 
 void WebEngineBrowser::endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
@@ -510,6 +538,7 @@ void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QU
 {
     ++m_generation;
     m_timeLimit.stop();
+    m_sizeCheck.stop();
     m_settle.stop();
     m_tracking = false;
     // The page stays busy through the back-off; what it showed meanwhile is not reported.

@@ -79,6 +79,11 @@ private:
     void onNewWindow(QWebEngineNewWindowRequest &request);
     void onDownload(QWebEngineDownloadRequest *download);
     void onTimeLimit();
+    // Chromium reads a page of any size; a page over the body limit (an
+    // endless one, a compression bomb) is stopped once it is seen to be.
+    void checkPageSize();
+    // Stops the load under way and ends it with this failure.
+    void abandonLoad(const LoadFailure &failure);
     void endHttpError(int status, const QUrl &url);
     // Ends the load from the event loop unless another has begun meanwhile.
     void endLater(std::shared_ptr<const Document> document, const QUrl &url, bool showsPage,
@@ -97,6 +102,7 @@ private:
     QWebEnginePage *m_page;
     QList<QPointer<QWebEngineView>> m_popups;
     QTimer m_timeLimit;
+    QTimer m_sizeCheck;
     QTimer m_settle;
     QTimer m_retry; // the back-off before another try
     QTimer m_pause; // the host's pause before a try

@@ -13,6 +13,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
+#include "engine/readbudget.h"
+
 using namespace Qt::StringLiterals;
 
 namespace pagrion {
@@ -25,10 +27,19 @@ namespace {
 constexpr int WaitSliceMs = 10;
 
 // Shared by every read. Elements without innerText (SVG and other foreign
-// content) give their text content.
+// content) give their text content. The texts one read builds are counted
+// in UTF-8 bytes, as they are stored, and the read gives up past the limit
+// (textBytesLeft, set before) rather than build gigabytes of nested texts.
 const QString ScriptPrelude = uR"js(
+var utf8 = new TextEncoder();
 function textOf(element) {
-    return typeof element.innerText === 'string' ? element.innerText : element.textContent;
+    var text = typeof element.innerText === 'string' ? element.innerText : element.textContent;
+    if (textBytesLeft !== null) {
+        textBytesLeft -= utf8.encode(text).length;
+        if (textBytesLeft < 0)
+            throw new Error(OverTextLimit);
+    }
+    return text;
 }
 function textsOf(list) {
     var texts = [];
@@ -101,7 +112,10 @@ return body && body.localName === 'body' ? textOf(body) : null;
 class WebEngineDocument final : public Document
 {
 public:
-    WebEngineDocument(QWebEnginePage *page, int readLimitMs) : m_page(page), m_readLimitMs(readLimitMs) {}
+    WebEngineDocument(QWebEnginePage *page, int readLimitMs, qint64 maxTextBytes)
+        : m_page(page), m_readLimitMs(readLimitMs), m_maxTextBytes(maxTextBytes)
+    {
+    }
 
     QList<HtmlTable> tables() const override
     {
@@ -173,8 +187,11 @@ private:
         auto answer = std::make_shared<Answer>();
         QEventLoop loop;
         answer->loop = &loop;
-        const QString script = u"JSON.stringify({value: (function () {"_s + ScriptPrelude + functionBody
-            + u"})()})"_s;
+        const QString limit = m_maxTextBytes > 0 ? QString::number(m_maxTextBytes) : u"null"_s;
+        const QString script = u"(function () { var OverTextLimit = 'over text limit', textBytesLeft = "_s + limit
+            + u";\n"_s + ScriptPrelude + u"try { return JSON.stringify({value: (function () {"_s + functionBody
+            + u"})()}); } catch (e) { if (e.message !== OverTextLimit) throw e; "
+              u"return JSON.stringify({overTextLimit: true}); } })()"_s;
         m_page->runJavaScript(script, QWebEngineScript::ApplicationWorld, [answer](const QVariant &result) {
             answer->json = result.toString();
             answer->arrived = true;
@@ -198,18 +215,21 @@ private:
         // No answer at all: the script failed, or the page went away meanwhile.
         if (error.error != QJsonParseError::NoError || !reply.isObject())
             throw DocumentError("网页正在变化，无法读取。");
+        if (reply.object().contains(u"overTextLimit"_s))
+            throw DocumentError(textOverLimitReason(m_maxTextBytes).toStdString());
         return reply.object().value(u"value"_s);
     }
 
     QPointer<QWebEnginePage> m_page;
     int m_readLimitMs;
+    qint64 m_maxTextBytes;
 };
 
 } // namespace
 
-std::shared_ptr<const Document> liveDocument(QWebEnginePage *page, int readLimitMs)
+std::shared_ptr<const Document> liveDocument(QWebEnginePage *page, int readLimitMs, qint64 maxTextBytes)
 {
-    return std::make_shared<WebEngineDocument>(page, readLimitMs);
+    return std::make_shared<WebEngineDocument>(page, readLimitMs, maxTextBytes);
 }
 
 } // namespace pagrion

@@ -128,6 +128,80 @@ private Q_SLOTS:
         QCOMPARE(bodyOf(m_browser), bodyOf(staticBrowser));
     }
 
+    // The browser follows as many redirects as the fast engine, and fails
+    // the next one with the same reason.
+    void redirectLimitAsInTheFastEngine_data()
+    {
+        QTest::addColumn<int>("hops");
+        for (const int hops : {PageLimits::DefaultMaxRedirects, PageLimits::DefaultMaxRedirects + 1})
+            QTest::addRow("%d hops", hops) << hops;
+    }
+    void redirectLimitAsInTheFastEngine()
+    {
+        QFETCH(int, hops);
+        const QString base = u"/limit%1/"_s.arg(hops);
+        for (int i = 0; i < hops; ++i)
+            m_server.setRedirect(base + QString::number(i), base + QString::number(i + 1));
+        m_server.setPage(base + QString::number(hops), "<p>final</p>");
+        StaticBrowser fast;
+        QVERIFY(load(fast, m_server.url(base + u'0')));
+        QVERIFY(load(m_browser, m_server.url(base + u'0')));
+        QCOMPARE(m_browser.failure().has_value(), fast.failure().has_value());
+        if (fast.failure())
+            QCOMPARE(m_browser.failure()->reason, fast.failure()->reason);
+        else
+            QCOMPARE(bodyOf(m_browser), u"final"_s);
+    }
+
+    // A page without end stops at the body limit, before the time limit,
+    // as in the fast engine.
+    void bodyLimitStopsAnEndlessPage()
+    {
+        // A server of its own, whose endless answer ends with the test.
+        TestHttpServer server;
+        auto endless = TestHttpServer::page(QByteArray("<p>") + QByteArray("word ").repeated(20'000));
+        endless.repeat = 0;
+        server.setRoute(u"/endless"_s, endless);
+        PageLimits limits;
+        limits.maxBodyBytes = 2 << 20;
+        limits.timeLimitMs = 60'000;
+        WebEngineBrowser browser;
+        browser.setLimits(limits);
+        QVERIFY(load(browser, server.url(u"/endless"_s)));
+        QVERIFY(browser.failure());
+        QCOMPARE(browser.failure()->reason, LoadFailure::bodyTooLarge(limits.maxBodyBytes).reason);
+    }
+
+    // Nested elements each hold all the text inside them: a list of them
+    // stops at the text limit with its reason, as in the fast engine.
+    void elementTextsStopAtTheTextLimit()
+    {
+        QByteArray nested;
+        for (int depth = 0; depth < 100; ++depth)
+            nested += "<div>" + QByteArray(10'000, 'x');
+        m_server.setPage(u"/nested"_s, nested);
+        PageLimits limits;
+        limits.maxTextBytes = 1 << 20;
+        m_browser.setLimits(limits);
+        StaticBrowser fast;
+        fast.setLimits(limits);
+        QVERIFY(load(m_browser, m_server.url(u"/nested"_s)));
+        QVERIFY(load(fast, m_server.url(u"/nested"_s)));
+        const auto reasonOf = [](const Browser &browser) {
+            try {
+                browser.document()->elementTexts(u"div"_s);
+            } catch (const DocumentError &error) {
+                return QString::fromUtf8(error.what());
+            }
+            return QString();
+        };
+        QCOMPARE(reasonOf(m_browser), u"网页的文字超过 1 MB 的限制，没有读完。可以用设置提高这个限制。"_s);
+        QCOMPARE(reasonOf(fast), reasonOf(m_browser));
+        m_browser.setLimits({});
+        QVERIFY(load(m_browser, m_server.url(u"/nested"_s)));
+        QCOMPARE(m_browser.document()->elementTexts(u"div"_s).size(), 100);
+    }
+
     // What a web page does by itself never opens a local file; a file the
     // user names still opens.
     void webPagesLeadOnlyToTheWeb()
@@ -143,6 +217,7 @@ private Q_SLOTS:
         m_server.setRedirect(u"/to-file"_s, QString::fromLatin1(secretUrl));
         QVERIFY(load(m_browser, m_server.url(u"/to-file"_s)));
         QVERIFY(m_browser.failure());
+        QCOMPARE(m_browser.failure()->reason, LoadFailure::refusedRedirect().reason);
         QVERIFY(!bodyOf(m_browser).contains(u"secret"_s));
 
         m_server.setPage(u"/refresh-file"_s, "<meta http-equiv=refresh content=\"0;url=" + secretUrl + "\"><p>stays</p>");
