@@ -5,6 +5,7 @@
 #include <QJsonObject>
 
 #include "core/textrules.h"
+#include "engine/document.h"
 #include "extract/classlist.h"
 #include "extract/rowtext.h"
 
@@ -64,6 +65,17 @@ const QString LabelScript = uR"js(
     function textOf(element) {
         return typeof element.innerText === 'string' ? element.innerText : element.textContent;
     }
+    // The elements the analysis reads. A browser that runs scripts, as the
+    // engines read pages, keeps what a noscript holds as text: elements
+    // found there here, where scripts are off, are none of the page's.
+    function analysed() {
+        var list = [];
+        for (var i = 0; i < elements.length; i++) {
+            if (!elements[i].parentElement || !elements[i].parentElement.closest('noscript'))
+                list.push(elements[i]);
+        }
+        return list;
+    }
     // What the analysis shows first for the element: a table's first row,
     // its cells separated by "｜", or the element's own text.
     function firstCells(element) {
@@ -108,7 +120,7 @@ const QString LabelScript = uR"js(
     function update(force) {
         if (!host.isConnected)
             root.appendChild(host);
-        var count = elements.length, fresh = count !== reportedCount;
+        var items = analysed(), count = items.length, fresh = count !== reportedCount;
         // Nothing to move while the page keeps its size and its elements.
         var layout = [count, root.scrollWidth, root.scrollHeight, window.innerWidth].join();
         if (!fresh && !force && layout === lastLayout)
@@ -125,11 +137,11 @@ const QString LabelScript = uR"js(
         // Read every box first and write after, so the page is laid out once.
         var sx = window.scrollX, sy = window.scrollY, rects = [], widths = [];
         for (var i = 0; i < count; i++) {
-            rects.push(elements[i].getBoundingClientRect());
+            rects.push(items[i].getBoundingClientRect());
             if (fresh) {
-                marks[i].first = firstCells(elements[i]).slice(0, MaxText);
+                marks[i].first = firstCells(items[i]).slice(0, MaxText);
                 marks[i].label.title = config.prefix + i + '\n' + marks[i].first;
-                marks[i].colour = Colours[depthOf(elements[i]) % Colours.length];
+                marks[i].colour = Colours[depthOf(items[i]) % Colours.length];
                 marks[i].label.style.background = marks[i].colour;
             }
         }
@@ -202,6 +214,11 @@ QString PageLabeller::labelName(int index) const
     return tableMode() ? elementName(index) : rowName(elementName(1), index);
 }
 
+qsizetype PageLabeller::analysedCount(const Document &document) const
+{
+    return tableMode() ? document.tables().size() : document.elementTexts(m_tagName).size();
+}
+
 QString PageLabeller::script() const
 {
     // A name is a stem and the index; the page draws the stem and counts.
@@ -214,6 +231,11 @@ QString PageLabeller::script() const
         {u"prefix"_s, prefix},
     };
     return LabelScript.arg(QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact)));
+}
+
+QString PageLabeller::removalScript()
+{
+    return u"if (window.__pagrionLabels) window.__pagrionLabels.stop();"_s;
 }
 
 std::optional<LabelReport> PageLabeller::read(const QString &consoleMessage) const
