@@ -3,7 +3,7 @@
 #include <optional>
 
 #include <QList>
-#include <QPointF>
+#include <QRectF>
 #include <QString>
 
 namespace pagrion {
@@ -16,7 +16,7 @@ struct PageLabel
     QString name;        // TableName3, or TableName1-7 in element list mode
     bool shown = false;  // false for an element the page does not lay out (hidden)
     QString firstCells;  // the first row's cells joined by "｜", or the element's text; cut short
-    QPointF centre;      // of the label, in the view's CSS pixels
+    QRectF box;          // where the label is drawn, in the view's CSS pixels
 };
 
 // What the labels in the page tell the window.
@@ -33,7 +33,9 @@ struct LabelReport
 // in document order, nested tables included); element list mode names every
 // element of the class's tag with its row name. The labels enumerate the
 // DOM as the analysis does, and live in a closed shadow tree, so they are
-// never among the elements they count.
+// never among the elements they count. A table's label sits above it; an
+// element's on a line of its own text, beside it, never over the text of
+// any element.
 //
 // The page is shown with its scripts off, as the engines read it: what a
 // noscript holds is no part of it.

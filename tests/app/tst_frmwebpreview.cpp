@@ -1,6 +1,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -10,6 +12,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWebEngineView>
 
 #include "app/frmmain.h"
@@ -94,6 +97,49 @@ bool load(Browser &browser, const QString &address)
     return completed.wait(DeadlineMs) && !browser.Busy();
 }
 
+// Runs a script in the preview's page, in a world of its own, and waits for its answer.
+QVariant runInPage(FrmWebPreview &preview, const QString &script)
+{
+    QVariant answer;
+    bool arrived = false;
+    preview.WebBrowser1->page()->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                                               [&](const QVariant &value) {
+                                                   answer = value;
+                                                   arrived = true;
+                                               });
+    // No answer in time gives an empty one, which the caller finds wanting.
+    return QTest::qWaitFor([&] { return arrived; }, DeadlineMs) ? answer : QVariant();
+}
+
+// The lines of text of every element with the tag, each element's as a list
+// of [left, top, right, bottom] in the view.
+QList<QList<QRectF>> textLines(FrmWebPreview &preview, const QString &tag)
+{
+    const QString script = uR"js(
+        JSON.stringify(Array.prototype.map.call(document.getElementsByTagName('%1'), function (element) {
+            var lines = [], walker = document.createTreeWalker(element, NodeFilter.SHOW_TEXT), range = document.createRange();
+            for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+                range.selectNodeContents(node);
+                Array.prototype.forEach.call(range.getClientRects(), function (r) {
+                    if (r.width > 0 && /\S/.test(node.data))
+                        lines.push([r.left, r.top, r.right, r.bottom]);
+                });
+            }
+            return lines;
+        })))js"_s;
+    QList<QList<QRectF>> elements;
+    const QJsonArray all = QJsonDocument::fromJson(runInPage(preview, script.arg(tag)).toString().toUtf8()).array();
+    for (const QJsonValue &element : all) {
+        QList<QRectF> &lines = elements.emplace_back();
+        for (const QJsonValue &line : element.toArray()) {
+            const QJsonArray edges = line.toArray();
+            lines.append(QRectF(QPointF(edges[0].toDouble(), edges[1].toDouble()),
+                                QPointF(edges[2].toDouble(), edges[3].toDouble())));
+        }
+    }
+    return elements;
+}
+
 // A page of the run: its number in a table, a style sheet, an image and a
 // frame that shows the page itself.
 QByteArray runPage(int number)
@@ -132,7 +178,7 @@ private:
     {
         const PageLabel label = preview->labels().value(index);
         QVERIFY2(label.shown, qPrintable(label.name));
-        const QPoint inView = label.centre.toPoint();
+        const QPoint inView = label.box.center().toPoint();
         QTest::mouseClick(preview->windowHandle(), Qt::LeftButton, {},
                           preview->WebBrowser1->mapTo(preview, inView));
     }
@@ -244,6 +290,55 @@ private Q_SLOTS:
         clickLabel(1);
         QTRY_COMPARE_WITH_TIMEOUT(text3.text(), u"TableName1-1"_s, DeadlineMs);
         QCOMPARE(text4.text(), u"TableName1|TableName0|TableName4"_s);
+    }
+
+    // In element list mode each label sits on a line of its own element and
+    // covers no element's text: not between lines that follow closely, nor
+    // where an element's text runs to its edge.
+    void elementLabelsSitOnTheirOwnLines_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("tag");
+        const QByteArray lines = "body { font: 13px/15px sans-serif; margin: 0 }";
+        QTest::newRow("close list items") << "<style>" + lines + "</style><ul><li>一</li><li>二二</li><li>三</li>"
+                                             "<li><b>四</b>与<a href=\"#\">四</a></li><li>" + QByteArray(2000, 'x')
+                                             + "</li><li>六</li><li>七<ul><li>七之一</li><li>七之二</li></ul></li></ul>"
+                                          << u"li"_s;
+        QTest::newRow("paragraphs without margins") << "<style>" + lines + " p { margin: 0 }</style>"
+                                                       "<p>甲</p><p>乙乙乙乙</p><p>"
+                                                       + QByteArray(300, 'y').replace('y', "yy ")
+                                                       + "</p><p>丁</p>"
+                                                    << u"p"_s;
+        QTest::newRow("cells of a full row") << "<style>" + lines + " table { width: 100% }</style><table><tr>"
+                                                "<td>左左左左左左左左左左左左左左左左左左左左</td><td>中</td><td>右</td></tr>"
+                                                "<tr><td>下</td><td></td><td>末</td></tr></table>"
+                                             << u"td"_s;
+    }
+    void elementLabelsSitOnTheirOwnLines()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, tag);
+        server.setPage(u"/lines.html"_s, page);
+        StaticBrowser engine;
+        QVERIFY(showAndLabel(engine, u"/lines.html"_s, tag));
+        const QList<PageLabel> labels = preview->labels();
+        const QList<QList<QRectF>> lines = textLines(*preview, tag);
+        QCOMPARE(labels.size(), lines.size());
+        for (qsizetype k = 0; k < labels.size(); ++k) {
+            const QRectF label = labels[k].box;
+            const auto onLine = [&](const QRectF &line) {
+                return line.top() <= label.center().y() && label.center().y() <= line.bottom();
+            };
+            QVERIFY2(lines[k].isEmpty() || std::any_of(lines[k].cbegin(), lines[k].cend(), onLine),
+                     qPrintable(labels[k].name));
+            // Lines of text are taller than their letters: a label may touch
+            // the lines above and below by a pixel or two.
+            const QRectF covering = label.adjusted(0, 2, 0, -2);
+            for (const QList<QRectF> &element : lines) {
+                for (const QRectF &line : element)
+                    QVERIFY2(!covering.intersects(line), qPrintable(labels[k].name));
+            }
+        }
     }
 
     // The preview shows the page the main window loaded and follows its
