@@ -60,6 +60,8 @@ public:
     {
         // The labels run in a script world of their own, which this leaves on.
         settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+        // A window without tabs shows no site icon: nothing to ask the site for.
+        settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
     }
 
     // Shows an empty page at this address, where the page's relative
