@@ -281,11 +281,6 @@ void FrmMain::connectControls()
             showRecordChoice(recordSource());
         });
     }
-    connect(m_loader, &PageLoader::navigating, this, [this](const QString &address) {
-        m_pageAddress = address;
-        if (m_webPreview)
-            m_webPreview->followPage(address);
-    });
 
     // The box, not its line edit, has the focus, so the keys reach it first.
     Text1->installEventFilter(this);
@@ -380,6 +375,8 @@ void FrmMain::command1_Click()
     m_loader->waitWhileBusy();
     DoTrue();
     m_opening = false;
+    if (m_webPreview)
+        m_webPreview->showPage(currentDocument());
     Combo1_Click();
     // Whatever arrived is analysed as it is, but the user learns it is no page.
     if (const std::optional<LoadFailure> &failure = m_loader->browser().failure())
@@ -445,7 +442,10 @@ void FrmMain::showWebPreview()
     if (!m_webPreview) {
         m_webPreview = new FrmWebPreview(Text4, Text3, this);
         m_webPreview->setClassValue(m_classValue);
-        m_webPreview->followPage(m_pageAddress);
+        // A batch run shows it the pages it handles, from the next one on.
+        m_webPreview->setOffline(!IsStopped);
+        if (IsStopped && PageLoaded())
+            m_webPreview->showPage(currentDocument());
     }
     showToolWindow(m_webPreview);
 }

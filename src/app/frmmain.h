@@ -179,8 +179,6 @@ private:
     QString m_classValue;
     FrmPreview *m_preview = nullptr;
     QPointer<FrmWebPreview> m_webPreview;
-    // The address the browser was sent to last, for a page preview opened later.
-    QString m_pageAddress;
     std::function<void()> m_quit;
 };
 

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "app/frmwebpreview.h"
 #include "engine/pageloader.h"
 #include "batch/batchprogress.h"
 #include "batch/batchresume.h"
@@ -65,6 +66,8 @@ public:
         if (!active && m_showText.isActive())
             showRowText();
         m_window.command7->setVisible(active);
+        if (FrmWebPreview *preview = m_window.webPreview())
+            preview->setOffline(active);
     }
     void setBusy(bool busy) override
     {
@@ -85,6 +88,12 @@ public:
         m_inPage = true;
         showPace();
     }
+    // The preview shows each page as it is handled, as the run loaded it.
+    void pageLoaded(int, std::shared_ptr<const Document> document) override
+    {
+        if (FrmWebPreview *preview = m_window.webPreview())
+            preview->showPage(std::move(document));
+    }
     void pageExtracted(const QString &rowText) override
     {
         m_rowText = rowText;
@@ -99,9 +108,14 @@ public:
     void pageFailed(int, const QString &address, const QString &reason) override
     {
         m_window.Label4->setText(u"失败（%1）：%2"_s.arg(reason, address));
+        if (FrmWebPreview *preview = m_window.webPreview())
+            preview->setNotRead(reason);
     }
     void pageFinished(const BatchStats &stats) override
     {
+        FrmWebPreview *preview = m_window.webPreview();
+        if (preview && stats.skipped > m_stats.skipped)
+            preview->setNotRead(u"错误页，采集时跳过"_s);
         m_stats = stats;
         m_inPage = false;
         m_pace.pageDone();

@@ -135,6 +135,7 @@ bool BatchHost::continueAfterStoreFailure()
     return true;
 }
 void BatchHost::pageStarted(int, const QString &) {}
+void BatchHost::pageLoaded(int, std::shared_ptr<const Document>) {}
 void BatchHost::pageExtracted(const QString &) {}
 void BatchHost::pageFailed(int, const QString &, const QString &) {}
 void BatchHost::pageEmpty(int, const QString &, const QString &) {}
@@ -430,6 +431,8 @@ BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead
     ++m_stats.pages;
 
     const Browser &browser = *page.browser;
+    // A load that did not end leaves the browser on the page before.
+    m_host.pageLoaded(page.index, page.end == PageLoader::WaitEnd::Loaded ? browser.document() : nullptr);
     const std::optional<LoadFailure> failure =
         page.end == PageLoader::WaitEnd::TimedOut ? LoadFailure::timeout() : browser.failure();
     if (failure)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -22,6 +23,7 @@
 namespace pagrion {
 
 class Browser;
+class Document;
 class PageLoader;
 class Progress;
 class WorkBudget;
@@ -107,6 +109,9 @@ public:
     virtual Result<int> headLength() = 0;
 
     virtual void pageStarted(int index, const QString &address);
+    // The page being handled has loaded: the document its analysis reads,
+    // held until pageFinished; null when the load did not end in time.
+    virtual void pageLoaded(int index, std::shared_ptr<const Document> document);
     virtual void pageExtracted(const QString &rowText);
     // The page did not load, for this reason ("HTTP 404", "超时"); nothing
     // of it is stored. pageFinished follows.

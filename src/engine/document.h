@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 namespace pagrion {
 
@@ -60,6 +61,14 @@ public:
     virtual QStringList frames() const = 0;
     // The body's innerText; nullopt when the document has no body.
     virtual std::optional<QString> bodyText() const = 0;
+    // The page as HTML, to show it elsewhere as it was read: for a page
+    // parsed once its tree written out, for a live page the page as it
+    // stands. Parsed again with scripts off it gives the same elements,
+    // save what a live page's noscript elements hold as text.
+    virtual QString html() const = 0;
+    // Where the page came from, after redirects: the base its relative
+    // addresses resolve against, unless it names another itself.
+    virtual QUrl address() const = 0;
     // The memory the document holds in this process, roughly; 0 where the
     // page lives elsewhere (a browser's renderer).
     virtual qint64 heldBytes() const { return 0; }

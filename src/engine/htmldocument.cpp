@@ -12,6 +12,7 @@
 
 #include <gumbo.h>
 
+#include "engine/htmlserializer.h"
 #include "engine/htmltree.h"
 #include "engine/markupguard.h"
 #include "engine/parserarena.h"
@@ -208,7 +209,7 @@ class HtmlDocument final : public Document
 {
 public:
     HtmlDocument(const QByteArray &utf8, const QUrl &url, const PageLimits &limits)
-        : m_baseUrl(url), m_limits(limits)
+        : m_address(url), m_baseUrl(url), m_limits(limits)
     {
         std::optional<std::string> guarded = guardMarkup({utf8.constData(), size_t(utf8.size())});
         const std::string_view given = guarded ? std::string_view(*guarded)
@@ -321,6 +322,10 @@ public:
         return text.isEmpty() ? QString() : std::move(text.front());
     }
 
+    QString html() const override { return QString::fromStdString(serializedHtml(m_output->document)); }
+
+    QUrl address() const override { return m_address; }
+
     std::optional<bool> bodyTextContainsAny(const QStringList &texts) const override
     {
         const GumboNode *body = bodyElement();
@@ -380,6 +385,7 @@ private:
     // Holds the whole parsed tree, which goes with it.
     ParserArena m_arena;
     GumboOutput *m_output = nullptr;
+    QUrl m_address;
     QUrl m_baseUrl;
     PageLimits m_limits;
 };

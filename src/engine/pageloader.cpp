@@ -23,7 +23,6 @@ void PageLoader::navigate(const QString &address)
     m_browser.Navigate(address);
     m_pageLoaded = false;
     m_interrupted = false;
-    Q_EMIT navigating(address);
 }
 
 void PageLoader::onDownloadComplete()

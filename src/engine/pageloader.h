@@ -49,8 +49,6 @@ public:
 Q_SIGNALS:
     // Something a waiter may care about changed (the flag or Busy).
     void progress();
-    // The browser was sent to this address.
-    void navigating(const QString &address);
     // interrupt() was called: loads beside this one end their waits too.
     void interrupted();
 

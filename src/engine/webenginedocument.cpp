@@ -109,6 +109,12 @@ if (!/html|xml|^text\/|json|javascript|ecmascript/i.test(document.contentType))
 return body && body.localName === 'body' ? textOf(body) : null;
 )js"_s;
 
+// The doctype decides how the page is laid out, so it goes with the markup.
+const QString HtmlScript = uR"js(
+var doctype = document.doctype ? new XMLSerializer().serializeToString(document.doctype) : '';
+return doctype + (document.documentElement ? document.documentElement.outerHTML : '');
+)js"_s;
+
 class WebEngineDocument final : public Document
 {
 public:
@@ -158,6 +164,15 @@ public:
         if (body.isNull())
             return std::nullopt;
         return body.toString();
+    }
+
+    QString html() const override { return read(HtmlScript).toString(); }
+
+    QUrl address() const override
+    {
+        if (!m_page)
+            throw DocumentError("网页已经关闭，无法读取。");
+        return m_page->url();
     }
 
 private:

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 
 #include "core/textrules.h"
+#include "engine/document.h"
 #include "extract/classlist.h"
 #include "extract/rowtext.h"
 
@@ -20,7 +21,7 @@ namespace {
 const QString LabelScript = uR"js(
 (function (config) {
     'use strict';
-    var MaxText = 200, LabelHeight = 16;
+    var MaxText = 200, LabelHeight = 16, Gap = 2, Slack = 2;
     var Colours = ['#c62828', '#1565c0', '#2e7d32', '#6a1b9a'];
     var Css = ':host { all: initial; }'
         + '.box { position: absolute; box-sizing: border-box; border: 2px solid; pointer-events: none; }'
@@ -64,6 +65,17 @@ const QString LabelScript = uR"js(
     function textOf(element) {
         return typeof element.innerText === 'string' ? element.innerText : element.textContent;
     }
+    // The elements the analysis reads. A browser that runs scripts, as the
+    // engines read pages, keeps what a noscript holds as text: elements
+    // found there here, where scripts are off, are none of the page's.
+    function analysed() {
+        var list = [];
+        for (var i = 0; i < elements.length; i++) {
+            if (!elements[i].parentElement || !elements[i].parentElement.closest('noscript'))
+                list.push(elements[i]);
+        }
+        return list;
+    }
     // What the analysis shows first for the element: a table's first row,
     // its cells separated by "｜", or the element's own text.
     function firstCells(element) {
@@ -105,10 +117,120 @@ const QString LabelScript = uR"js(
         return {box: box, label: label, first: '', colour: ''};
     }
 
+    // Boxes in page coordinates, filed by bands of a label's height, so a
+    // label is compared only with what lies across its own band.
+    function Boxes() {
+        this.bands = {};
+    }
+    Boxes.prototype.add = function (box) {
+        for (var b = Math.floor(box.top / LabelHeight); b <= Math.floor((box.bottom - 1) / LabelHeight); b++)
+            (this.bands[b] || (this.bands[b] = [])).push(box);
+    };
+    // The first box this one would cover. A line of text is taller than its
+    // glyphs, so a label may reach a little into the lines above and below.
+    Boxes.prototype.hit = function (box) {
+        for (var b = Math.floor(box.top / LabelHeight); b <= Math.floor((box.bottom - 1) / LabelHeight); b++) {
+            var band = this.bands[b] || [];
+            for (var i = 0; i < band.length; i++) {
+                var other = band[i];
+                if (box.left < other.right && other.left < box.right && box.top < other.bottom - Slack
+                    && other.top + Slack < box.bottom)
+                    return other;
+            }
+        }
+        return null;
+    };
+    // The lines a text node takes on the page, as boxes; none for blanks.
+    var range = document.createRange();
+    function linesOf(node, sx, sy) {
+        var lines = [];
+        if (!/\S/.test(node.data))
+            return lines;
+        range.selectNodeContents(node);
+        var rects = range.getClientRects();
+        for (var r = 0; r < rects.length; r++) {
+            if (rects[r].width > 0)
+                lines.push({left: rects[r].left + sx, right: rects[r].right + sx, top: rects[r].top + sy,
+                            bottom: rects[r].bottom + sy});
+        }
+        return lines;
+    }
+    function eachLine(element, sx, sy, visit) {
+        var walker = document.createTreeWalker(element, NodeFilter.SHOW_TEXT);
+        for (var node = walker.nextNode(); node; node = walker.nextNode())
+            linesOf(node, sx, sy).forEach(visit);
+    }
+    // The first and the last line of text in the element, found from either
+    // end without reading what lies between.
+    function firstLine(element, sx, sy) {
+        var walker = document.createTreeWalker(element, NodeFilter.SHOW_TEXT);
+        for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+            var lines = linesOf(node, sx, sy);
+            if (lines.length)
+                return lines[0];
+        }
+        return null;
+    }
+    function lastLine(element, sx, sy) {
+        var end = element;
+        while (end.lastChild)
+            end = end.lastChild;
+        var walker = document.createTreeWalker(element, NodeFilter.SHOW_TEXT);
+        walker.currentNode = end;
+        for (var node = end.nodeType === Node.TEXT_NODE ? end : walker.previousNode(); node;
+             node = walker.previousNode()) {
+            var lines = linesOf(node, sx, sy);
+            if (lines.length)
+                return lines[lines.length - 1];
+        }
+        return null;
+    }
+    function labelBox(left, top, width) {
+        return {left: left, right: left + width, top: top, bottom: top + LabelHeight};
+    }
+    // Moves the box right past whatever it would cover.
+    function slide(box, layers) {
+        for (var tries = 0; tries < 50; tries++) {
+            var hit = null;
+            for (var l = 0; l < layers.length && !hit; l++)
+                hit = layers[l].hit(box);
+            if (!hit)
+                break;
+            box = labelBox(hit.right + Gap, box.top, box.right - box.left);
+        }
+        return box;
+    }
+    // A table's label sits above its top left corner, as those of nested
+    // tables would otherwise share it. An element's sits on a line of its
+    // text, after it: the first line, or the last, where the element has
+    // room for it there; else before the element; else after the first line,
+    // past whatever is in the way. So it never covers the text of an element.
+    function place(rect, lines, width, texts, labels, sx, sy) {
+        if (config.tables) {
+            var above = rect.top + sy - LabelHeight;
+            return slide(labelBox(rect.left + sx, above < 0 ? rect.top + sy : above, width), [labels]);
+        }
+        var free = function (box) { return !texts.hit(box) && !labels.hit(box); };
+        var first = lines[0] || {left: rect.left + sx, right: rect.left + sx, top: rect.top + sy,
+                                 bottom: rect.top + sy + Math.min(rect.height, LabelHeight)};
+        var last = lines[1] || first;
+        var middle = function (line) { return (line.top + line.bottom - LabelHeight) / 2; };
+        var candidates = [labelBox(first.right + Gap, middle(first), width),
+                          labelBox(last.right + Gap, middle(last), width)];
+        for (var c = 0; c < candidates.length; c++) {
+            if (candidates[c].right <= rect.right + sx && free(candidates[c]))
+                return candidates[c];
+        }
+        var before = labelBox(rect.left + sx - Gap - width, middle(first), width);
+        if (before.left >= 0 && free(before))
+            return before;
+        return slide(candidates[0], [texts, labels]);
+    }
+
     function update(force) {
         if (!host.isConnected)
             root.appendChild(host);
-        var count = elements.length, fresh = count !== reportedCount;
+        var items = analysed(), count = items.length, fresh = count !== reportedCount;
         // Nothing to move while the page keeps its size and its elements.
         var layout = [count, root.scrollWidth, root.scrollHeight, window.innerWidth].join();
         if (!fresh && !force && layout === lastLayout)
@@ -123,48 +245,48 @@ const QString LabelScript = uR"js(
             marks.push(makeMark(marks.length));
 
         // Read every box first and write after, so the page is laid out once.
-        var sx = window.scrollX, sy = window.scrollY, rects = [], widths = [];
+        var sx = window.scrollX, sy = window.scrollY, rects = [], lines = [], widths = [];
+        var texts = new Boxes(), labels = new Boxes(), walked = null;
         for (var i = 0; i < count; i++) {
-            rects.push(elements[i].getBoundingClientRect());
+            rects.push(items[i].getBoundingClientRect());
             if (fresh) {
-                marks[i].first = firstCells(elements[i]).slice(0, MaxText);
+                marks[i].first = firstCells(items[i]).slice(0, MaxText);
                 marks[i].label.title = config.prefix + i + '\n' + marks[i].first;
-                marks[i].colour = Colours[depthOf(elements[i]) % Colours.length];
+                marks[i].colour = Colours[depthOf(items[i]) % Colours.length];
                 marks[i].label.style.background = marks[i].colour;
+            }
+            if (config.tables)
+                continue;
+            lines.push([firstLine(items[i], sx, sy), lastLine(items[i], sx, sy)]);
+            // Each line once: an element inside one walked already has its
+            // lines filed.
+            if (!walked || !walked.contains(items[i])) {
+                walked = items[i];
+                eachLine(items[i], sx, sy, function (line) { texts.add(line); });
             }
         }
         for (var w = 0; w < count; w++)
             widths.push(marks[w].label.offsetWidth);
 
-        // A label sits above its element's top left corner and moves right
-        // past labels already there, as those of nested tables would be.
-        var rowsTaken = {}, labels = [];
+        var reported = [];
         for (var k = 0; k < count; k++) {
             var rect = rects[k], mark = marks[k], shown = rect.width > 0 || rect.height > 0;
             mark.box.hidden = mark.label.hidden = !shown;
-            var left = rect.left + sx, top = rect.top + sy - LabelHeight;
-            if (top < 0)
-                top = rect.top + sy;
+            var box = labelBox(rect.left + sx, rect.top + sy, widths[k]);
             if (shown) {
-                var row = Math.round(top / LabelHeight), taken = rowsTaken[row] || (rowsTaken[row] = []);
-                for (var tries = 0; tries < 50; tries++) {
-                    var clash = taken.find(function (span) { return left < span[1] && span[0] < left + widths[k]; });
-                    if (!clash)
-                        break;
-                    left = clash[1] + 2;
-                }
-                taken.push([left, left + widths[k]]);
+                box = place(rect, lines[k] || [], widths[k], texts, labels, sx, sy);
+                labels.add(box);
                 mark.box.style.cssText = 'left:' + (rect.left + sx) + 'px;top:' + (rect.top + sy) + 'px;width:'
                     + rect.width + 'px;height:' + rect.height + 'px;border-color:' + mark.colour;
-                mark.label.style.left = left + 'px';
-                mark.label.style.top = top + 'px';
+                mark.label.style.left = box.left + 'px';
+                mark.label.style.top = box.top + 'px';
             }
-            labels.push({name: config.prefix + k, shown: shown, first: mark.first,
-                         x: left - sx + widths[k] / 2, y: top - sy + LabelHeight / 2});
+            reported.push({name: config.prefix + k, shown: shown, first: mark.first,
+                           x: box.left - sx, y: box.top - sy, width: widths[k], height: LabelHeight});
         }
         if (fresh) {
             reportedCount = count;
-            send({kind: 'labelled', labels: labels});
+            send({kind: 'labelled', labels: reported});
         }
     }
 
@@ -202,6 +324,11 @@ QString PageLabeller::labelName(int index) const
     return tableMode() ? elementName(index) : rowName(elementName(1), index);
 }
 
+qsizetype PageLabeller::analysedCount(const Document &document) const
+{
+    return tableMode() ? document.tables().size() : document.elementTexts(m_tagName).size();
+}
+
 QString PageLabeller::script() const
 {
     // A name is a stem and the index; the page draws the stem and counts.
@@ -214,6 +341,11 @@ QString PageLabeller::script() const
         {u"prefix"_s, prefix},
     };
     return LabelScript.arg(QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact)));
+}
+
+QString PageLabeller::removalScript()
+{
+    return u"if (window.__pagrionLabels) window.__pagrionLabels.stop();"_s;
 }
 
 std::optional<LabelReport> PageLabeller::read(const QString &consoleMessage) const
@@ -238,7 +370,8 @@ std::optional<LabelReport> PageLabeller::read(const QString &consoleMessage) con
         const QJsonObject label = value.toObject();
         report.labels.append({label.value(u"name"_s).toString(), label.value(u"shown"_s).toBool(),
                               label.value(u"first"_s).toString(),
-                              QPointF(label.value(u"x"_s).toDouble(), label.value(u"y"_s).toDouble())});
+                              QRectF(label.value(u"x"_s).toDouble(), label.value(u"y"_s).toDouble(),
+                                     label.value(u"width"_s).toDouble(), label.value(u"height"_s).toDouble())});
     }
     return report;
 }

@@ -1,3 +1,5 @@
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 #include "engine/htmldocument.h"
@@ -258,6 +260,58 @@ private Q_SLOTS:
         QCOMPARE(parseHtmlDocument(u"<frameset><frame src=\"/l.htm\"><frame src=\"r.htm\"></frameset>"_s, page)
                      ->frames(),
                  (QStringList{u"http://h.test/l.htm"_s, u"http://h.test/dir/r.htm"_s}));
+    }
+
+    // Written out and parsed again, a page reads as it did: its tables, its
+    // elements and their text, its links.
+    void htmlReadsAsThePage_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("written"); // a part of the HTML written out
+        QTest::newRow("doctype of an old page")
+            << u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"><p>x"_s
+            << u"<!DOCTYPE html PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"><html><head></head>"_s;
+        QTest::newRow("pre and textarea keep a first line feed")
+            << u"<pre>\n\nx</pre><textarea>\ny</textarea>"_s << u"<pre>\n\nx</pre>"_s;
+        QTest::newRow("scripts and styles as written")
+            << u"<script>if (a < b && c > d) {}</script><style>p > b {}</style>"_s << u"if (a < b && c > d)"_s;
+        QTest::newRow("references in text and attributes")
+            << u"<p title='a \"q\" &amp; <b>'>x &lt;y&gt; &amp;&nbsp;z</p>"_s
+            << u"title=\"a &quot;q&quot; &amp; <b>\">x &lt;y&gt; &amp;\u00a0z"_s;
+        QTest::newRow("noscript holds text")
+            << u"<body><noscript><table><tr><td>n</td></tr></table></noscript><table><tr><td>c</td></tr></table>"_s
+            << u"<noscript>&lt;table&gt;"_s;
+        QTest::newRow("template content") << u"<template><table><tr><td>t</td></tr></table></template>"_s
+                                          << u"<template><table><tbody><tr><td>t</td>"_s;
+        QTest::newRow("svg with a namespaced attribute")
+            << u"<svg viewBox='0 0 1 1'><a xlink:href='#x'><text>s</text></a></svg>"_s << u"xlink:href=\"#x\""_s;
+        QTest::newRow("unknown elements") << u"<My-Tag>u</My-Tag>"_s << u"<My-Tag>u</My-Tag>"_s;
+        QTest::newRow("implied rows and cells") << u"<table><td>a<td>b</table>"_s
+                                                << u"<table><tbody><tr><td>a</td><td>b</td></tr></tbody></table>"_s;
+
+        const QDir fixtures(qEnvironmentVariable("PAGRION_SOURCE_DIR") + u"/tests/engine/fixtures"_s);
+        for (const QString &name : fixtures.entryList({u"*.html"_s}, QDir::Files)) {
+            QFile file(fixtures.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QTest::newRow(qPrintable(name)) << QString::fromUtf8(file.readAll()) << u"</html>"_s;
+        }
+    }
+    void htmlReadsAsThePage()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, written);
+        const auto read = parseHtmlDocument(page, QUrl(u"http://h.test/dir/a.htm"_s));
+        const QString html = read->html();
+        QVERIFY2(html.contains(written), qPrintable(html));
+        const auto again = parseHtmlDocument(html, read->address());
+        QCOMPARE(again->address(), QUrl(u"http://h.test/dir/a.htm"_s));
+        QCOMPARE(rowsOf(again->tables()), rowsOf(read->tables()));
+        // What a noscript holds is read as text once more, so its text is
+        // written twice over; a page without scripts shows none of it.
+        for (const QString &tag : {u"body"_s, u"table"_s, u"div"_s, u"p"_s, u"li"_s, u"a"_s, u"text"_s, u"my-tag"_s})
+            QCOMPARE(again->elementTexts(tag), read->elementTexts(tag));
+        QCOMPARE(again->elementTexts(u"*"_s).size(), read->elementTexts(u"*"_s).size());
+        QCOMPARE(again->links(), read->links());
     }
 
     void metaRefresh_data()

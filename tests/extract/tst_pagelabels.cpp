@@ -33,12 +33,12 @@ private Q_SLOTS:
 
         const auto labelled = labeller.read(
             u"f00d{\"kind\":\"labelled\",\"labels\":[{\"name\":\"TableName0\",\"shown\":true,\"first\":\"a｜b\","
-            "\"x\":10.5,\"y\":8},{\"name\":\"TableName1\",\"shown\":false,\"first\":\"\"}]}"_s);
+            "\"x\":10.5,\"y\":8,\"width\":70,\"height\":16},{\"name\":\"TableName1\",\"shown\":false,\"first\":\"\"}]}"_s);
         QVERIFY(labelled);
         QCOMPARE(labelled->labels.size(), 2);
         QCOMPARE(labelled->labels[0].name, u"TableName0"_s);
         QCOMPARE(labelled->labels[0].firstCells, u"a｜b"_s);
-        QCOMPARE(labelled->labels[0].centre, QPointF(10.5, 8));
+        QCOMPARE(labelled->labels[0].box, QRectF(10.5, 8, 70, 16));
         QVERIFY(labelled->labels[0].shown);
         QVERIFY(!labelled->labels[1].shown);
 
