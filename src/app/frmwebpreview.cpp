@@ -7,12 +7,12 @@
 #include <QUuid>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
 #include "chrome/skinnedframe.h"
+#include "engine/webengineprofile.h"
 #include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;
@@ -22,13 +22,14 @@ namespace pagrion {
 namespace {
 
 // The preview's page: it hands its console to the window, keeps to the page
-// the main window loaded (a clicked link or a sent form would lead away from
-// it), and answers a script's boxes with Cancel without showing them.
+// the main window loaded (a clicked link would lead away from it), and
+// answers a script's boxes with Cancel without showing them. A form is sent:
+// a user logs in here, and the login is the whole program's.
 class PreviewPage final : public QWebEnginePage
 {
 public:
     PreviewPage(std::function<void(const QString &)> console, QObject *parent)
-        : QWebEnginePage(QWebEngineProfile::defaultProfile(), parent), m_console(std::move(console))
+        : QWebEnginePage(browserProfile(), parent), m_console(std::move(console))
     {
         // Read as the full browser engine reads a page that names no encoding.
         settings()->setDefaultTextEncoding(u"utf-8"_s);
@@ -44,8 +45,7 @@ protected:
     bool acceptNavigationRequest(const QUrl &, NavigationType type, bool isMainFrame) override
     {
         return !isMainFrame
-            || (type != NavigationTypeLinkClicked && type != NavigationTypeFormSubmitted
-                && type != NavigationTypeBackForward);
+            || (type != NavigationTypeLinkClicked && type != NavigationTypeBackForward);
     }
 
     void javaScriptAlert(const QUrl &, const QString &) override {}

@@ -12,12 +12,14 @@
 #include "app/frmmain.h"
 #include "app/frmwebpreview.h"
 #include "core/textrules.h"
+#include "engine/cookiestore.h"
 #include "engine/staticbrowser.h"
 #include "engine/webenginebrowser.h"
 #include "extract/elementmode.h"
 #include "extract/rowtext.h"
 #include "extract/tablemode.h"
 #include "support/fakeplatform.h"
+#include "support/loginsite.h"
 #include "support/testhttpserver.h"
 #include "support/webenginetest.h"
 
@@ -212,6 +214,24 @@ private Q_SLOTS:
         clickLabel(1);
         QTRY_COMPARE_WITH_TIMEOUT(text3.text(), u"TableName1-1"_s, DeadlineMs);
         QCOMPARE(text4.text(), u"TableName1|TableName0|TableName4"_s);
+    }
+
+    // A login sent from the preview's page is the program's.
+    void aLoginInThePreviewIsKept()
+    {
+        delete preview;
+        LoginSite site;
+        CookieStore cookies{QString()};
+        preview = new FrmWebPreview(&text4, &text3);
+        QSignalSpy labelled(preview, &FrmWebPreview::labelled);
+        preview->followPage(site.url(u"/login.html"_s));
+        QVERIFY(labelled.wait(DeadlineMs));
+        preview->WebBrowser1->page()->runJavaScript(
+            u"var f = document.forms[0]; f.user.value = 'alice'; f.password.value = 'secret'; f.submit();"_s);
+        const StoredCookie session = *parseCookieLine(site.sessionCookieLine());
+        QTRY_COMPARE_WITH_TIMEOUT(cookies.cookies().value(session.key()), session, DeadlineMs);
+        delete preview; // before the profile, which goes with the store
+        preview = nullptr;
     }
 
     // The preview follows the main window's pages and class without ever
