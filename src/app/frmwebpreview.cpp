@@ -9,7 +9,6 @@
 #include <QUuid>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
-#include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
@@ -17,6 +16,7 @@
 
 #include "chrome/skinnedframe.h"
 #include "engine/document.h"
+#include "engine/webengineprofile.h"
 #include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;
@@ -50,13 +50,14 @@ private:
 
 // The preview's page: scripts off, so the page stays as it was read and
 // nothing of it asks for more; its console goes to the window. It keeps to
-// what the window puts into it (a clicked link, a sent form or a refresh
-// would lead away from it).
+// what the window puts into it (a clicked link or a refresh would lead away
+// from it), but a form is sent: a user logs in here, and the login is the
+// whole program's.
 class PreviewPage final : public QWebEnginePage
 {
 public:
     PreviewPage(std::function<void(const QString &)> console, QObject *parent)
-        : QWebEnginePage(QWebEngineProfile::defaultProfile(), parent), m_console(std::move(console))
+        : QWebEnginePage(browserProfile(), parent), m_console(std::move(console))
     {
         // The labels run in a script world of their own, which this leaves on.
         settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
@@ -79,9 +80,9 @@ protected:
         m_console(message);
     }
 
-    bool acceptNavigationRequest(const QUrl &, NavigationType, bool isMainFrame) override
+    bool acceptNavigationRequest(const QUrl &, NavigationType type, bool isMainFrame) override
     {
-        if (!isMainFrame)
+        if (!isMainFrame || type == NavigationTypeFormSubmitted)
             return true;
         return std::exchange(m_ownLoad, false);
     }

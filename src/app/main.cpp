@@ -9,9 +9,11 @@
 #include "platform/qtdialogs.h"
 #include "platform/qttranslations.h"
 #include "engine/browserfactory.h"
+#include "engine/cookiestore.h"
 #include "engine/webenginesetup.h"
 #include "store/enginesetting.h"
 #include "store/loadsettings.h"
+#include "store/programfolder.h"
 
 using namespace pagrion;
 
@@ -36,6 +38,9 @@ int main(int argc, char *argv[])
     Current<Dialogs>::set(&dialogs);
     Current<Shell>::set(&shell);
     Current<ConnectionCheck>::set(&connection);
+
+    // Declared before the browsers: the full browser's profile goes with it.
+    CookieStore cookies(programFolder().cookieFilePath());
 
     // A configuration that cannot be read yet still gets the full browser; the
     // window reports the database problem itself as it loads.

@@ -8,6 +8,7 @@
 #include "cli/cliterminal.h"
 #include "engine/browser.h"
 #include "engine/browserfactory.h"
+#include "engine/cookiestore.h"
 #include "store/enginesetting.h"
 #include "store/programfolder.h"
 
@@ -57,14 +58,20 @@ CommandLine::CommandLine(const QString &usage, const QString &description)
     , m_engine(u"engine"_s, u"打开网页的引擎：browser（完整浏览器，运行网页脚本）或 static（快速，不运行脚本）；默认按系统设置。"_s,
                u"引擎"_s)
     , m_help(QStringList{u"h"_s, u"help"_s}, u"显示这段帮助。"_s)
+    , m_cookies(u"cookies"_s,
+                u"从 Netscape 格式的 cookie 文件（curl 和浏览器导出工具写的 cookies.txt）导入网站登录信息，"
+                u"保存在数据文件夹中，以后两种引擎都使用。"_s,
+                u"文件"_s)
 {
     m_parser.setApplicationDescription(description);
 }
 
+CommandLine::~CommandLine() = default;
+
 void CommandLine::parse(const QStringList &arguments)
 {
     // Added last so the help lists the command's own options first.
-    m_parser.addOptions({m_data, m_timeout, m_engine, m_help});
+    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_help});
     const bool parsed = m_parser.parse(arguments);
     if (helpRequested())
         return;
@@ -95,6 +102,15 @@ void CommandLine::parse(const QStringList &arguments)
     }
     if (m_parser.isSet(m_timeout))
         m_loadSettings.timeLimitMs = typed.timeLimitMs;
+    const bool keepsLogins = QFileInfo(programFolder().dataFolder()).isDir();
+    m_cookieStore = std::make_unique<CookieStore>(keepsLogins ? programFolder().cookieFilePath() : QString());
+    if (m_parser.isSet(m_cookies)) {
+        const QString file = m_parser.value(m_cookies);
+        const Result<int> imported = m_cookieStore->importFile(file);
+        if (!imported)
+            fail(ExitCode::Database, imported.error());
+        writeMessage(u"已从 %1 导入 %2 个 cookie。"_s.arg(QDir::toNativeSeparators(file)).arg(imported.value()));
+    }
 }
 
 QString CommandLine::helpText() const

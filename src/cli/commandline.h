@@ -15,27 +15,31 @@ class QCoreApplication;
 
 namespace pagrion {
 class Browser;
+class CookieStore;
 }
 
 namespace pagrion::cli {
 
 // The command line of one subcommand: its own options plus the ones every
-// subcommand takes (--data, --timeout, --engine, --help). Anything wrong with
-// it ends the command with a usage failure.
+// subcommand takes (--data, --timeout, --engine, --cookies, --help). Anything
+// wrong with it ends the command with a usage failure.
 class CommandLine final
 {
 public:
     // usage: the help's first line after "用法：", for example
     // "pagrion-cli analyse 地址 [选项]".
     CommandLine(const QString &usage, const QString &description);
+    // Writes the logins the pages changed.
+    ~CommandLine();
 
     // For adding the subcommand's own options and arguments before parse().
     QCommandLineParser &parser() { return m_parser; }
     const QCommandLineParser &parser() const { return m_parser; }
 
     // Parses the arguments (program name first, subcommand name removed),
-    // applies --data and reads the stored load settings. With --help nothing
-    // else is checked.
+    // applies --data, reads the stored load settings and opens the logins of
+    // the data folder (for this command alone when there is none), taking in
+    // those of --cookies. With --help nothing else is checked.
     void parse(const QStringList &arguments);
 
     bool helpRequested() const { return m_parser.isSet(m_help); }
@@ -64,7 +68,9 @@ private:
     QCommandLineOption m_timeout;
     QCommandLineOption m_engine;
     QCommandLineOption m_help;
+    QCommandLineOption m_cookies;
     LoadSettings m_loadSettings;
+    std::unique_ptr<CookieStore> m_cookieStore;
 };
 
 // A command, or a subcommand of one, that a dispatcher finds by its name.

@@ -7,9 +7,16 @@
 
 #include <QSocketNotifier>
 
+#include "engine/cookiestore.h"
+#include "engine/curlcookies.h"
+
 namespace pagrion {
 
 namespace {
+
+// Cookies the answers set reach the program's store this soon after: a
+// burst of pages is handed over at once.
+constexpr int CookieHandOverMs = 100;
 
 void initialiseCurl()
 {
@@ -75,6 +82,13 @@ CurlMulti::CurlMulti(QObject *parent)
 
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, [this] { act(qintptr(CURL_SOCKET_TIMEOUT), 0); });
+
+    if (CookieStore *store = CookieStore::current()) {
+        m_cookies = std::make_unique<CurlCookies>(m_share, *store);
+        m_handOverCookies.setSingleShot(true);
+        m_handOverCookies.setInterval(CookieHandOverMs);
+        connect(&m_handOverCookies, &QTimer::timeout, this, [this] { m_cookies->giveToStore(); });
+    }
 }
 
 CurlMulti::~CurlMulti()
@@ -82,6 +96,7 @@ CurlMulti::~CurlMulti()
     for (auto it = m_running.cbegin(); it != m_running.cend(); ++it)
         curl_multi_remove_handle(m_multi, it.key());
     m_watches.clear();
+    m_cookies.reset(); // its handle is attached to the share
     curl_multi_cleanup(m_multi);
     curl_share_cleanup(m_share);
     curl_slist_free_all(m_headers);
@@ -100,8 +115,8 @@ CURL *CurlMulti::newHandle() const
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
     // Pages reach the sites directly, in both engines alike.
     curl_easy_setopt(easy, CURLOPT_PROXY, "");
-    // Cookies a site sets are sent back to it for the rest of the run, as a
-    // browser would; some sites show nothing without.
+    // Cookies a site sets are sent back to it, as a browser would; some
+    // sites show nothing without. They live in the share's jar.
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Pagrion/1.0");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
@@ -115,6 +130,8 @@ CURL *CurlMulti::newHandle() const
 
 void CurlMulti::start(CURL *easy, Done done)
 {
+    if (m_cookies)
+        m_cookies->takeFromStore();
     m_running.insert(easy, std::move(done));
     curl_multi_add_handle(m_multi, easy);
 }
@@ -175,6 +192,8 @@ void CurlMulti::collectDone()
         const Done done = std::move(*found);
         m_running.erase(found);
         curl_multi_remove_handle(m_multi, easy);
+        if (m_cookies && !m_handOverCookies.isActive())
+            m_handOverCookies.start();
         done(code);
     }
 }

@@ -17,12 +17,15 @@ struct curl_slist;
 
 namespace pagrion {
 
+class CurlCookies;
+
 // The transfers of one download manager, on one libcurl multi handle driven
 // by the Qt event loop: a socket notifier for each socket libcurl watches and
 // one timer for its timeouts, both calling curl_multi_socket_action. The
 // handles made here share the run's connections, TLS sessions, DNS answers
 // and cookies, so a host's pages reuse kept connections and multiplex over
-// HTTP/2 where the server offers it.
+// HTTP/2 where the server offers it. With a program cookie store, the shared
+// cookies are the store's.
 class CurlMulti final : public QObject
 {
     Q_OBJECT
@@ -67,6 +70,8 @@ private:
     QByteArray m_caFile; // the user's override of the system's certificates
     QByteArray m_caPath;
     QTimer m_timer;
+    std::unique_ptr<CurlCookies> m_cookies;
+    QTimer m_handOverCookies;
     std::unordered_map<qintptr, Watch> m_watches;
     QHash<CURL *, Done> m_running;
 };

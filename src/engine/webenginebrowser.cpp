@@ -19,10 +19,12 @@
 #include <QWebEngineView>
 #include <QWindow>
 
+#include "engine/cookiestore.h"
 #include "engine/errorpages.h"
 #include "engine/htmldocument.h"
 #include "engine/pageaddress.h"
 #include "engine/webenginedocument.h"
+#include "engine/webengineprofile.h"
 
 using namespace Qt::StringLiterals;
 
@@ -214,7 +216,7 @@ WebEngineBrowser::WebEngineBrowser(QObject *parent)
 {
     if (windowSystemShowsWindows())
         m_parking = new QWindow;
-    QWebEngineProfile *profile = QWebEngineProfile::defaultProfile();
+    QWebEngineProfile *profile = browserProfile();
     profile->setHttpAcceptLanguage(u"zh-CN,zh;q=0.9,en;q=0.5"_s);
     m_page = new QuietPage(profile, this);
     // A page that names no encoding is read as UTF-8 unless the engine's
@@ -369,6 +371,9 @@ void WebEngineBrowser::beginAttempt()
     if (timeLimitMs() > 0)
         m_timeLimit.start(timeLimitMs());
     m_sizeCheck.start();
+    // A login made meanwhile by another process is sent along.
+    if (CookieStore *cookies = CookieStore::current())
+        cookies->refresh();
     m_page->load(m_pendingUrl);
 }
 

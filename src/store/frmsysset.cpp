@@ -16,6 +16,7 @@
 
 #include "chrome/skinnedframe.h"
 #include "core/progress.h"
+#include "engine/cookiestore.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
 #include "store/enginesetting.h"
@@ -112,6 +113,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     , command4(named(new QPushButton(u"保存参数"_s, this), u"command4"_s))
     , command5(named(new QPushButton(u"导出采集任务"_s, this), u"command5"_s))
     , command6(named(new QPushButton(u"导入采集任务"_s, this), u"command6"_s))
+    , command7(named(new QPushButton(u"清除登录"_s, this), u"command7"_s))
     , Label5(named(new QLabel(this), u"Label5"_s))
     , Frame1(named(new QGroupBox(u"网页加载与批量采集"_s, this), u"Frame1"_s))
     , Label8(named(new QLabel(Frame1), u"Label8"_s))
@@ -143,6 +145,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     linkToVendor(Label1);
     Text1->setToolTip(u"该设置是字段在一行中出现位置距离首字符的总长度，请合理设置该值否则系统无法正确取值。"_s);
     Check1->setToolTip(u"勾选后只读取网页本身的内容，不运行其中的脚本；重新启动程序后生效。"_s);
+    command7->setToolTip(u"忘记在所有网站的登录（cookie），两种引擎和命令行都要重新登录。"_s);
+    command7->setEnabled(CookieStore::current() != nullptr);
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label2->setWordWrap(true);
 
@@ -185,7 +189,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     loading->setColumnMinimumWidth(2, 16);
     loading->setColumnStretch(2, 1);
     auto *buttons = new QHBoxLayout;
-    for (QPushButton *button : {command1, command2, command3, command4, command5, command6})
+    for (QPushButton *button : {command1, command2, command3, command4, command5, command6, command7})
         buttons->addWidget(button);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(settings);
@@ -201,6 +205,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     connect(command4, &QPushButton::clicked, this, &Frmsysset::command4_Click);
     connect(command5, &QPushButton::clicked, this, &Frmsysset::command5_Click);
     connect(command6, &QPushButton::clicked, this, &Frmsysset::command6_Click);
+    connect(command7, &QPushButton::clicked, this, &Frmsysset::command7_Click);
 
     Form_Load();
 }
@@ -337,6 +342,17 @@ void Frmsysset::command6_Click()
     information(saved ? u"已导入网址“%1”的采集任务。"_s.arg(job.value().settings.web) : saved.error());
     if (saved)
         Q_EMIT jobImported(job.value().settings.web);
+}
+
+void Frmsysset::command7_Click()
+{
+    CookieStore *cookies = CookieStore::current();
+    if (!cookies
+        || !Current<Dialogs>::get().question(windowTitle(), u"您确认清除所有网站的登录信息？清除后需要重新登录。"_s,
+                                             Dialogs::DefaultButton::Cancel))
+        return;
+    const Status cleared = cookies->clear();
+    information(cleared ? u"已清除所有网站的登录信息。"_s : cleared.error());
 }
 
 void Frmsysset::closeEvent(QCloseEvent *event)

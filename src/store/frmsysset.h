@@ -18,7 +18,7 @@ namespace pagrion {
 // of field lists, the engine pages are loaded with, and how pages are loaded
 // (requests at once, pause, retries, limits, the full browser in batches,
 // next-page runs). A site's job moves to another machine through a job file
-// written and read here.
+// written and read here. The logins both engines share can be forgotten here.
 class Frmsysset final : public QWidget
 {
     Q_OBJECT
@@ -36,6 +36,7 @@ public:
     void command4_Click(); // 保存参数
     void command5_Click(); // 导出采集任务
     void command6_Click(); // 导入采集任务
+    void command7_Click(); // 清除登录
 
     QLabel *Label1;
     QLabel *Label2;
@@ -48,6 +49,7 @@ public:
     QPushButton *command4;
     QPushButton *command5;
     QPushButton *command6;
+    QPushButton *command7; // disabled when the program keeps no logins
     QLabel *Label5;
     QGroupBox *Frame1; // how pages are loaded
     QLabel *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14, *Label15, *Label16, *Label17;

@@ -36,6 +36,11 @@ QString ProgramFolder::configDatabasePath() const
     return dataFolder() + u'/' + configDatabaseName();
 }
 
+QString ProgramFolder::cookieFilePath() const
+{
+    return dataFolder() + u"/cookies.txt"_s;
+}
+
 QString ProgramFolder::tempFolder() const
 {
     return m_root + u"/temp"_s;

@@ -25,6 +25,9 @@ public:
     QString dataFolder() const;
     QString resultDatabasePath() const;
     QString configDatabasePath() const;
+    // The logins both engines share, a Netscape cookie file; the full
+    // browser keeps its profile in "browser" beside it.
+    QString cookieFilePath() const;
     QString tempFolder() const;
     QString helpFilePath() const;
     QString readmeFilePath() const;

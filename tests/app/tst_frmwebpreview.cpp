@@ -18,6 +18,7 @@
 #include "app/frmmain.h"
 #include "app/frmwebpreview.h"
 #include "core/textrules.h"
+#include "engine/cookiestore.h"
 #include "engine/htmldocument.h"
 #include "engine/staticbrowser.h"
 #include "engine/webenginebrowser.h"
@@ -28,6 +29,7 @@
 #include "store/definitions.h"
 #include "store/loadsettings.h"
 #include "support/fakeplatform.h"
+#include "support/loginsite.h"
 #include "support/resultcheck.h"
 #include "support/testhttpserver.h"
 #include "support/webenginetest.h"
@@ -339,6 +341,27 @@ private Q_SLOTS:
                     QVERIFY2(!covering.intersects(line), qPrintable(labels[k].name));
             }
         }
+    }
+
+    // A login sent from the preview's page is the program's.
+    void aLoginInThePreviewIsKept()
+    {
+        delete preview;
+        LoginSite site;
+        CookieStore cookies{QString()};
+        preview = new FrmWebPreview(&text4, &text3);
+        StaticBrowser engine;
+        QVERIFY(load(engine, site.url(u"/login.html"_s)));
+        QSignalSpy labelled(preview, &FrmWebPreview::labelled);
+        preview->showPage(engine.document());
+        QVERIFY(labelled.wait(DeadlineMs));
+        preview->WebBrowser1->page()->runJavaScript(
+            u"var f = document.forms[0]; f.user.value = 'alice'; f.password.value = 'secret'; f.submit();"_s,
+            QWebEngineScript::ApplicationWorld);
+        const StoredCookie session = *parseCookieLine(site.sessionCookieLine());
+        QTRY_COMPARE_WITH_TIMEOUT(cookies.cookies().value(session.key()), session, DeadlineMs);
+        delete preview; // before the profile, which goes with the store
+        preview = nullptr;
     }
 
     // The preview shows the page the main window loaded and follows its

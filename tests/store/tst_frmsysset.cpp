@@ -8,10 +8,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlRecord>
 #include <QTest>
 
+#include "engine/cookiestore.h"
 #include "store/database.h"
 #include "store/enginesetting.h"
 #include "store/export.h"
@@ -193,6 +195,31 @@ private Q_SLOTS:
         window->command1_Click();
         QCOMPARE(dialogs->informationTexts(), QStringList{u"数据清理成功！"_s});
         QCOMPARE(datalist(), QStringList());
+    }
+
+    // Forgetting the logins asks first, Cancel by default, and empties the
+    // store and its file; without a store there is nothing to forget.
+    void forgettingLoginsAsksFirst()
+    {
+        QVERIFY(!window->command7->isEnabled());
+        CookieStore cookies(folder->folder().cookieFilePath());
+        cookies.set(*parseCookieLine("#HttpOnly_shop.test\tFALSE\t/\tFALSE\t0\tsid\tabc"));
+        PAGRION_VERIFY_OK(cookies.write());
+        window = std::make_unique<Frmsysset>();
+        QVERIFY(window->command7->isEnabled());
+
+        window->command7_Click();
+        QCOMPARE(dialogs->calls.size(), 1);
+        QCOMPARE(dialogs->calls.at(0).kind, u"question"_s);
+        QCOMPARE(dialogs->calls.at(0).defaultButton, Dialogs::DefaultButton::Cancel);
+        QCOMPARE(cookies.cookies().size(), 1);
+
+        dialogs->questionAnswers.push_back(true);
+        window->command7_Click();
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"已清除所有网站的登录信息。"_s});
+        QVERIFY(cookies.cookies().isEmpty());
+        CookieStore restarted(folder->folder().cookieFilePath());
+        QVERIFY(restarted.cookies().isEmpty());
     }
 
     // An .xls name gets the workbook it holds under the name with an x added,

@@ -185,6 +185,11 @@ int TestHttpServer::mostAtOnce(const QList<Request> &requests)
     return most;
 }
 
+void TestHttpServer::setResponder(const QString &path, Responder responder)
+{
+    m_responders.insert(path, std::move(responder));
+}
+
 void TestHttpServer::setKeepAlive(bool keepAlive, int answersPerConnection)
 {
     m_keepAlive = keepAlive;
@@ -232,6 +237,7 @@ void TestHttpServer::readRequest(QTcpSocket *socket, const std::shared_ptr<Conne
         return;
 
     connection->busy = true;
+    request.body = buffer.mid(headerEnd + 4, bodyLength);
     buffer.remove(0, headerEnd + 4 + bodyLength);
     request.receivedMs = m_clock.elapsed();
     m_requests.append(request);
@@ -243,7 +249,7 @@ void TestHttpServer::readRequest(QTcpSocket *socket, const std::shared_ptr<Conne
         return;
     }
     ++connection->answers;
-    Route route = routeFor(request.target);
+    Route route = routeFor(request);
     if (route.delayMs > 0) {
         // The socket is the timer's context: a client that gives up in the
         // meantime closes it, and nothing is answered.
@@ -307,8 +313,11 @@ void TestHttpServer::answer(QTcpSocket *socket, qsizetype request, Route route,
     Q_EMIT answered(target);
 }
 
-TestHttpServer::Route TestHttpServer::routeFor(const QString &target)
+TestHttpServer::Route TestHttpServer::routeFor(const Request &request)
 {
+    const QString &target = request.target;
+    if (const auto responder = m_responders.constFind(pathOf(target)); responder != m_responders.cend())
+        return (*responder)(request);
     QString key = target;
     auto found = m_routes.constFind(key);
     if (found == m_routes.cend()) {

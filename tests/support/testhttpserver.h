@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -61,6 +62,7 @@ public:
         QByteArray method;
         QString target; // path and query, as sent
         QHash<QByteArray, QByteArray> headers; // names in lower case
+        QByteArray body;
         int connection = 0;     // the connection it came over, counted from 1
         qint64 receivedMs = 0;  // when the request was complete, on the server's clock
         qint64 answeredMs = -1; // when the answer began; -1 before then
@@ -89,6 +91,10 @@ public:
     void setRedirect(const QString &path, const QString &target, int status = 302);
     // The n-th request for the path gets the n-th route; the last answers all later ones.
     void setRoutes(const QString &path, QList<Route> routes);
+    // Requests for the path (with any query) are answered from what they
+    // carry: their cookies, a form's fields. Before any route of the path.
+    using Responder = std::function<Route(const Request &request)>;
+    void setResponder(const QString &path, Responder responder);
     // Keeps connections open for further requests; after answersPerConnection
     // answers (0: no end) a connection closes at its next request, unanswered.
     void setKeepAlive(bool keepAlive, int answersPerConnection = 0);
@@ -119,11 +125,12 @@ private:
 
     void readRequest(QTcpSocket *socket, const std::shared_ptr<Connection> &connection);
     void answer(QTcpSocket *socket, qsizetype request, Route route, const std::shared_ptr<Connection> &connection);
-    Route routeFor(const QString &target);
+    Route routeFor(const Request &request);
 
     std::unique_ptr<QTcpServer> m_server;
     QElapsedTimer m_clock;
     QHash<QString, QList<Route>> m_routes;
+    QHash<QString, Responder> m_responders;
     QHash<QString, int> m_answers; // requests answered per route key
     QList<Request> m_requests;
     bool m_keepAlive = false;
