@@ -25,8 +25,10 @@ LookAhead::LookAhead(PageLoader &loader, int pagesAtOnce, qint64 aheadBytes, QOb
 {
     m_slots.push_back({nullptr, nullptr, &m_loader});
     connect(&m_loader, &PageLoader::interrupted, this, [this] {
-        for (std::size_t i = 1; i < m_slots.size(); ++i)
-            m_slots[i].loader->interrupt();
+        for (std::size_t i = 1; i < m_slots.size(); ++i) {
+            if (m_slots[i].loader)
+                m_slots[i].loader->interrupt();
+        }
     });
 }
 
@@ -42,12 +44,11 @@ void LookAhead::start(const QStringList &addresses, const QList<int> &wanted)
     // Browsers beside the loader's are made only for pages there are.
     const qsizetype needed = std::min<qsizetype>(m_pagesAtOnce, m_wanted.size());
     while (qsizetype(m_slots.size()) < needed) {
-        std::unique_ptr<Browser> browser = m_loader.browser().sibling();
-        if (!browser)
+        Slot slot;
+        makeBrowser(slot);
+        if (!slot.loader)
             break;
-        auto ownLoader = std::make_unique<PageLoader>(*browser);
-        PageLoader *slotLoader = ownLoader.get();
-        m_slots.push_back({std::move(browser), std::move(ownLoader), slotLoader});
+        m_slots.push_back(std::move(slot));
     }
     startLoads();
 }
@@ -69,13 +70,32 @@ LookAhead::Page LookAhead::next()
 
 void LookAhead::done()
 {
-    ++m_next;
+    const qsizetype finished = m_next++;
     startLoads();
+    // A browser kept waiting for the budget would hold its page meanwhile.
+    Slot &slot = m_slots[std::size_t(finished % qsizetype(m_slots.size()))];
+    if (slot.browser && m_started <= finished + qsizetype(m_slots.size())) {
+        slot.loader = nullptr;
+        slot.ownLoader.reset();
+        slot.browser.reset();
+    }
 }
 
-PageLoader &LookAhead::loaderOf(qsizetype position) const
+void LookAhead::makeBrowser(Slot &slot)
 {
-    return *m_slots[std::size_t(position % qsizetype(m_slots.size()))].loader;
+    slot.browser = m_loader.browser().sibling();
+    if (!slot.browser)
+        return;
+    slot.ownLoader = std::make_unique<PageLoader>(*slot.browser);
+    slot.loader = slot.ownLoader.get();
+}
+
+PageLoader &LookAhead::loaderOf(qsizetype position)
+{
+    Slot &slot = m_slots[std::size_t(position % qsizetype(m_slots.size()))];
+    if (!slot.loader)
+        makeBrowser(slot);
+    return *slot.loader;
 }
 
 void LookAhead::startLoads()
@@ -88,7 +108,7 @@ void LookAhead::startLoads()
     }
 }
 
-bool LookAhead::aheadFits() const
+bool LookAhead::aheadFits()
 {
     if (m_aheadBytes == 0)
         return true;

@@ -28,7 +28,9 @@ class Browser;
 // Pages ahead are bounded by memory as well as by count: one starts only
 // while the pages loaded and waiting, with those under way counted at the
 // cost of the largest recent page, fit in the budget. The page waited for
-// always loads, so a run of huge pages goes on one page at a time.
+// always loads, so a run of huge pages goes on one page at a time. A
+// browser beside the loader's that has no page to go on with is let go,
+// and the page it held with it.
 class LookAhead final : public QObject
 {
     Q_OBJECT
@@ -65,10 +67,12 @@ private:
         std::unique_ptr<PageLoader> ownLoader;
         PageLoader *loader = nullptr;
     };
-    PageLoader &loaderOf(qsizetype position) const;
+    PageLoader &loaderOf(qsizetype position);
+    // The loader's own browser stays; the others are made when needed.
+    void makeBrowser(Slot &slot);
     // Starts the loads that the free browsers and the budget allow.
     void startLoads();
-    bool aheadFits() const;
+    bool aheadFits();
 
     PageLoader &m_loader;
     int m_pagesAtOnce;
