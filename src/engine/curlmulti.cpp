@@ -17,17 +17,6 @@ void initialiseCurl()
     Q_UNUSED(initialised);
 }
 
-// The first of the environment variables that is set, as curl's own tool reads them.
-QByteArray firstSet(std::initializer_list<const char *> names)
-{
-    for (const char *name : names) {
-        const QByteArray value = qgetenv(name);
-        if (!value.isEmpty())
-            return value;
-    }
-    return {};
-}
-
 } // namespace
 
 struct CurlCallbacks
@@ -54,8 +43,7 @@ CurlMulti::CurlMulti(QObject *parent)
     , m_multi((initialiseCurl(), curl_multi_init()))
     , m_share(curl_share_init())
     , m_headers(nullptr)
-    , m_caFile(firstSet({"CURL_CA_BUNDLE", "SSL_CERT_FILE"}))
-    , m_caPath(firstSet({"SSL_CERT_DIR"}))
+    , m_trusted(TrustedCertificates::overrides())
 {
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlCallbacks::onSocket);
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
@@ -105,11 +93,16 @@ CURL *CurlMulti::newHandle() const
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Pagrion/1.0");
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
-    // The system's certificates, unless the user names others as for curl and OpenSSL.
-    if (!m_caFile.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_CAINFO, m_caFile.constData());
-    if (!m_caPath.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_CAPATH, m_caPath.constData());
+    // The system's certificates, unless the user names others as for curl and
+    // OpenSSL; the same for a proxy reached over TLS.
+    if (!m_trusted.file.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, m_trusted.file.constData());
+        curl_easy_setopt(easy, CURLOPT_PROXY_CAINFO, m_trusted.file.constData());
+    }
+    if (!m_trusted.folder.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_CAPATH, m_trusted.folder.constData());
+        curl_easy_setopt(easy, CURLOPT_PROXY_CAPATH, m_trusted.folder.constData());
+    }
     return easy;
 }
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "engine/certificatetrust.h"
 #include "engine/curlmulti.h"
 #include "engine/pageaddress.h"
 
@@ -212,8 +213,11 @@ LoadFailure PageFetch::failureFor(int code) const
         curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osError);
         return osError == ECONNREFUSED ? LoadFailure::connectionRefused() : LoadFailure::network(detail);
     }
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return LoadFailure::tls(u"服务器的证书不受信任（%1）"_s.arg(detail));
+    case CURLE_PEER_FAILED_VERIFICATION: {
+        long verifyResult = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+        return certificateFailure(verifyResult, m_result.url.host());
+    }
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
