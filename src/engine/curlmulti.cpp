@@ -86,8 +86,6 @@ CURL *CurlMulti::newHandle() const
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
     // Every coding this libcurl unpacks: gzip, deflate, br, zstd.
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-    // Pages reach the sites directly, in both engines alike.
-    curl_easy_setopt(easy, CURLOPT_PROXY, "");
     // Cookies a site sets are sent back to it for the rest of the run, as a
     // browser would; some sites show nothing without.
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
