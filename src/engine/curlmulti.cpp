@@ -7,6 +7,8 @@
 
 #include <QSocketNotifier>
 
+#include "engine/networkconfig.h"
+
 namespace pagrion {
 
 namespace {
@@ -89,7 +91,8 @@ CURL *CurlMulti::newHandle() const
     // Cookies a site sets are sent back to it for the rest of the run, as a
     // browser would; some sites show nothing without.
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Pagrion/1.0");
+    if (const QString &userAgent = networkConfig().userAgent; !userAgent.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.toUtf8().constData());
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
     // The system's certificates, unless the user names others as for curl and
     // OpenSSL; the same for a proxy reached over TLS.

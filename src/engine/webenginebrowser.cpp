@@ -23,6 +23,7 @@
 #include "engine/htmldocument.h"
 #include "engine/pageaddress.h"
 #include "engine/webenginedocument.h"
+#include "engine/webenginenetwork.h"
 
 using namespace Qt::StringLiterals;
 
@@ -43,7 +44,7 @@ constexpr int DownloadSettleMs = 200;
 class QuietPage final : public QWebEnginePage
 {
 public:
-    using QWebEnginePage::QWebEnginePage;
+    QuietPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) { new PageNetwork(this); }
 
 protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &) override {}
@@ -413,7 +414,9 @@ void WebEngineBrowser::onLoadEnded(const QWebEngineLoadingInfo &info)
         endLater(liveDocument(m_page, readLimitMs()), url, true);
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
-        if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
+        if (std::optional<LoadFailure> failure = PageNetwork::of(m_page)->failureFor(info))
+            endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false, std::move(failure));
+        else if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
             endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false, loadFailure(info, url));
         else if (info.isErrorPage())
             endLater(parseHtmlDocument(httpErrorPageHtml(info.errorCode()), url), url, false,
