@@ -26,10 +26,6 @@ QByteArray firstSet(std::initializer_list<const char *> names)
     return {};
 }
 
-struct StoreFree
-{
-    void operator()(X509_STORE *store) const { X509_STORE_free(store); }
-};
 struct ContextFree
 {
     void operator()(X509_STORE_CTX *context) const { X509_STORE_CTX_free(context); }
@@ -45,21 +41,24 @@ struct ChainFree
 using Certificate = std::unique_ptr<X509, CertificateFree>;
 
 // Loaded once for each set of sources: a check runs for every page whose
-// certificate the full browser does not know.
+// certificate the full browser does not know, always on the user-interface
+// thread. The last store is left for the end of the process to take, since
+// OpenSSL may be gone before static objects are destroyed.
 X509_STORE *trustedStore()
 {
     static TrustedCertificates loadedFrom;
-    static std::unique_ptr<X509_STORE, StoreFree> store;
+    static X509_STORE *store = nullptr;
     const TrustedCertificates sources = TrustedCertificates::inEffect();
     if (!store || !(sources == loadedFrom)) {
-        store.reset(X509_STORE_new());
+        X509_STORE_free(store);
+        store = X509_STORE_new();
         if (!sources.file.isEmpty())
-            X509_STORE_load_file(store.get(), sources.file.constData());
+            X509_STORE_load_file(store, sources.file.constData());
         if (!sources.folder.isEmpty())
-            X509_STORE_load_path(store.get(), sources.folder.constData());
+            X509_STORE_load_path(store, sources.folder.constData());
         loadedFrom = sources;
     }
-    return store.get();
+    return store;
 }
 
 Certificate openSslCertificate(const QSslCertificate &certificate)
