@@ -13,6 +13,7 @@
 #include <QWebEngineView>
 
 #include "chrome/skinnedframe.h"
+#include "engine/webenginenetwork.h"
 #include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;
@@ -32,6 +33,8 @@ public:
     {
         // Read as the full browser engine reads a page that names no encoding.
         settings()->setDefaultTextEncoding(u"utf-8"_s);
+        // Through the same proxy, trusting the same certificates.
+        new PageNetwork(this);
     }
 
 protected:
