@@ -16,6 +16,7 @@
 
 #include "chrome/skinnedframe.h"
 #include "engine/document.h"
+#include "engine/webenginenetwork.h"
 #include "engine/webengineprofile.h"
 #include "platform/widgetnames.h"
 
@@ -63,6 +64,10 @@ public:
         settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
         // A window without tabs shows no site icon: nothing to ask the site for.
         settings()->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+        // Read as the full browser engine reads a page that names no encoding.
+        settings()->setDefaultTextEncoding(u"utf-8"_s);
+        // Through the same proxy, trusting the same certificates.
+        new PageNetwork(this);
     }
 
     // Shows an empty page at this address, where the page's relative

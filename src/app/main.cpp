@@ -10,12 +10,15 @@
 #include "platform/qttranslations.h"
 #include "engine/browserfactory.h"
 #include "engine/cookiestore.h"
+#include "engine/webenginenetwork.h"
 #include "engine/webenginesetup.h"
 #include "store/enginesetting.h"
 #include "store/loadsettings.h"
+#include "store/networksettings.h"
 #include "store/programfolder.h"
 
 using namespace pagrion;
+using namespace Qt::StringLiterals;
 
 int main(int argc, char *argv[])
 {
@@ -42,8 +45,12 @@ int main(int argc, char *argv[])
     // Declared before the browsers: the full browser's profile goes with it.
     CookieStore cookies(programFolder().cookieFilePath());
 
-    // A configuration that cannot be read yet still gets the full browser; the
-    // window reports the database problem itself as it loads.
+    // A configuration that cannot be read yet still gets the full browser and
+    // the environment's proxy; the window reports the database problem itself
+    // as it loads.
+    const Result<NetworkSettings> network = readNetworkSettings();
+    const Result<NetworkConfig> networkConfig = network ? network.value().config() : NetworkSettings().config();
+    useNetworkConfig(networkConfig ? networkConfig.value() : NetworkConfig());
     const Result<EngineKind> engine = readEngineSetting();
     const std::unique_ptr<Browser> browser = createBrowser(engine ? engine.value() : EngineKind::Browser);
     FrmMain window(*browser);
@@ -51,5 +58,7 @@ int main(int argc, char *argv[])
         window.useLoadSettings(load.value());
     window.Form_Load();
     window.show();
+    if (!networkConfig)
+        dialogs.information(window.windowTitle(), networkConfig.error() + u"\n网页将不经代理服务器打开。"_s);
     return app.exec();
 }

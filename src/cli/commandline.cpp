@@ -9,7 +9,9 @@
 #include "engine/browser.h"
 #include "engine/browserfactory.h"
 #include "engine/cookiestore.h"
+#include "engine/webenginenetwork.h"
 #include "store/enginesetting.h"
+#include "store/networksettings.h"
 #include "store/programfolder.h"
 
 using namespace Qt::StringLiterals;
@@ -57,6 +59,13 @@ CommandLine::CommandLine(const QString &usage, const QString &description)
                 u"秒数"_s)
     , m_engine(u"engine"_s, u"打开网页的引擎：browser（完整浏览器，运行网页脚本）或 static（快速，不运行脚本）；默认按系统设置。"_s,
                u"引擎"_s)
+    , m_proxy(u"proxy"_s,
+              u"打开网页经过的代理服务器：[协议://][用户名:密码@]主机[:端口]，协议为 http、https、socks5 或 socks5h"
+              u"（由代理服务器解析网址）；\"\" 为不用代理。默认按系统设置，未设置时按环境变量 http_proxy、https_proxy、"
+              u"all_proxy 和 no_proxy。"_s,
+              u"代理"_s)
+    , m_userAgent(u"user-agent"_s, u"打开网页时发送的 User-Agent（默认按系统设置，未设置时为完整浏览器自己的）。"_s,
+                  u"文字"_s)
     , m_help(QStringList{u"h"_s, u"help"_s}, u"显示这段帮助。"_s)
     , m_cookies(u"cookies"_s,
                 u"从 Netscape 格式的 cookie 文件（curl 和浏览器导出工具写的 cookies.txt）导入网站登录信息，"
@@ -71,7 +80,7 @@ CommandLine::~CommandLine() = default;
 void CommandLine::parse(const QStringList &arguments)
 {
     // Added last so the help lists the command's own options first.
-    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_help});
+    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_proxy, m_userAgent, m_help});
     const bool parsed = m_parser.parse(arguments);
     if (helpRequested())
         return;
@@ -113,6 +122,32 @@ void CommandLine::parse(const QStringList &arguments)
     }
 }
 
+// The settings window's proxy and User-Agent, or those given here. A proxy
+// that is no proxy, given or from the environment, is told before a page loads.
+NetworkConfig CommandLine::chosenNetwork() const
+{
+    NetworkSettings network;
+    if (QFileInfo::exists(programFolder().configDatabasePath())) {
+        const Result<NetworkSettings> stored = readNetworkSettings();
+        if (!stored)
+            fail(ExitCode::Database, stored.error());
+        network = stored.value();
+    }
+    if (m_parser.isSet(m_proxy)) {
+        const QString proxy = m_parser.value(m_proxy).trimmed();
+        network.proxySource = proxy.isEmpty() ? NetworkSettings::ProxySource::None : NetworkSettings::ProxySource::Given;
+        network.proxy = proxy;
+        network.proxyUser.clear();
+        network.proxyPassword.clear();
+    }
+    if (m_parser.isSet(m_userAgent))
+        network.userAgent = m_parser.value(m_userAgent);
+    Result<NetworkConfig> config = network.config();
+    if (!config)
+        fail(ExitCode::Usage, (m_parser.isSet(m_proxy) ? u"--proxy："_s : QString()) + config.error());
+    return std::move(config).value();
+}
+
 QString CommandLine::helpText() const
 {
     const QString text = m_parser.helpText();
@@ -141,6 +176,7 @@ std::unique_ptr<Browser> CommandLine::browser() const
             fail(ExitCode::Database, stored.error());
         kind = stored.value();
     }
+    useNetworkConfig(chosenNetwork());
     std::unique_ptr<Browser> browser = createBrowser(kind);
     browser->setLimits(m_loadSettings.pageLimits());
     QObject::connect(browser.get(), &Browser::NewWindow2, browser.get(), [](bool *cancel) { *cancel = true; });

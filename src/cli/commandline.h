@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/networkconfig.h"
 #include "extract/classlist.h"
 #include "store/loadsettings.h"
 
@@ -21,8 +22,9 @@ class CookieStore;
 namespace pagrion::cli {
 
 // The command line of one subcommand: its own options plus the ones every
-// subcommand takes (--data, --timeout, --engine, --cookies, --help). Anything
-// wrong with it ends the command with a usage failure.
+// subcommand takes (--data, --timeout, --engine, --cookies, --proxy,
+// --user-agent, --help). Anything wrong with it ends the command with a
+// usage failure.
 class CommandLine final
 {
 public:
@@ -58,15 +60,21 @@ public:
 
     // A browser of the engine named by --engine, else the stored setting
     // (the full browser when none can be read), with the page limits of
-    // loadSettings(). Pages never open windows of their own.
+    // loadSettings(), reaching the web through the proxy and with the
+    // User-Agent of the settings window, or those of --proxy and
+    // --user-agent. Pages never open windows of their own.
     std::unique_ptr<Browser> browser() const;
 
 private:
+    NetworkConfig chosenNetwork() const;
+
     QString m_usage;
     QCommandLineParser m_parser;
     QCommandLineOption m_data;
     QCommandLineOption m_timeout;
     QCommandLineOption m_engine;
+    QCommandLineOption m_proxy;
+    QCommandLineOption m_userAgent;
     QCommandLineOption m_help;
     QCommandLineOption m_cookies;
     LoadSettings m_loadSettings;

@@ -9,6 +9,7 @@
 
 #include "engine/cookiestore.h"
 #include "engine/curlcookies.h"
+#include "engine/networkconfig.h"
 
 namespace pagrion {
 
@@ -22,17 +23,6 @@ void initialiseCurl()
 {
     static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     Q_UNUSED(initialised);
-}
-
-// The first of the environment variables that is set, as curl's own tool reads them.
-QByteArray firstSet(std::initializer_list<const char *> names)
-{
-    for (const char *name : names) {
-        const QByteArray value = qgetenv(name);
-        if (!value.isEmpty())
-            return value;
-    }
-    return {};
 }
 
 } // namespace
@@ -61,8 +51,7 @@ CurlMulti::CurlMulti(QObject *parent)
     , m_multi((initialiseCurl(), curl_multi_init()))
     , m_share(curl_share_init())
     , m_headers(nullptr)
-    , m_caFile(firstSet({"CURL_CA_BUNDLE", "SSL_CERT_FILE"}))
-    , m_caPath(firstSet({"SSL_CERT_DIR"}))
+    , m_trusted(TrustedCertificates::overrides())
 {
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, &CurlCallbacks::onSocket);
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
@@ -113,18 +102,22 @@ CURL *CurlMulti::newHandle() const
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_2TLS));
     // Every coding this libcurl unpacks: gzip, deflate, br, zstd.
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-    // Pages reach the sites directly, in both engines alike.
-    curl_easy_setopt(easy, CURLOPT_PROXY, "");
     // Cookies a site sets are sent back to it, as a browser would; some
     // sites show nothing without. They live in the share's jar.
     curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Mozilla/5.0 (Windows NT 10.0; Win64; x64) Pagrion/1.0");
+    if (const QString &userAgent = networkConfig().userAgent; !userAgent.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.toUtf8().constData());
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers);
-    // The system's certificates, unless the user names others as for curl and OpenSSL.
-    if (!m_caFile.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_CAINFO, m_caFile.constData());
-    if (!m_caPath.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_CAPATH, m_caPath.constData());
+    // The system's certificates, unless the user names others as for curl and
+    // OpenSSL; the same for a proxy reached over TLS.
+    if (!m_trusted.file.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, m_trusted.file.constData());
+        curl_easy_setopt(easy, CURLOPT_PROXY_CAINFO, m_trusted.file.constData());
+    }
+    if (!m_trusted.folder.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_CAPATH, m_trusted.folder.constData());
+        curl_easy_setopt(easy, CURLOPT_PROXY_CAPATH, m_trusted.folder.constData());
+    }
     return easy;
 }
 

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include "engine/certificatetrust.h"
+
 class QSocketNotifier;
 
 typedef void CURL;
@@ -67,8 +69,7 @@ private:
     CURLM *m_multi;
     CURLSH *m_share;
     curl_slist *m_headers;
-    QByteArray m_caFile; // the user's override of the system's certificates
-    QByteArray m_caPath;
+    TrustedCertificates m_trusted; // the user's override of the system's certificates
     QTimer m_timer;
     std::unique_ptr<CurlCookies> m_cookies;
     QTimer m_handOverCookies;

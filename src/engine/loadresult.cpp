@@ -87,6 +87,21 @@ LoadFailure LoadFailure::refusedRedirect()
     return {Kind::RefusedScheme, u"不打开重定向到的地址：网页只能转到 http 和 https 网址"_s};
 }
 
+LoadFailure LoadFailure::proxyUnreachable(const QString &proxy)
+{
+    return {Kind::Proxy, u"无法连接代理服务器 %1"_s.arg(proxy)};
+}
+
+LoadFailure LoadFailure::proxyRefused(const QString &proxy, const QString &detail)
+{
+    return {Kind::Proxy, u"代理服务器 %1 没有转发这个网页（%2）"_s.arg(proxy, detail)};
+}
+
+LoadFailure LoadFailure::proxyLogin(const QString &proxy)
+{
+    return {Kind::Proxy, u"代理服务器 %1 拒绝登录：需要正确的用户名和密码"_s.arg(proxy)};
+}
+
 LoadFailure LoadFailure::network(const QString &detail)
 {
     return {Kind::Network, u"网络错误：%1"_s.arg(detail)};

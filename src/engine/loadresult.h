@@ -26,6 +26,7 @@ struct LoadFailure
         RedirectLoop,
         Decompression,      // the compressed body could not be unpacked
         RefusedScheme,      // an address the program does not open (data:, javascript:, ...)
+        Proxy,              // the proxy could not be reached, or did not pass the request on
         Network,            // any other failure of the network or the file
     };
 
@@ -51,6 +52,10 @@ struct LoadFailure
     // A redirect to an address that is not on the web, where the address
     // itself is not known.
     static LoadFailure refusedRedirect();
+    // The proxy is named as proxyName() writes it ("127.0.0.1:3128").
+    static LoadFailure proxyUnreachable(const QString &proxy);
+    static LoadFailure proxyRefused(const QString &proxy, const QString &detail);
+    static LoadFailure proxyLogin(const QString &proxy);
     static LoadFailure network(const QString &detail);
 };
 

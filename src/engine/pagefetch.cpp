@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "engine/certificatetrust.h"
 #include "engine/curlmulti.h"
+#include "engine/networkconfig.h"
 #include "engine/pageaddress.h"
 
 using namespace Qt::StringLiterals;
@@ -17,6 +19,9 @@ namespace pagrion {
 namespace {
 
 static_assert(CURL_ERROR_SIZE == 256);
+
+// OpenSSL's result for a certificate it trusts.
+constexpr long X509VerifyOk = 0;
 
 // A chain that comes back to an address a third time goes round in circles;
 // twice is allowed, since sites send a reader away to set a cookie and back.
@@ -117,12 +122,28 @@ void PageFetch::sendNext()
     m_location.clear();
     m_errorText[0] = '\0';
     curl_easy_setopt(m_easy, CURLOPT_URL, url.toEncoded(QUrl::RemoveFragment).constData());
+    useProxy(networkConfig().proxy.proxyFor(url));
     // Over TLS a request waits for a connection being opened to its host,
     // which may turn out to carry several at once (HTTP/2); plain HTTP never
     // does, so waiting would only put its requests in a row.
     curl_easy_setopt(m_easy, CURLOPT_PIPEWAIT, long(url.scheme().compare(u"https"_s, Qt::CaseInsensitive) == 0));
     m_transferring = true;
     m_transfers.start(m_easy, [this](int code) { onDone(code); });
+}
+
+// Which way a request takes is decided for both engines alike, so libcurl
+// is told the proxy for each exchange and reads no proxy from the
+// environment, no_proxy included.
+void PageFetch::useProxy(const QUrl &proxy)
+{
+    m_proxy = proxy;
+    curl_easy_setopt(m_easy, CURLOPT_PROXY, proxy.isEmpty() ? "" : proxy.toEncoded(QUrl::RemoveUserInfo).constData());
+    curl_easy_setopt(m_easy, CURLOPT_NOPROXY, "");
+    const QByteArray user = proxy.userName(QUrl::FullyDecoded).toUtf8();
+    const QByteArray password = proxy.password(QUrl::FullyDecoded).toUtf8();
+    curl_easy_setopt(m_easy, CURLOPT_PROXYUSERNAME, user.isEmpty() ? nullptr : user.constData());
+    curl_easy_setopt(m_easy, CURLOPT_PROXYPASSWORD, user.isEmpty() ? nullptr : password.constData());
+    curl_easy_setopt(m_easy, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
 }
 
 // libcurl hands over every line of every head, interim answers (1xx) and
@@ -177,6 +198,8 @@ void PageFetch::onDone(int code)
         followRedirect(); // whatever became of the redirect's body
     else if (code != CURLE_OK)
         fail(failureFor(code));
+    else if (m_result.status == 407 && !m_proxy.isEmpty())
+        fail(LoadFailure::proxyLogin(proxyName(m_proxy)));
     else if (m_result.status >= 400)
         fail(LoadFailure::httpStatus(m_result.status), true);
     else
@@ -202,6 +225,8 @@ LoadFailure PageFetch::failureFor(int code) const
 {
     const QString detail = m_errorText[0] ? QString::fromLocal8Bit(m_errorText.data()).trimmed()
                                           : QString::fromLatin1(curl_easy_strerror(CURLcode(code)));
+    if (const std::optional<LoadFailure> proxyFailure = failureOfProxy(code, detail))
+        return *proxyFailure;
     switch (code) {
     case CURLE_OPERATION_TIMEDOUT:
         return LoadFailure::timeout();
@@ -212,8 +237,11 @@ LoadFailure PageFetch::failureFor(int code) const
         curl_easy_getinfo(m_easy, CURLINFO_OS_ERRNO, &osError);
         return osError == ECONNREFUSED ? LoadFailure::connectionRefused() : LoadFailure::network(detail);
     }
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return LoadFailure::tls(u"服务器的证书不受信任（%1）"_s.arg(detail));
+    case CURLE_PEER_FAILED_VERIFICATION: {
+        long verifyResult = 0;
+        curl_easy_getinfo(m_easy, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+        return certificateFailure(verifyResult, m_result.url.host());
+    }
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CERTPROBLEM:
     case CURLE_SSL_CIPHER:
@@ -245,6 +273,55 @@ LoadFailure PageFetch::failureFor(int code) const
         return LoadFailure::network(u"服务器的回答不是 HTTP"_s);
     default:
         return LoadFailure::network(detail);
+    }
+}
+
+// The proxy's own failures name it: one that cannot be reached, refuses the
+// login or does not pass the request on.
+std::optional<LoadFailure> PageFetch::failureOfProxy(int code, const QString &detail) const
+{
+    if (m_proxy.isEmpty())
+        return std::nullopt;
+    const QString name = proxyName(m_proxy);
+    long tunnelStatus = 0;
+    curl_easy_getinfo(m_easy, CURLINFO_HTTP_CONNECTCODE, &tunnelStatus);
+    if (tunnelStatus == 407)
+        return LoadFailure::proxyLogin(name);
+    if (tunnelStatus >= 300)
+        return LoadFailure::proxyRefused(name, u"HTTP %1"_s.arg(tunnelStatus));
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT: // with a proxy, the connection is the proxy's
+        return LoadFailure::proxyUnreachable(name);
+    case CURLE_PEER_FAILED_VERIFICATION: {
+        long proxyVerifyResult = X509VerifyOk;
+        curl_easy_getinfo(m_easy, CURLINFO_PROXY_SSL_VERIFYRESULT, &proxyVerifyResult);
+        if (m_proxy.scheme() != u"https" || proxyVerifyResult == X509VerifyOk)
+            return std::nullopt; // the site's certificate, not the proxy's
+        return LoadFailure::proxyRefused(name, certificateFailure(proxyVerifyResult, m_proxy.host()).reason);
+    }
+    case CURLE_PROXY: {
+        long proxyCode = CURLPX_OK;
+        curl_easy_getinfo(m_easy, CURLINFO_PROXY_ERROR, &proxyCode);
+        switch (proxyCode) {
+        case CURLPX_USER_REJECTED:
+        case CURLPX_NO_AUTH:
+            return LoadFailure::proxyLogin(name);
+        case CURLPX_RESOLVE_HOST: // socks5 leaves the name to this side
+            return LoadFailure::hostNotFound(m_result.url.host());
+        case CURLPX_REPLY_NOT_ALLOWED:
+            return LoadFailure::proxyRefused(name, u"不允许访问"_s);
+        case CURLPX_REPLY_CONNECTION_REFUSED:
+            return LoadFailure::proxyRefused(name, u"连接被拒绝"_s);
+        case CURLPX_REPLY_HOST_UNREACHABLE:
+        case CURLPX_REPLY_NETWORK_UNREACHABLE:
+            return LoadFailure::proxyRefused(name, u"连不上网站"_s);
+        default:
+            return LoadFailure::proxyRefused(name, detail);
+        }
+    }
+    default:
+        return std::nullopt;
     }
 }
 

@@ -67,7 +67,9 @@ private:
     bool onBody(QByteArrayView bytes);
     void onDone(int code);
     void followRedirect();
+    void useProxy(const QUrl &proxy);
     LoadFailure failureFor(int code) const;
+    std::optional<LoadFailure> failureOfProxy(int code, const QString &detail) const;
     void readLocalFile(const QUrl &url);
     void stopTransfer();
     void succeed();
@@ -77,6 +79,7 @@ private:
     CurlMulti &m_transfers;
     PageRequest m_request;
     QUrl m_next;
+    QUrl m_proxy; // the proxy of the exchange under way; empty for none
     CURL *m_easy = nullptr;
     bool m_transferring = false;
     std::array<char, 256> m_errorText{}; // libcurl's own words for a failure

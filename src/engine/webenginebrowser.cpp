@@ -24,6 +24,7 @@
 #include "engine/htmldocument.h"
 #include "engine/pageaddress.h"
 #include "engine/webenginedocument.h"
+#include "engine/webenginenetwork.h"
 #include "engine/webengineprofile.h"
 
 using namespace Qt::StringLiterals;
@@ -47,7 +48,7 @@ constexpr int SizeCheckMs = 500;
 class QuietPage final : public QWebEnginePage
 {
 public:
-    using QWebEnginePage::QWebEnginePage;
+    QuietPage(QWebEngineProfile *profile, QObject *parent) : QWebEnginePage(profile, parent) { new PageNetwork(this); }
 
 protected:
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &) override {}
@@ -426,7 +427,9 @@ void WebEngineBrowser::onLoadEnded(const QWebEngineLoadingInfo &info)
         endLater(liveDocument(m_page, readLimitMs(), limits().maxTextBytes), url, true);
         break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
-        if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
+        if (std::optional<LoadFailure> failure = PageNetwork::of(m_page)->failureFor(info))
+            endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false, std::move(failure));
+        else if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain)
             endLater(parseHtmlDocument(unreachablePageHtml(), url), url, false, loadFailure(info, url));
         else if (info.isErrorPage())
             endLater(parseHtmlDocument(httpErrorPageHtml(info.errorCode()), url), url, false,

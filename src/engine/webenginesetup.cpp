@@ -10,8 +10,6 @@ using namespace Qt::StringLiterals;
 
 namespace pagrion {
 
-namespace {
-
 void addChromiumFlag(const QByteArray &flag)
 {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
@@ -21,8 +19,6 @@ void addChromiumFlag(const QByteArray &flag)
         flags += ' ';
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags + flag);
 }
-
-} // namespace
 
 void prepareWebEngine()
 {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 namespace pagrion {
 
 // Settles how the full browser engine starts; call it first thing in main,
@@ -8,5 +10,9 @@ namespace pagrion {
 // since pages are read rather than looked at. Flags already in the
 // environment are kept.
 void prepareWebEngine();
+
+// Adds a switch (without spaces) to those Chromium starts with, unless it is
+// there already. It counts only until the engine starts with the first browser.
+void addChromiumFlag(const QByteArray &flag);
 
 } // namespace pagrion

@@ -19,8 +19,8 @@ Status ensureTable(Database &db)
 
 bool hasTable(Database &db)
 {
-    const auto found = db.selectAll(u"select 1 from sqlite_master where type = 'table' and name = 'datalistname'"_s);
-    return found && !found.value().isEmpty();
+    const Result<bool> found = db.hasTable(u"datalistname"_s);
+    return found && found.value();
 }
 
 } // namespace

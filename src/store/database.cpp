@@ -144,6 +144,14 @@ Result<QList<QSqlRecord>> Database::selectAll(const QString &statement, const QV
     return rows;
 }
 
+Result<bool> Database::hasTable(const QString &name)
+{
+    auto rows = selectAll(u"select 1 from sqlite_master where type='table' and name=? collate nocase"_s, {name});
+    if (!rows)
+        return Error{rows.error()};
+    return !rows.value().isEmpty();
+}
+
 Status Database::inTransaction(const std::function<Status()> &work)
 {
     if (m_inTransaction)

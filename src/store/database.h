@@ -47,6 +47,9 @@ public:
     static Status execute(QSqlQuery &query, const QVariantList &values);
     // Runs a select and reads every row, so the caller knows the count first.
     Result<QList<QSqlRecord>> selectAll(const QString &statement, const QVariantList &values = {});
+    // Whether the database has a table of this name, letter case aside: an
+    // older database lacks the tables of later settings.
+    Result<bool> hasTable(const QString &name);
     // Commits what work did when it succeeds; otherwise rolls it all back and
     // returns work's error. Work started inside another transaction of this
     // connection joins it: the outer one commits or rolls back.

@@ -7,24 +7,12 @@ using namespace Qt::StringLiterals;
 
 namespace pagrion {
 
-namespace {
-
-Result<bool> hasEngineTable(Database &db)
-{
-    auto rows = db.selectAll(u"select 1 from sqlite_master where type='table' and name='BrowserEngine' collate nocase"_s);
-    if (!rows)
-        return Error{rows.error()};
-    return !rows.value().isEmpty();
-}
-
-} // namespace
-
 Result<EngineKind> readEngineSetting()
 {
     Database db;
     if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
         return Error{opened.error()};
-    const auto hasTable = hasEngineTable(db);
+    const Result<bool> hasTable = db.hasTable(u"BrowserEngine"_s);
     if (!hasTable)
         return Error{hasTable.error()};
     if (!hasTable.value())

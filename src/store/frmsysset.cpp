@@ -25,6 +25,7 @@
 #include "store/getvarvalue.h"
 #include "store/jobfile.h"
 #include "store/namedsetting.h"
+#include "store/networksettingsbox.h"
 #include "store/programfolder.h"
 #include "store/resultstore.h"
 #include "store/systemsettings.h"
@@ -137,6 +138,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Text10(named(new QLineEdit(Frame1), u"Text10"_s))
     , Text11(named(new QLineEdit(Frame1), u"Text11"_s))
     , Check2(named(new QCheckBox(Frame1), u"Check2"_s))
+    , Frame2(named(new NetworkSettingsBox(this), u"Frame2"_s))
 {
     setObjectName(u"Frmsysset"_s);
     setWindowTitle(u"系统设置"_s);
@@ -194,6 +196,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(settings);
     layout->addWidget(Frame1);
+    layout->addWidget(Frame2);
     layout->addWidget(Label5);
     layout->addStretch();
     layout->addLayout(buttons);
@@ -219,6 +222,8 @@ void Frmsysset::Form_Load()
     // A database that cannot be read shows the defaults after its message.
     const Result<LoadSettings> load = readLoadSettings();
     showLoadSettings(load ? load.value() : LoadSettings());
+    const Result<NetworkSettings> network = readNetworkSettings();
+    Frame2->showSettings(network ? network.value() : NetworkSettings());
     const Result<EngineKind> engine = readEngineSetting();
     if (!engine) {
         information(engine.error());
@@ -286,8 +291,13 @@ void Frmsysset::command4_Click()
         information(load.error());
         return;
     }
+    const Result<NetworkSettings> network = Frame2->settings();
+    if (!network) {
+        information(network.error());
+        return;
+    }
     const EngineKind engine = Check1->isChecked() ? EngineKind::Static : EngineKind::Browser;
-    if (Status saved = saveSystemSettings(Text1->text(), engine, load.value()); !saved) {
+    if (Status saved = saveSystemSettings(Text1->text(), engine, load.value(), network.value()); !saved) {
         information(saved.error());
         return;
     }

@@ -13,12 +13,15 @@ class QPushButton;
 
 namespace pagrion {
 
+class NetworkSettingsBox;
+
 // "系统设置": where the results are stored, emptying and exporting them,
 // opening the result database, and the program's settings: the head length
 // of field lists, the engine pages are loaded with, and how pages are loaded
 // (requests at once, pause, retries, limits, the full browser in batches,
-// next-page runs). A site's job moves to another machine through a job file
-// written and read here. The logins both engines share can be forgotten here.
+// next-page runs), the proxy and the User-Agent. A site's job moves to
+// another machine through a job file written and read here. The logins both
+// engines share can be forgotten here.
 class Frmsysset final : public QWidget
 {
     Q_OBJECT
@@ -64,6 +67,7 @@ public:
     QLineEdit *Text10; // the next-page link's text, a regular expression
     QLineEdit *Text11; // memory pages loaded ahead may hold, MB
     QCheckBox *Check2; // checked: batches load no images, fonts or media
+    NetworkSettingsBox *Frame2; // the proxy and the User-Agent
 
 Q_SIGNALS:
     // "保存参数" stored these load settings.

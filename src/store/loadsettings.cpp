@@ -5,8 +5,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-#include "store/database.h"
-#include "store/programfolder.h"
+#include "store/settingrows.h"
 
 using namespace Qt::StringLiterals;
 
@@ -228,25 +227,16 @@ QString loadSettingUnit(LoadSettings::Field field)
 
 Result<LoadSettings> readLoadSettings()
 {
-    Database db;
-    if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
-        return Error{opened.error()};
-    auto hasTable = db.selectAll(u"select 1 from sqlite_master where type='table' and name='LoadSetting' collate nocase"_s);
-    if (!hasTable)
-        return Error{hasTable.error()};
-    LoadSettings settings;
-    if (hasTable.value().isEmpty())
-        return settings;
-    auto rows = db.selectAll(u"select name, value from LoadSetting"_s);
+    const Result<QList<SettingRow>> rows = readSettingRows(u"LoadSetting"_s);
     if (!rows)
         return Error{rows.error()};
-    for (const QSqlRecord &row : rows.value()) {
-        const QString key = row.value(0).toString().trimmed();
+    LoadSettings settings;
+    for (const auto &[name, value] : rows.value()) {
         for (const Rule &rule : rules()) {
             // A value edited by hand into something the setting does not
             // take leaves the default in place.
-            if (key.compare(rule.key, Qt::CaseInsensitive) == 0)
-                (void)settings.setText(rule.field, row.value(1).toString());
+            if (name.compare(rule.key, Qt::CaseInsensitive) == 0)
+                (void)settings.setText(rule.field, value);
         }
     }
     return settings;
@@ -254,20 +244,10 @@ Result<LoadSettings> readLoadSettings()
 
 Status writeLoadSettings(Database &db, const LoadSettings &settings)
 {
-    if (auto created = db.run(u"create table if not exists LoadSetting (name TEXT PRIMARY KEY COLLATE NOCASE, value TEXT)"_s);
-        !created)
-        return Error{created.error()};
-    if (auto deleted = db.run(u"delete from LoadSetting"_s); !deleted)
-        return Error{deleted.error()};
-    auto insert = db.prepare(u"insert into LoadSetting (name, value) values (?, ?)"_s);
-    if (!insert)
-        return Error{insert.error()};
-    QSqlQuery query = std::move(insert).value();
-    for (const Rule &rule : rules()) {
-        if (Status inserted = Database::execute(query, {rule.key, settings.text(rule.field)}); !inserted)
-            return inserted;
-    }
-    return success();
+    QList<SettingRow> rows;
+    for (const Rule &rule : rules())
+        rows.append({rule.key, settings.text(rule.field)});
+    return writeSettingRows(db, u"LoadSetting"_s, rows);
 }
 
 } // namespace pagrion

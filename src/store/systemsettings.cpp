@@ -7,7 +7,8 @@
 
 namespace pagrion {
 
-Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load)
+Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load,
+                          const NetworkSettings &network)
 {
     Database db;
     if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
@@ -17,7 +18,9 @@ Status saveSystemSettings(const QString &headLength, EngineKind engine, const Lo
             return written;
         if (Status written = writeEngineSetting(db, engine); !written)
             return written;
-        return writeLoadSettings(db, load);
+        if (Status written = writeLoadSettings(db, load); !written)
+            return written;
+        return writeNetworkSettings(db, network);
     });
 }
 

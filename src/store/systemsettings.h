@@ -5,13 +5,16 @@
 #include "core/result.h"
 #include "engine/enginekind.h"
 #include "store/loadsettings.h"
+#include "store/networksettings.h"
 
 namespace pagrion {
 
 // Everything "保存参数" keeps, in one transaction: PubLenfiled becomes the
 // only VarTable row (holding headLength as typed), the engine the one row of
-// BrowserEngine, and the load settings the rows of LoadSetting. A failure
-// leaves all three tables as they were.
-Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load);
+// BrowserEngine, the load settings the rows of LoadSetting and the network
+// settings those of NetworkSetting. A failure leaves all four tables as they
+// were.
+Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load,
+                          const NetworkSettings &network);
 
 } // namespace pagrion

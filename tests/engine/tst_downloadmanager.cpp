@@ -2,8 +2,6 @@
 #include <QFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QSslConfiguration>
-#include <QSslKey>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
@@ -11,6 +9,7 @@
 #include "engine/downloadmanager.h"
 #include "support/compressed.h"
 #include "support/testhttpserver.h"
+#include "support/tlsfixtures.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;
@@ -316,36 +315,32 @@ private Q_SLOTS:
     }
 
     // The system's certificates are trusted, and the file a user names in
-    // SSL_CERT_FILE or CURL_CA_BUNDLE, as curl and OpenSSL read them.
+    // SSL_CERT_FILE or CURL_CA_BUNDLE, as curl and OpenSSL read them; a
+    // refused certificate says why.
     void certificatesFromTheSystemOrTheUsersFile_data()
     {
         QTest::addColumn<QByteArray>("variable"); // names the test authority's file, when set
         QTest::addColumn<QString>("certificate");
         QTest::addColumn<QString>("failure");
-        QTest::newRow("test authority unknown") << QByteArray() << u"server"_s << u"证书不受信任"_s;
+        QTest::newRow("test authority unknown") << QByteArray() << u"server"_s << u"证书不受信任：签发者不在本机信任的证书中"_s;
         QTest::newRow("SSL_CERT_FILE") << QByteArray("SSL_CERT_FILE") << u"server"_s << QString();
         QTest::newRow("CURL_CA_BUNDLE") << QByteArray("CURL_CA_BUNDLE") << u"server"_s << QString();
         QTest::newRow("another host's certificate") << QByteArray("SSL_CERT_FILE") << u"otherhost"_s
-                                                    << u"证书不受信任"_s;
+                                                    << u"证书不属于 127.0.0.1"_s;
+        QTest::newRow("expired") << QByteArray("SSL_CERT_FILE") << u"expired"_s << u"证书已过期"_s;
     }
     void certificatesFromTheSystemOrTheUsersFile()
     {
         QFETCH(QByteArray, variable);
         QFETCH(QString, certificate);
         QFETCH(QString, failure);
-        const QString folder = qEnvironmentVariable("PAGRION_SOURCE_DIR") + u"/tests/engine/fixtures/tls/"_s;
-        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-        tls.setLocalCertificate(QSslCertificate::fromPath(folder + certificate + u".pem"_s).value(0));
-        QFile key(folder + certificate + u".key"_s);
-        QVERIFY(key.open(QIODevice::ReadOnly));
-        tls.setPrivateKey(QSslKey(&key, QSsl::Rsa));
-        TestHttpServer server(tls);
+        TestHttpServer server(tlsFixture(certificate));
         server.setPage(u"/secure"_s, "<p>secure</p>");
 
         for (const char *name : {"SSL_CERT_FILE", "CURL_CA_BUNDLE", "SSL_CERT_DIR"})
             qunsetenv(name);
         if (!variable.isEmpty())
-            qputenv(variable.constData(), QFile::encodeName(folder + u"ca.pem"_s));
+            qputenv(variable.constData(), QFile::encodeName(testAuthorityFile()));
         const auto unset = qScopeGuard([&] { qunsetenv(variable.constData()); });
         DownloadManager manager;
         const LoadResult result = fetch(manager, server.url(u"/secure"_s));
