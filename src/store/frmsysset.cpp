@@ -126,7 +126,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Label14(named(new QLabel(Frame1), u"Label14"_s))
     , Label15(named(new QLabel(Frame1), u"Label15"_s))
     , Label16(named(new QLabel(Frame1), u"Label16"_s))
-    , Label17(named(new QLabel(Frame1), u"Label17"_s))
+    , Label22(named(new QLabel(Frame1), u"Label22"_s))
     , Text2(named(new QLineEdit(Frame1), u"Text2"_s))
     , Text3(named(new QLineEdit(Frame1), u"Text3"_s))
     , Text4(named(new QLineEdit(Frame1), u"Text4"_s))
@@ -136,7 +136,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Text8(named(new QLineEdit(Frame1), u"Text8"_s))
     , Text9(named(new QLineEdit(Frame1), u"Text9"_s))
     , Text10(named(new QLineEdit(Frame1), u"Text10"_s))
-    , Text11(named(new QLineEdit(Frame1), u"Text11"_s))
+    , Text15(named(new QLineEdit(Frame1), u"Text15"_s))
     , Check2(named(new QCheckBox(Frame1), u"Check2"_s))
     , Frame2(named(new NetworkSettingsBox(this), u"Frame2"_s))
 {
@@ -156,7 +156,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     m_settingBoxes = {{F::Concurrency, Label8, Text2}, {F::Delay, Label9, Text3},
                       {F::Retries, Label10, Text4},    {F::TimeLimit, Label11, Text5},
                       {F::MaxBody, Label12, Text6},    {F::MaxText, Label13, Text7},
-                      {F::AheadMemory, Label17, Text11}, {F::BrowserPages, Label14, Text8},
+                      {F::AheadMemory, Label22, Text15}, {F::BrowserPages, Label14, Text8},
                       {F::MaxNextPages, Label15, Text9},
                       {F::NextText, Label16, Text10}};
     for (const SettingBox &setting : std::as_const(m_settingBoxes)) {

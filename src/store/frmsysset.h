@@ -55,7 +55,7 @@ public:
     QPushButton *command7; // disabled when the program keeps no logins
     QLabel *Label5;
     QGroupBox *Frame1; // how pages are loaded
-    QLabel *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14, *Label15, *Label16, *Label17;
+    QLabel *Label8, *Label9, *Label10, *Label11, *Label12, *Label13, *Label14, *Label15, *Label16, *Label22;
     QLineEdit *Text2; // requests at once to one site
     QLineEdit *Text3; // seconds between two requests to one site
     QLineEdit *Text4; // retries
@@ -65,7 +65,7 @@ public:
     QLineEdit *Text8; // pages the full browser loads at once in a batch
     QLineEdit *Text9; // pages a next-page run visits at most
     QLineEdit *Text10; // the next-page link's text, a regular expression
-    QLineEdit *Text11; // memory pages loaded ahead may hold, MB
+    QLineEdit *Text15; // memory pages loaded ahead may hold, MB
     QCheckBox *Check2; // checked: batches load no images, fonts or media
     NetworkSettingsBox *Frame2; // the proxy and the User-Agent
 

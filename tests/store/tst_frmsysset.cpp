@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QSet>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -89,6 +90,19 @@ private Q_SLOTS:
         shell.reset();
         dialogs.reset();
         folder.reset();
+    }
+
+    // Tests and scripts find a control by its name: no two share one.
+    void controlNamesAreUnique()
+    {
+        QSet<QString> names;
+        for (const QWidget *control : window->findChildren<QWidget *>()) {
+            const QString name = control->objectName();
+            if (name.isEmpty() || name.startsWith(u"qt_"_s))
+                continue;
+            QVERIFY2(!names.contains(name), qPrintable(name));
+            names.insert(name);
+        }
     }
 
     void startShowsPathAndSettings()
