@@ -7,9 +7,9 @@
 #include <QStringList>
 
 #include "bench/generatedpages.h"
+#include "engine/html/htmldocument.h"
 #include "extract/rowtext.h"
 #include "extract/tablemode.h"
-#include "engine/htmldocument.h"
 
 namespace pagrion::bench {
 

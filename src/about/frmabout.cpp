@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "about/programversion.h"
-#include "chrome/skinnedframe.h"
+#include "frame/skinnedframe.h"
 #include "store/programfolder.h"
 
 using namespace Qt::StringLiterals;

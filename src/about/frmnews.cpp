@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 
 #include "about/programversion.h"
-#include "chrome/skinnedframe.h"
+#include "frame/skinnedframe.h"
 
 using namespace Qt::StringLiterals;
 

@@ -10,11 +10,11 @@
 #include <QVBoxLayout>
 #include <QWebEngineView>
 
-#include "engine/pageloader.h"
-#include "chrome/skinnedframe.h"
+#include "engine/pagewaiter.h"
+#include "engine/webengine/webenginebrowser.h"
+#include "frame/skinnedframe.h"
 #include "platform/current.h"
 #include "platform/shell.h"
-#include "engine/webenginebrowser.h"
 #include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;
@@ -48,7 +48,7 @@ FrmFrameTest::FrmFrameTest(std::unique_ptr<Browser> browser, QWidget *parent)
     , command1(named(new QPushButton(u"测试"_s, Picture1), u"command1"_s))
     , List1(named(new QListWidget(Picture1), u"List1"_s))
     , m_browser(std::move(browser))
-    , m_loader(new PageLoader(*m_browser, this))
+    , m_waiter(new PageWaiter(*m_browser, this))
 {
     setObjectName(u"FrmFrameTest"_s);
     setWindowTitle(u"框架网页测试"_s);
@@ -93,7 +93,7 @@ FrmFrameTest::~FrmFrameTest() = default;
 
 bool FrmFrameTest::PageLoaded() const
 {
-    return m_loader->PageLoaded();
+    return m_waiter->PageLoaded();
 }
 
 void FrmFrameTest::command2_Click()
@@ -101,9 +101,9 @@ void FrmFrameTest::command2_Click()
     if (Text1->text().isEmpty())
         return;
     command1->setEnabled(false);
-    m_loader->navigate(Text1->text());
-    m_loader->waitUntilLoaded();
-    m_loader->waitWhileBusy();
+    m_waiter->navigate(Text1->text());
+    m_waiter->waitUntilLoaded();
+    m_waiter->waitWhileBusy();
     command1->setEnabled(true);
 }
 

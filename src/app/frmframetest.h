@@ -12,7 +12,7 @@ class QPushButton;
 namespace pagrion {
 
 class Browser;
-class PageLoader;
+class PageWaiter;
 
 // "框架网页测试": loads a page in a browser of its own, lists the addresses of
 // its frames and opens a chosen one with the desktop's program. It shares
@@ -48,7 +48,7 @@ protected:
 
 private:
     std::unique_ptr<Browser> m_browser;
-    PageLoader *m_loader;
+    PageWaiter *m_waiter;
 };
 
 } // namespace pagrion

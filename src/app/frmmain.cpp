@@ -22,17 +22,17 @@
 #include "about/frmnews.h"
 #include "app/frmframetest.h"
 #include "app/frmwebpreview.h"
-#include "engine/pageloader.h"
-#include "chrome/skinnedframe.h"
 #include "engine/browser.h"
+#include "engine/pagewaiter.h"
+#include "frame/skinnedframe.h"
 #include "platform/connectioncheck.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
 #include "platform/rowtextedit.h"
 #include "platform/shell.h"
+#include "platform/widgetnames.h"
 #include "store/frmsysset.h"
 #include "store/programfolder.h"
-#include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;
 
@@ -67,7 +67,7 @@ QString workflowText()
 FrmMain::FrmMain(Browser &browser, QWidget *parent)
     : QMainWindow(parent)
     , m_browser(browser)
-    , m_loader(new PageLoader(browser, this))
+    , m_waiter(new PageWaiter(browser, this))
     , m_quit([] { QCoreApplication::exit(0); })
 {
     setObjectName(u"FrmMain"_s);
@@ -311,7 +311,7 @@ void FrmMain::Form_Load()
 
 bool FrmMain::PageLoaded() const
 {
-    return m_loader->PageLoaded();
+    return m_waiter->PageLoaded();
 }
 
 void FrmMain::showInformation(const QString &text)
@@ -367,26 +367,26 @@ void FrmMain::command1_Click()
         return;
 
     m_opening = true;
-    m_loader->navigate(Text1->currentText());
+    m_waiter->navigate(Text1->currentText());
     Label4->setText(u"正在打开网页..."_s);
     DoFalse();
-    m_loader->waitUntilLoaded();
+    m_waiter->waitUntilLoaded();
     Label4->setText(u"下载完毕"_s);
-    m_loader->waitWhileBusy();
+    m_waiter->waitWhileBusy();
     DoTrue();
     m_opening = false;
     if (m_webPreview)
         m_webPreview->showPage(currentDocument());
     Combo1_Click();
     // Whatever arrived is analysed as it is, but the user learns it is no page.
-    if (const std::optional<LoadFailure> &failure = m_loader->browser().failure())
+    if (const std::optional<LoadFailure> &failure = m_waiter->browser().failure())
         Label4->setText(Label4->text() + u"　网页打开失败："_s + failure->reason);
 }
 
 void FrmMain::command7_Click()
 {
     IsStopped = true;
-    m_loader->interrupt();
+    m_waiter->interrupt();
 }
 
 void FrmMain::onToolbar(const QString &caption)

@@ -29,7 +29,7 @@ class RowTextEdit;
 class Document;
 class FrmPreview;
 class FrmWebPreview;
-class PageLoader;
+class PageWaiter;
 struct LoadSettings;
 
 // The main window: the page address and open button, the analysis class,
@@ -106,7 +106,7 @@ public:
     FrmPreview &preview();
     // The page preview, when it is open.
     FrmWebPreview *webPreview() const;
-    PageLoader &pageLoader() const { return *m_loader; }
+    PageWaiter &pageWaiter() const { return *m_waiter; }
     // Pages opened one by one keep to the stored limits from now on (a batch
     // run reads them itself).
     void useLoadSettings(const LoadSettings &settings);
@@ -174,7 +174,7 @@ private:
     std::shared_ptr<const Document> currentDocument() const;
 
     Browser &m_browser;
-    PageLoader *m_loader;
+    PageWaiter *m_waiter;
     bool m_opening = false;
     QString m_classValue;
     FrmPreview *m_preview = nullptr;

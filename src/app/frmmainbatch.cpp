@@ -13,11 +13,11 @@
 #include <QTimer>
 
 #include "app/frmwebpreview.h"
-#include "engine/pageloader.h"
 #include "batch/batchprogress.h"
 #include "batch/batchresume.h"
 #include "batch/batchrun.h"
-#include "core/pace.h"
+#include "core/ratemeter.h"
+#include "engine/pagewaiter.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
 #include "platform/progressbinding.h"
@@ -81,12 +81,12 @@ public:
     Result<int> headLength() override { return m_window.headLength(); }
     void pageStarted(int index, const QString &address) override
     {
-        if (!m_pace.started())
-            m_pace.start();
+        if (!m_rate.started())
+            m_rate.start();
         m_position = index + 1;
         m_address = address;
         m_inPage = true;
-        showPace();
+        showRate();
     }
     // The preview shows each page as it is handled, as the run loaded it.
     void pageLoaded(int, std::shared_ptr<const Document> document) override
@@ -118,8 +118,8 @@ public:
             preview->setNotRead(u"错误页，采集时跳过"_s);
         m_stats = stats;
         m_inPage = false;
-        m_pace.pageDone();
-        showPace();
+        m_rate.pageDone();
+        showRate();
     }
 
 private:
@@ -130,16 +130,16 @@ private:
         m_textShown.start();
     }
 
-    void showPace()
+    void showRate()
     {
         QProgressBar *bar = m_window.ProgressBar2;
         const int pagesLeft = bar->maximum() - m_position + (m_inPage ? 1 : 0);
-        bar->setFormat(progressBarText(m_position, bar->maximum(), m_pace.pace(pagesLeft)));
+        bar->setFormat(progressBarText(m_position, bar->maximum(), m_rate.rate(pagesLeft)));
     }
 
     FrmMain &m_window;
     ProgressBarProgress m_progress;
-    PaceMeter m_pace;
+    RateMeter m_rate;
     BatchStats m_stats;
     int m_position = 0; // of the page being handled or last handled, from 1
     QString m_address;
@@ -190,7 +190,7 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
                            u"选“取消”将从头开始采集。"_s.arg(unfinished->done).arg(unfinished->pages));
     }
     WindowBatchHost host(*this);
-    BatchRun run(*m_loader, host, MSFlexGrid1, MSFlexGrid2, List1);
+    BatchRun run(*m_waiter, host, MSFlexGrid1, MSFlexGrid2, List1);
     const BatchRun::Outcome outcome = run.run(settings);
     // The run's last status is its end status ("采集完成", "中断采集" or
     // "搜索完成"); the totals follow it once a page was opened.

@@ -9,17 +9,17 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "batch/pagerecords.h"
-#include "chrome/skinnedframe.h"
 #include "app/frmwebpreview.h"
+#include "batch/pagerecords.h"
+#include "engine/browser.h"
 #include "extract/classlist.h"
 #include "extract/elementmode.h"
 #include "extract/tablemode.h"
 #include "extract/writers.h"
+#include "frame/skinnedframe.h"
 #include "layout/columnfitting.h"
 #include "layout/definitionreader.h"
 #include "layout/frmpreview.h"
-#include "engine/browser.h"
 #include "platform/gridview.h"
 #include "platform/progressbinding.h"
 #include "platform/rowtextedit.h"

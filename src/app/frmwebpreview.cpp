@@ -14,10 +14,10 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
 
-#include "chrome/skinnedframe.h"
 #include "engine/document.h"
-#include "engine/webenginenetwork.h"
-#include "engine/webengineprofile.h"
+#include "engine/webengine/webenginenetwork.h"
+#include "engine/webengine/webengineprofile.h"
+#include "frame/skinnedframe.h"
 #include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;

@@ -9,18 +9,18 @@ namespace pagrion {
 
 namespace {
 
-QString rateText(const Pace &pace)
+QString rateText(const RunRate &rate)
 {
-    if (pace.pagesPerSecond <= 0)
+    if (rate.pagesPerSecond <= 0)
         return u"-- 页/秒"_s;
     // A slow, polite run still shows a rate that is not 0.0.
-    const int decimals = pace.pagesPerSecond < 1 ? 2 : 1;
-    return u"%1 页/秒"_s.arg(pace.pagesPerSecond, 0, 'f', decimals);
+    const int decimals = rate.pagesPerSecond < 1 ? 2 : 1;
+    return u"%1 页/秒"_s.arg(rate.pagesPerSecond, 0, 'f', decimals);
 }
 
-QString remainingText(const Pace &pace)
+QString remainingText(const RunRate &rate)
 {
-    return u"剩余 "_s + (pace.remainingMs ? durationText(*pace.remainingMs) : u"--"_s);
+    return u"剩余 "_s + (rate.remainingMs ? durationText(*rate.remainingMs) : u"--"_s);
 }
 
 } // namespace
@@ -35,16 +35,16 @@ QString durationText(qint64 ms)
     return u"%1:%2"_s.arg(minutes).arg(seconds % 60, 2, 10, QChar(u'0'));
 }
 
-QString progressBarText(int position, int total, const Pace &pace)
+QString progressBarText(int position, int total, const RunRate &rate)
 {
-    return u"%1/%2  "_s.arg(position).arg(total) + rateText(pace) + u"  "_s + remainingText(pace);
+    return u"%1/%2  "_s.arg(position).arg(total) + rateText(rate) + u"  "_s + remainingText(rate);
 }
 
-QString progressFigures(int done, int total, const BatchStats &stats, const Pace &pace, const QString &separator)
+QString progressFigures(int done, int total, const BatchStats &stats, const RunRate &rate, const QString &separator)
 {
     return QStringList{u"%1/%2 页"_s.arg(done).arg(total), u"记录 %1"_s.arg(stats.records),
-                       u"跳过 %1"_s.arg(stats.skipped), u"失败 %1"_s.arg(stats.failed), rateText(pace),
-                       u"已用 "_s + durationText(pace.elapsedMs), remainingText(pace)}
+                       u"跳过 %1"_s.arg(stats.skipped), u"失败 %1"_s.arg(stats.failed), rateText(rate),
+                       u"已用 "_s + durationText(rate.elapsedMs), remainingText(rate)}
         .join(separator);
 }
 

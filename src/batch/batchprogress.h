@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "batch/batchrun.h"
-#include "core/pace.h"
+#include "core/ratemeter.h"
 
 // How far a batch run is, in the words both front ends show: the window in
 // its progress bar and status line, the command line in its progress line.
@@ -14,12 +14,12 @@ QString durationText(qint64 ms);
 
 // The progress bar's text while page position of total is handled:
 // "37/200  4.2 页/秒  剩余 0:39".
-QString progressBarText(int position, int total, const Pace &pace);
+QString progressBarText(int position, int total, const RunRate &rate);
 
 // Every figure of the run on one line, done pages of total, the figures
 // apart by separator (two spaces here):
 // "37/200 页  记录 1850  跳过 2  失败 1  4.2 页/秒  已用 0:09  剩余 0:39".
-QString progressFigures(int done, int total, const BatchStats &stats, const Pace &pace,
+QString progressFigures(int done, int total, const BatchStats &stats, const RunRate &rate,
                         const QString &separator = QStringLiteral("  "));
 
 // The totals the status line adds to the end status:

@@ -13,7 +13,7 @@
 #include "core/workbudget.h"
 #include "engine/browser.h"
 #include "engine/pageaddress.h"
-#include "engine/pageloader.h"
+#include "engine/pagewaiter.h"
 #include "extract/extraction.h"
 #include "extract/writers.h"
 #include "layout/definitionreader.h"
@@ -45,7 +45,7 @@ int pagesAtOnce(const BatchSettings &settings, EngineKind engine)
     return std::min(concurrency, std::max(settings.browserPages, 1));
 }
 
-// The run's limits, policy and media on the loader's browser while the run
+// The run's limits, policy and media on the waiter's browser while the run
 // lasts; its own again afterwards.
 class RunBrowserSettings final
 {
@@ -141,8 +141,8 @@ void BatchHost::pageFailed(int, const QString &, const QString &) {}
 void BatchHost::pageEmpty(int, const QString &, const QString &) {}
 void BatchHost::pageFinished(const BatchStats &) {}
 
-BatchRun::BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &recordGrid, QStringList &pageList)
-    : m_loader(loader)
+BatchRun::BatchRun(PageWaiter &waiter, BatchHost &host, Grid &mainGrid, Grid &recordGrid, QStringList &pageList)
+    : m_waiter(waiter)
     , m_host(host)
     , m_mainGrid(mainGrid)
     , m_recordGrid(recordGrid)
@@ -162,7 +162,7 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
     }
     m_results.emplace();
     m_definitions.emplace();
-    const RunBrowserSettings browserSettings(m_loader.browser(), settings);
+    const RunBrowserSettings browserSettings(m_waiter.browser(), settings);
     const Outcome outcome = [&] {
         switch (settings.mode) {
         case BatchSettings::Mode::Parameter:
@@ -269,17 +269,17 @@ BatchRun::Outcome BatchRun::runLinks(const BatchSettings &settings)
             return endRun(*end);
         return endRun(visitPages(settings, std::get<QList<int>>(resumed)));
     }
-    m_loader.navigate(settings.address);
+    m_waiter.navigate(settings.address);
     m_host.setBusy(true);
-    m_loader.waitUntilLoaded();
-    m_loader.waitWhileBusy();
+    m_waiter.waitUntilLoaded();
+    m_waiter.waitWhileBusy();
     if (m_host.stopRequested())
         return endRun(End::Stopped);
 
     m_pageList.clear();
     QStringList links;
     try {
-        links = m_loader.browser().document()->links();
+        links = m_waiter.browser().document()->links();
     } catch (const DocumentError &error) {
         m_host.message(QString::fromUtf8(error.what()));
         return endRun(End::PageFailed);
@@ -395,7 +395,7 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
     for (const QString &entry : std::as_const(m_pageList))
         addresses << trimSpaces(entry);
 
-    LookAhead ahead(m_loader, pagesAtOnce(settings, m_loader.browser().engine()), settings.aheadBytes);
+    LookAhead ahead(m_waiter, pagesAtOnce(settings, m_waiter.browser().engine()), settings.aheadBytes);
     ahead.start(addresses, wanted);
     while (!ahead.atEnd()) {
         // A stop asked for while the last page was handled spares the next its wait.
@@ -426,15 +426,15 @@ void BatchRun::startPage(int index, const QString &address)
 
 BatchRun::End BatchRun::visitPage(const BatchSettings &settings, const LookAhead::Page &page, const QString &address)
 {
-    if (m_host.stopRequested() || page.end == PageLoader::WaitEnd::Interrupted)
+    if (m_host.stopRequested() || page.end == PageWaiter::WaitEnd::Interrupted)
         return End::Stopped;
     ++m_stats.pages;
 
     const Browser &browser = *page.browser;
     // A load that did not end leaves the browser on the page before.
-    m_host.pageLoaded(page.index, page.end == PageLoader::WaitEnd::Loaded ? browser.document() : nullptr);
+    m_host.pageLoaded(page.index, page.end == PageWaiter::WaitEnd::Loaded ? browser.document() : nullptr);
     const std::optional<LoadFailure> failure =
-        page.end == PageLoader::WaitEnd::TimedOut ? LoadFailure::timeout() : browser.failure();
+        page.end == PageWaiter::WaitEnd::TimedOut ? LoadFailure::timeout() : browser.failure();
     if (failure)
         return failPage(page.index, address, failure->reason);
 

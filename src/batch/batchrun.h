@@ -24,7 +24,7 @@ namespace pagrion {
 
 class Browser;
 class Document;
-class PageLoader;
+class PageWaiter;
 class Progress;
 class WorkBudget;
 
@@ -121,7 +121,7 @@ public:
     virtual void pageFinished(const BatchStats &stats);
 };
 
-// One batch run over the browser of a page loader, which loads the pages
+// One batch run over the browser of a page waiter, which loads the pages
 // ahead of the one being handled (beside it, when its engine can) while
 // every page is still handled in the order of the list. The run is recorded
 // in the result database page by page, so a run broken off can go on. The
@@ -144,7 +144,7 @@ public:
         std::optional<BatchStats> resumedPart; // what this process did of a resumed run
     };
 
-    BatchRun(PageLoader &loader, BatchHost &host, Grid &mainGrid, Grid &recordGrid, QStringList &pageList);
+    BatchRun(PageWaiter &waiter, BatchHost &host, Grid &mainGrid, Grid &recordGrid, QStringList &pageList);
 
     Outcome run(const BatchSettings &settings);
 
@@ -190,7 +190,7 @@ private:
     // False when the run must end after a store failure.
     bool stored(const Status &status);
 
-    PageLoader &m_loader;
+    PageWaiter &m_waiter;
     BatchHost &m_host;
     Grid &m_mainGrid;
     Grid &m_recordGrid;

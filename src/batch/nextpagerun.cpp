@@ -9,7 +9,7 @@
 #include "core/textrules.h"
 #include "engine/browser.h"
 #include "engine/document.h"
-#include "engine/pageloader.h"
+#include "engine/pagewaiter.h"
 
 using namespace Qt::StringLiterals;
 
@@ -81,10 +81,10 @@ BatchRun::End BatchRun::followNextPages(const BatchSettings &settings, QList<int
         {
             // One page at a time, as only a page tells the next; the look-ahead
             // goes before the list grows, so it never holds a copy being changed.
-            LookAhead ahead(m_loader, 1);
+            LookAhead ahead(m_waiter, 1);
             ahead.start(m_pageList, {index});
             const LookAhead::Page page = ahead.next();
-            loaded = page.end == PageLoader::WaitEnd::Loaded && !page.browser->failure();
+            loaded = page.end == PageWaiter::WaitEnd::Loaded && !page.browser->failure();
             try {
                 if (loaded && last)
                     next = nextPageLink(*page.browser, pattern);

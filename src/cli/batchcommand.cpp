@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/pageloader.h"
 #include "batch/batchprogress.h"
 #include "batch/batchrun.h"
 #include "cli/cliterminal.h"
@@ -13,6 +12,7 @@
 #include "cli/terminalbatchhost.h"
 #include "core/textrules.h"
 #include "engine/browser.h"
+#include "engine/pagewaiter.h"
 #include "store/database.h"
 #include "store/programfolder.h"
 
@@ -190,15 +190,15 @@ int runBatch(const QStringList &arguments)
     requireResultDatabase();
 
     const std::unique_ptr<Browser> browser = commandLine.browser();
-    PageLoader loader(*browser);
-    TerminalBatchHost host(loader);
+    PageWaiter waiter(*browser);
+    TerminalBatchHost host(waiter);
     StopSignal stopSignal;
-    QObject::connect(&stopSignal, &StopSignal::stopRequested, &loader, [&] { host.stop(stopSignal.signalNumber()); });
+    QObject::connect(&stopSignal, &StopSignal::stopRequested, &waiter, [&] { host.stop(stopSignal.signalNumber()); });
 
     Grid mainGrid;
     Grid recordGrid;
     QStringList pageList;
-    BatchRun run(loader, host, mainGrid, recordGrid, pageList);
+    BatchRun run(waiter, host, mainGrid, recordGrid, pageList);
     const BatchRun::Outcome outcome = run.run(settings);
     if (outcome.end != BatchRun::End::Refused) {
         const auto figures = [](const BatchStats &stats) {

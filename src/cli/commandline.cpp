@@ -9,7 +9,7 @@
 #include "engine/browser.h"
 #include "engine/browserfactory.h"
 #include "engine/cookiestore.h"
-#include "engine/webenginenetwork.h"
+#include "engine/webengine/webenginenetwork.h"
 #include "store/enginesetting.h"
 #include "store/networksettings.h"
 #include "store/programfolder.h"

@@ -11,7 +11,7 @@
 #include "cli/extractcommand.h"
 #include "cli/sitecommand.h"
 #include "engine/document.h"
-#include "engine/webenginesetup.h"
+#include "engine/webengine/webenginesetup.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion::cli;

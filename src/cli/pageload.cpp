@@ -1,9 +1,9 @@
 #include "cli/pageload.h"
 
-#include "engine/pageloader.h"
 #include "batch/errorpage.h"
 #include "cli/cliterminal.h"
 #include "engine/browser.h"
+#include "engine/pagewaiter.h"
 
 using namespace Qt::StringLiterals;
 
@@ -11,10 +11,10 @@ namespace pagrion::cli {
 
 std::shared_ptr<const Document> loadPage(Browser &browser, const QString &address)
 {
-    PageLoader loader(browser);
-    loader.navigate(address);
-    const bool loaded = loader.waitUntilLoaded() == PageLoader::WaitEnd::Loaded
-        && loader.waitWhileBusy() == PageLoader::WaitEnd::Loaded;
+    PageWaiter waiter(browser);
+    waiter.navigate(address);
+    const bool loaded = waiter.waitUntilLoaded() == PageWaiter::WaitEnd::Loaded
+        && waiter.waitWhileBusy() == PageWaiter::WaitEnd::Loaded;
     if (!loaded)
         fail(ExitCode::PageNotLoaded, u"网页没有在 %1 秒内打开：%2"_s.arg(browser.timeLimitMs() / 1000.0).arg(address));
     if (const std::optional<LoadFailure> &failure = browser.failure())

@@ -9,7 +9,7 @@
 #include <QDateTime>
 
 #include "batch/batchprogress.h"
-#include "engine/pageloader.h"
+#include "engine/pagewaiter.h"
 #include "store/namedsetting.h"
 
 using namespace Qt::StringLiterals;
@@ -34,8 +34,8 @@ QString timestamp()
 
 } // namespace
 
-TerminalBatchHost::TerminalBatchHost(PageLoader &loader)
-    : m_loader(loader)
+TerminalBatchHost::TerminalBatchHost(PageWaiter &waiter)
+    : m_waiter(waiter)
     , m_terminal(::isatty(STDERR_FILENO) == 1)
 {
     m_ticker.setInterval(1000);
@@ -49,7 +49,7 @@ void TerminalBatchHost::stop(int signalNumber)
     m_stopSignal = signalNumber;
     writeLine((signalNumber == SIGTERM ? u"收到终止信号"_s : u"收到中断信号"_s)
               + u"，停止采集：正在打开的网页不保存，已存入的记录保留。"_s);
-    m_loader.interrupt();
+    m_waiter.interrupt();
 }
 
 ExitCode TerminalBatchHost::exitCode(const BatchRun::Outcome &outcome) const
@@ -118,8 +118,8 @@ Result<int> TerminalBatchHost::headLength()
 
 void TerminalBatchHost::pageStarted(int index, const QString &address)
 {
-    if (!m_pace.started()) {
-        m_pace.start();
+    if (!m_rate.started()) {
+        m_rate.start();
         m_clock.start();
         m_ticker.start();
     }
@@ -145,7 +145,7 @@ void TerminalBatchHost::pageFinished(const BatchStats &stats)
     const int added = stats.records - m_stats.records;
     m_stats = stats;
     m_pagesDone = m_pageIndex + 1;
-    m_pace.pageDone();
+    m_rate.pageDone();
     if (m_terminal) {
         drawLine(false);
         return;
@@ -187,7 +187,7 @@ void TerminalBatchHost::tick()
 
 QString TerminalBatchHost::figures(const QString &separator) const
 {
-    return progressFigures(m_pagesDone, m_progress.maximum, m_stats, m_pace.pace(m_progress.maximum - m_pagesDone),
+    return progressFigures(m_pagesDone, m_progress.maximum, m_stats, m_rate.rate(m_progress.maximum - m_pagesDone),
                            separator);
 }
 

@@ -6,11 +6,11 @@
 
 #include "batch/batchrun.h"
 #include "cli/cliterminal.h"
-#include "core/pace.h"
 #include "core/progress.h"
+#include "core/ratemeter.h"
 
 namespace pagrion {
-class PageLoader;
+class PageWaiter;
 }
 
 namespace pagrion::cli {
@@ -25,7 +25,7 @@ namespace pagrion::cli {
 class TerminalBatchHost final : public BatchHost
 {
 public:
-    explicit TerminalBatchHost(PageLoader &loader);
+    explicit TerminalBatchHost(PageWaiter &waiter);
 
     // Ends the run like the stop button: the page being loaded is not stored.
     // signalNumber is the signal that asked for it (SIGINT or SIGTERM).
@@ -65,7 +65,7 @@ private:
     void tick();
     QString figures(const QString &separator) const;
 
-    PageLoader &m_loader;
+    PageWaiter &m_waiter;
     PageProgress m_progress;
     const bool m_terminal;
     int m_stopSignal = 0; // the signal that stopped the run, 0 while it goes on
@@ -75,7 +75,7 @@ private:
     int m_pagesDone = 0; // position of the last page done, from 1
     QString m_pageAddress;
     QString m_emptyReason; // why the page being finished stored nothing
-    PaceMeter m_pace;
+    RateMeter m_rate;
     QTimer m_ticker;
     QElapsedTimer m_clock;
     qint64 m_lastDrawMs = -1;

@@ -1,7 +1,7 @@
 #include "engine/browserfactory.h"
 
 #include "engine/staticbrowser.h"
-#include "engine/webenginebrowser.h"
+#include "engine/webengine/webenginebrowser.h"
 
 namespace pagrion {
 

@@ -1,5 +1,7 @@
 #include "engine/errorpages.h"
 
+#include "engine/html/htmldocument.h"
+
 using namespace Qt::StringLiterals;
 
 namespace pagrion {
@@ -51,6 +53,11 @@ QString httpErrorPageHtml(int status, const QString &reasonPhrase)
            u"<p>服务器没有送回这个网页的内容。请单击后退按钮，尝试其他链接。</p>"
            u"<p>"_s
         + statusLine + u"</p></body></html>"_s;
+}
+
+std::shared_ptr<const Document> engineMadeDocument(const QString &html, const QUrl &url)
+{
+    return parseHtmlDocument(html, url);
 }
 
 } // namespace pagrion

@@ -17,17 +17,17 @@ qint64 heldBy(const Browser &browser)
 
 } // namespace
 
-LookAhead::LookAhead(PageLoader &loader, int pagesAtOnce, qint64 aheadBytes, QObject *parent)
+LookAhead::LookAhead(PageWaiter &waiter, int pagesAtOnce, qint64 aheadBytes, QObject *parent)
     : QObject(parent)
-    , m_loader(loader)
+    , m_waiter(waiter)
     , m_pagesAtOnce(std::max(pagesAtOnce, 1))
     , m_aheadBytes(std::max<qint64>(aheadBytes, 0))
 {
-    m_slots.push_back({nullptr, nullptr, &m_loader});
-    connect(&m_loader, &PageLoader::interrupted, this, [this] {
+    m_slots.push_back({nullptr, nullptr, &m_waiter});
+    connect(&m_waiter, &PageWaiter::interrupted, this, [this] {
         for (std::size_t i = 1; i < m_slots.size(); ++i) {
-            if (m_slots[i].loader)
-                m_slots[i].loader->interrupt();
+            if (m_slots[i].waiter)
+                m_slots[i].waiter->interrupt();
         }
     });
 }
@@ -41,12 +41,12 @@ void LookAhead::start(const QStringList &addresses, const QList<int> &wanted)
     m_next = 0;
     m_started = 0;
     m_recentCosts.clear();
-    // Browsers beside the loader's are made only for pages there are.
+    // Browsers beside the waiter's are made only for pages there are.
     const qsizetype needed = std::min<qsizetype>(m_pagesAtOnce, m_wanted.size());
     while (qsizetype(m_slots.size()) < needed) {
         Slot slot;
         makeBrowser(slot);
-        if (!slot.loader)
+        if (!slot.waiter)
             break;
         m_slots.push_back(std::move(slot));
     }
@@ -56,16 +56,16 @@ void LookAhead::start(const QStringList &addresses, const QList<int> &wanted)
 LookAhead::Page LookAhead::next()
 {
     startLoads();
-    PageLoader &loader = loaderOf(m_next);
-    PageLoader::WaitEnd end = loader.waitUntilLoaded();
-    if (end == PageLoader::WaitEnd::Loaded)
-        end = loader.waitWhileBusy();
-    m_recentCosts.push_back(heldBy(loader.browser()));
+    PageWaiter &waiter = waiterOf(m_next);
+    PageWaiter::WaitEnd end = waiter.waitUntilLoaded();
+    if (end == PageWaiter::WaitEnd::Loaded)
+        end = waiter.waitWhileBusy();
+    m_recentCosts.push_back(heldBy(waiter.browser()));
     if (qsizetype(m_recentCosts.size()) > qsizetype(m_slots.size()))
         m_recentCosts.pop_front();
     // What this page cost tells how many more fit while it is handled.
     startLoads();
-    return {m_wanted.at(m_next), &loader.browser(), end};
+    return {m_wanted.at(m_next), &waiter.browser(), end};
 }
 
 void LookAhead::done()
@@ -75,27 +75,27 @@ void LookAhead::done()
     // A browser kept waiting for the budget would hold its page meanwhile.
     Slot &slot = m_slots[std::size_t(finished % qsizetype(m_slots.size()))];
     if (slot.browser && m_started <= finished + qsizetype(m_slots.size())) {
-        slot.loader = nullptr;
-        slot.ownLoader.reset();
+        slot.waiter = nullptr;
+        slot.ownWaiter.reset();
         slot.browser.reset();
     }
 }
 
 void LookAhead::makeBrowser(Slot &slot)
 {
-    slot.browser = m_loader.browser().sibling();
+    slot.browser = m_waiter.browser().sibling();
     if (!slot.browser)
         return;
-    slot.ownLoader = std::make_unique<PageLoader>(*slot.browser);
-    slot.loader = slot.ownLoader.get();
+    slot.ownWaiter = std::make_unique<PageWaiter>(*slot.browser);
+    slot.waiter = slot.ownWaiter.get();
 }
 
-PageLoader &LookAhead::loaderOf(qsizetype position)
+PageWaiter &LookAhead::waiterOf(qsizetype position)
 {
     Slot &slot = m_slots[std::size_t(position % qsizetype(m_slots.size()))];
-    if (!slot.loader)
+    if (!slot.waiter)
         makeBrowser(slot);
-    return *slot.loader;
+    return *slot.waiter;
 }
 
 void LookAhead::startLoads()
@@ -103,7 +103,7 @@ void LookAhead::startLoads()
     // A browser is free once the page it loaded before (slots back) is done.
     while (m_started < m_wanted.size() && m_started < m_next + qsizetype(m_slots.size())
            && (m_started <= m_next || aheadFits())) {
-        loaderOf(m_started).navigate(m_addresses.at(m_wanted.at(m_started)));
+        waiterOf(m_started).navigate(m_addresses.at(m_wanted.at(m_started)));
         ++m_started;
     }
 }
@@ -119,9 +119,9 @@ bool LookAhead::aheadFits()
     qint64 waiting = 0;
     qsizetype underWay = 0;
     for (qsizetype position = m_next + 1; position < m_started; ++position) {
-        const PageLoader &loader = loaderOf(position);
-        if (loader.PageLoaded()) {
-            const qint64 held = heldBy(loader.browser());
+        const PageWaiter &waiter = waiterOf(position);
+        if (waiter.PageLoaded()) {
+            const qint64 held = heldBy(waiter.browser());
             waiting += held;
             estimate = std::max(estimate, held);
         } else {

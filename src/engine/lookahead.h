@@ -8,28 +8,28 @@
 #include <QObject>
 #include <QStringList>
 
-#include "engine/pageloader.h"
+#include "engine/pagewaiter.h"
 
 namespace pagrion {
 
 class Browser;
 
 // Loads the pages of a list ahead of the one being worked on. Each page is
-// loaded with the page-load protocol in a browser of its own: the loader's
+// loaded with the page-load protocol in a browser of its own: the waiter's
 // browser and siblings of it, which share its per-host queues, so the
 // browsers' policy still bounds the requests to a host and the pause between
 // them. Pages are handed out in the order asked for, whatever order they
 // finish in. A browser takes its next page only once its page has been
 // handled, so the page can be read while it is held. Waits run the event
-// loop, end at the page's deadline and are ended by the loader's interrupt().
+// loop, end at the page's deadline and are ended by the waiter's interrupt().
 // With one page at a time, the pages load one after another in the
-// loader's browser alone.
+// waiter's browser alone.
 //
 // Pages ahead are bounded by memory as well as by count: one starts only
 // while the pages loaded and waiting, with those under way counted at the
 // cost of the largest recent page, fit in the budget. The page waited for
 // always loads, so a run of huge pages goes on one page at a time. A
-// browser beside the loader's that has no page to go on with is let go,
+// browser beside the waiter's that has no page to go on with is let go,
 // and the page it held with it.
 class LookAhead final : public QObject
 {
@@ -39,7 +39,7 @@ class LookAhead final : public QObject
 public:
     // At most `pagesAtOnce` pages load at once; one at a time when the
     // engine cannot load pages side by side. aheadBytes 0 sets no budget.
-    LookAhead(PageLoader &loader, int pagesAtOnce, qint64 aheadBytes = 0, QObject *parent = nullptr);
+    LookAhead(PageWaiter &waiter, int pagesAtOnce, qint64 aheadBytes = 0, QObject *parent = nullptr);
     ~LookAhead() override;
 
     // Starts loading addresses[i] for each i in `wanted`, in that order.
@@ -52,7 +52,7 @@ public:
     {
         int index = -1;
         Browser *browser = nullptr; // holds the page until done()
-        PageLoader::WaitEnd end = PageLoader::WaitEnd::Loaded;
+        PageWaiter::WaitEnd end = PageWaiter::WaitEnd::Loaded;
     };
     // Waits until the next page has loaded, or its wait ended otherwise.
     Page next();
@@ -63,18 +63,18 @@ public:
 private:
     struct Slot
     {
-        std::unique_ptr<Browser> browser; // null for the loader's own
-        std::unique_ptr<PageLoader> ownLoader;
-        PageLoader *loader = nullptr;
+        std::unique_ptr<Browser> browser; // null for the waiter's own
+        std::unique_ptr<PageWaiter> ownWaiter;
+        PageWaiter *waiter = nullptr;
     };
-    PageLoader &loaderOf(qsizetype position);
-    // The loader's own browser stays; the others are made when needed.
+    PageWaiter &waiterOf(qsizetype position);
+    // The waiter's own browser stays; the others are made when needed.
     void makeBrowser(Slot &slot);
     // Starts the loads that the free browsers and the budget allow.
     void startLoads();
     bool aheadFits();
 
-    PageLoader &m_loader;
+    PageWaiter &m_waiter;
     int m_pagesAtOnce;
     qint64 m_aheadBytes;
     std::vector<Slot> m_slots;

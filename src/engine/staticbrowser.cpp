@@ -1,9 +1,8 @@
 #include "engine/staticbrowser.h"
 
-#include "engine/downloadmanager.h"
 #include "engine/errorpages.h"
-#include "engine/htmldocument.h"
 #include "engine/pageaddress.h"
+#include "engine/transfer/downloadmanager.h"
 
 using namespace Qt::StringLiterals;
 
@@ -25,12 +24,12 @@ StaticBrowser::StaticBrowser(QObject *parent)
 StaticBrowser::StaticBrowser(DownloadManager *downloads)
     : m_downloads(downloads ? downloads : new DownloadManager(this))
     , m_builder(new DocumentBuilder(this))
-    , m_document(parseHtmlDocument(QString()))
+    , m_document(engineMadeDocument(QString()))
 {
     m_buildLimit.setSingleShot(true);
     connect(&m_buildLimit, &QTimer::timeout, this, [this] {
         m_builder->cancel();
-        finish(parseHtmlDocument(unreachablePageHtml(), m_building), m_building, LoadFailure::timeout());
+        finish(engineMadeDocument(unreachablePageHtml(), m_building), m_building, LoadFailure::timeout());
     });
 }
 
@@ -65,7 +64,7 @@ void StaticBrowser::Navigate(const QString &address)
             this,
             [this, generation = m_generation, url] {
                 if (generation == m_generation)
-                    finish(parseHtmlDocument(QString(), url), url);
+                    finish(engineMadeDocument(QString(), url), url);
             },
             Qt::QueuedConnection);
         return;
@@ -99,11 +98,11 @@ void StaticBrowser::onLoaded()
     m_queuedMs += download->queuedMs();
 
     if (result.failure && result.failure->kind != LoadFailure::Kind::HttpStatus) {
-        finish(parseHtmlDocument(unreachablePageHtml(), result.url), result.url, result.failure);
+        finish(engineMadeDocument(unreachablePageHtml(), result.url), result.url, result.failure);
         return;
     }
     if (result.failure && result.body.trimmed().isEmpty()) {
-        finish(parseHtmlDocument(httpErrorPageHtml(result.status, result.reasonPhrase), result.url), result.url,
+        finish(engineMadeDocument(httpErrorPageHtml(result.status, result.reasonPhrase), result.url), result.url,
                result.failure);
         return;
     }

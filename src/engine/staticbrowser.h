@@ -7,7 +7,7 @@
 #include <QUrl>
 
 #include "engine/browser.h"
-#include "engine/documentbuilder.h"
+#include "engine/html/documentbuilder.h"
 
 namespace pagrion {
 

@@ -11,7 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "chrome/skinnedframe.h"
+#include "frame/skinnedframe.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"

@@ -14,11 +14,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "chrome/skinnedframe.h"
 #include "core/progress.h"
 #include "engine/cookiestore.h"
+#include "frame/skinnedframe.h"
 #include "platform/current.h"
 #include "platform/dialogs.h"
+#include "platform/widgetnames.h"
 #include "store/enginesetting.h"
 #include "store/export.h"
 #include "store/frmresults.h"
@@ -29,7 +30,6 @@
 #include "store/programfolder.h"
 #include "store/resultstore.h"
 #include "store/systemsettings.h"
-#include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;
 

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "engine/webenginenetwork.h"
+#include "engine/webengine/webenginenetwork.h"
 #include "platform/widgetnames.h"
 
 using namespace Qt::StringLiterals;

@@ -6,7 +6,7 @@
 #include <QTextEdit>
 
 #include "about/frmabout.h"
-#include "chrome/skinnedframe.h"
+#include "frame/skinnedframe.h"
 #include "store/programfolder.h"
 #include "support/fakes.h"
 

@@ -8,7 +8,7 @@
 
 #include "app/frmmain.h"
 #include "engine/browserfactory.h"
-#include "engine/webenginesetup.h"
+#include "engine/webengine/webenginesetup.h"
 #include "support/fakeplatform.h"
 #include "support/testhttpserver.h"
 

@@ -8,7 +8,7 @@
 
 #include "batch/batchrun.h"
 #include "core/progress.h"
-#include "engine/pageloader.h"
+#include "engine/pagewaiter.h"
 #include "store/database.h"
 #include "support/tempprogramfolder.h"
 
@@ -28,7 +28,7 @@ public:
 class RecordingHost final : public BatchHost
 {
 public:
-    explicit RecordingHost(PageLoader &loader) : m_loader(loader) {}
+    explicit RecordingHost(PageWaiter &waiter) : m_waiter(waiter) {}
 
     void message(const QString &text) override { messages << text; }
     void status(const QString &text) override { statuses << text; }
@@ -43,9 +43,9 @@ public:
         started << address;
         if (index == stopAtPage) {
             // The user presses stop while this page is still loading.
-            QTimer::singleShot(50, &m_loader, [this] {
+            QTimer::singleShot(50, &m_waiter, [this] {
                 stopped = true;
-                m_loader.interrupt();
+                m_waiter.interrupt();
             });
         }
     }
@@ -69,7 +69,7 @@ public:
     std::function<void(const QString &rowText)> whileStoring;
 
 private:
-    PageLoader &m_loader;
+    PageWaiter &m_waiter;
     NoProgress m_progress;
 };
 

@@ -2,7 +2,7 @@
 
 #include "batch/batchfixture.h"
 #include "batch/batchresume.h"
-#include "engine/htmldocument.h"
+#include "engine/html/htmldocument.h"
 #include "engine/staticbrowser.h"
 #include "layout/layouts.h"
 #include "store/resultstore.h"
@@ -48,7 +48,7 @@ private:
     std::unique_ptr<TempProgramFolder> folder;
     std::unique_ptr<TestHttpServer> server;
     std::unique_ptr<StaticBrowser> browser;
-    std::unique_ptr<PageLoader> loader;
+    std::unique_ptr<PageWaiter> waiter;
     std::unique_ptr<RecordingHost> host;
     Grid mainGrid, recordGrid;
     QStringList pageList;
@@ -62,7 +62,7 @@ private:
 
     BatchRun::Outcome run(const BatchSettings &settings)
     {
-        BatchRun batch(*loader, *host, mainGrid, recordGrid, pageList);
+        BatchRun batch(*waiter, *host, mainGrid, recordGrid, pageList);
         return batch.run(settings);
     }
 
@@ -81,14 +81,14 @@ private Q_SLOTS:
         QVERIFY(folder->isValid());
         server = std::make_unique<TestHttpServer>();
         browser = std::make_unique<StaticBrowser>();
-        loader = std::make_unique<PageLoader>(*browser);
-        host = std::make_unique<RecordingHost>(*loader);
+        waiter = std::make_unique<PageWaiter>(*browser);
+        host = std::make_unique<RecordingHost>(*waiter);
         PAGRION_VERIFY_OK(saveLayout({{u"2,0"_s, u"2,1"_s}}));
     }
     void cleanup()
     {
         host.reset();
-        loader.reset();
+        waiter.reset();
         browser.reset();
         server.reset();
         folder.reset();

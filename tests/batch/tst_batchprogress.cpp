@@ -29,10 +29,10 @@ private Q_SLOTS:
 
     void progressTexts()
     {
-        const Pace unknown{3000, 0, std::nullopt};
+        const RunRate unknown{3000, 0, std::nullopt};
         QCOMPARE(progressBarText(1, 200, unknown), u"1/200  -- 页/秒  剩余 --"_s);
 
-        const Pace going{9000, 4.2, 39'000};
+        const RunRate going{9000, 4.2, 39'000};
         QCOMPARE(progressBarText(37, 200, going), u"37/200  4.2 页/秒  剩余 0:39"_s);
         BatchStats stats;
         stats.pages = 37;
@@ -46,7 +46,7 @@ private Q_SLOTS:
         QCOMPARE(runTotals(stats), u"共 37 页，1850 条记录，跳过 2 页，失败 1 页"_s);
 
         // A polite run with a long delay still shows a rate above zero.
-        const Pace slow{60'000, 0.05, 200'000};
+        const RunRate slow{60'000, 0.05, 200'000};
         QVERIFY(progressBarText(3, 13, slow).contains(u"0.05 页/秒"_s));
     }
 };

@@ -22,7 +22,7 @@ private:
     TempProgramFolder *folder = nullptr;
     TestHttpServer *server = nullptr;
     StaticBrowser *browser = nullptr;
-    PageLoader *loader = nullptr;
+    PageWaiter *waiter = nullptr;
     RecordingHost *host = nullptr;
     Grid mainGrid, recordGrid;
     QStringList pageList;
@@ -48,7 +48,7 @@ private:
 
     BatchRun::Outcome run(const BatchSettings &settings)
     {
-        BatchRun batch(*loader, *host, mainGrid, recordGrid, pageList);
+        BatchRun batch(*waiter, *host, mainGrid, recordGrid, pageList);
         return batch.run(settings);
     }
 
@@ -60,8 +60,8 @@ private Q_SLOTS:
         server = new TestHttpServer;
         browser = new StaticBrowser;
         browser->setTimeLimitMs(3000);
-        loader = new PageLoader(*browser);
-        host = new RecordingHost(*loader);
+        waiter = new PageWaiter(*browser);
+        host = new RecordingHost(*waiter);
         // The second row of the page's table makes one record: name and price.
         PAGRION_VERIFY_OK(saveLayout({{u"2,0"_s, u"2,1"_s}}));
         for (int i = 1; i <= 3; ++i)
@@ -70,7 +70,7 @@ private Q_SLOTS:
     void cleanup()
     {
         delete host;
-        delete loader;
+        delete waiter;
         delete browser;
         delete server;
         delete folder;

@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "batch/batchfixture.h"
-#include "engine/webenginebrowser.h"
+#include "engine/webengine/webenginebrowser.h"
 #include "layout/layouts.h"
 #include "support/resultcheck.h"
 #include "support/testhttpserver.h"
@@ -52,7 +52,7 @@ private:
     std::unique_ptr<TempProgramFolder> folder;
     std::unique_ptr<TestHttpServer> server;
     std::unique_ptr<WebEngineBrowser> browser;
-    std::unique_ptr<PageLoader> loader;
+    std::unique_ptr<PageWaiter> waiter;
     std::unique_ptr<RecordingHost> host;
     Grid mainGrid, recordGrid;
     QStringList pages;
@@ -66,7 +66,7 @@ private:
 
     BatchRun::Outcome run(const BatchSettings &settings)
     {
-        BatchRun batch(*loader, *host, mainGrid, recordGrid, pages);
+        BatchRun batch(*waiter, *host, mainGrid, recordGrid, pages);
         return batch.run(settings);
     }
 
@@ -88,13 +88,13 @@ private Q_SLOTS:
         PAGRION_VERIFY_OK(saveLayout({{u"1,0"_s, u"1,1"_s}}));
         server = std::make_unique<TestHttpServer>();
         browser = std::make_unique<WebEngineBrowser>();
-        loader = std::make_unique<PageLoader>(*browser);
-        host = std::make_unique<RecordingHost>(*loader);
+        waiter = std::make_unique<PageWaiter>(*browser);
+        host = std::make_unique<RecordingHost>(*waiter);
     }
     void cleanup()
     {
         host.reset();
-        loader.reset();
+        waiter.reset();
         browser.reset();
         server.reset();
         folder.reset();

@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "batch/errorpage.h"
-#include "engine/htmldocument.h"
+#include "engine/html/htmldocument.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;

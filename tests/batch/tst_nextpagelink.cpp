@@ -3,7 +3,7 @@
 #include <QTest>
 
 #include "batch/nextpagelink.h"
-#include "engine/htmldocument.h"
+#include "engine/html/htmldocument.h"
 #include "store/loadsettings.h"
 
 using namespace Qt::StringLiterals;

@@ -5,12 +5,12 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include "engine/staticbrowser.h"
+#include "engine/webengine/webenginebrowser.h"
 #include "extract/classlist.h"
 #include "extract/elementmode.h"
 #include "extract/extraction.h"
 #include "extract/tablemode.h"
-#include "engine/staticbrowser.h"
-#include "engine/webenginebrowser.h"
 #include "layout/everyrow.h"
 #include "support/testhttpserver.h"
 #include "support/webenginetest.h"

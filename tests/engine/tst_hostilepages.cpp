@@ -6,7 +6,7 @@
 #include <QStringEncoder>
 #include <QTest>
 
-#include "engine/documentbuilder.h"
+#include "engine/html/documentbuilder.h"
 #include "extract/elementmode.h"
 #include "extract/tablemode.h"
 

@@ -3,8 +3,8 @@
 #include <QTcpServer>
 #include <QTest>
 
-#include "engine/downloadmanager.h"
 #include "engine/networkconfig.h"
+#include "engine/transfer/downloadmanager.h"
 #include "support/testhttpserver.h"
 #include "support/testproxy.h"
 #include "support/tlsfixtures.h"

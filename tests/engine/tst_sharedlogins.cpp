@@ -5,7 +5,7 @@
 
 #include "engine/cookiestore.h"
 #include "engine/staticbrowser.h"
-#include "engine/webenginebrowser.h"
+#include "engine/webengine/webenginebrowser.h"
 #include "support/loginsite.h"
 #include "support/resultcheck.h"
 #include "support/webenginetest.h"

@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "engine/downloadmanager.h"
 #include "engine/staticbrowser.h"
+#include "engine/transfer/downloadmanager.h"
 #include "support/testhttpserver.h"
 
 using namespace Qt::StringLiterals;

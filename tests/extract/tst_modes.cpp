@@ -1,10 +1,10 @@
 #include <QTest>
 
 #include "core/progress.h"
+#include "engine/html/htmldocument.h"
 #include "extract/elementmode.h"
 #include "extract/extraction.h"
 #include "extract/tablemode.h"
-#include "engine/htmldocument.h"
 
 using namespace Qt::StringLiterals;
 using namespace pagrion;

@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QUrl>
 
-#include "engine/documentbuilder.h"
+#include "engine/html/documentbuilder.h"
 #include "extract/elementmode.h"
 #include "extract/tablemode.h"
 

@@ -1,7 +1,7 @@
 #include <QTest>
 
 #include "engine/document.h"
-#include "engine/htmldocument.h"
+#include "engine/html/htmldocument.h"
 #include "extract/classlist.h"
 #include "extract/extraction.h"
 #include "layout/everyrow.h"

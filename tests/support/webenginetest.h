@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QTest>
 
-#include "engine/webenginesetup.h"
+#include "engine/webengine/webenginesetup.h"
 
 // QTEST_MAIN for tests of the full browser engine, which must be set up
 // before the application object exists.

@@ -1,0 +1,155 @@
+#include "engine/html/htmlstyle.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "engine/html/htmltree.h"
+
+namespace pagrion::html {
+
+namespace {
+
+// The display each HTML tag has without author styling, indexed by tag.
+const std::array<Style, GUMBO_TAG_LAST + 1> &defaultStyles()
+{
+    static const auto styles = [] {
+        std::array<Style, GUMBO_TAG_LAST + 1> styles{};
+        // Pages are read as a scripting browser shows them, which hides noscript.
+        for (GumboTag tag : {GUMBO_TAG_HEAD, GUMBO_TAG_TITLE, GUMBO_TAG_BASE, GUMBO_TAG_LINK, GUMBO_TAG_META,
+                             GUMBO_TAG_STYLE, GUMBO_TAG_SCRIPT, GUMBO_TAG_NOSCRIPT, GUMBO_TAG_TEMPLATE,
+                             GUMBO_TAG_AREA, GUMBO_TAG_BASEFONT, GUMBO_TAG_DATALIST, GUMBO_TAG_NOEMBED,
+                             GUMBO_TAG_NOFRAMES, GUMBO_TAG_PARAM, GUMBO_TAG_RP, GUMBO_TAG_COL, GUMBO_TAG_COLGROUP})
+            styles[tag] = Style(Box::None);
+        // Blocks; a list of choices among them, one choice per line.
+        for (GumboTag tag :
+            {GUMBO_TAG_HTML, GUMBO_TAG_BODY, GUMBO_TAG_ARTICLE, GUMBO_TAG_SECTION, GUMBO_TAG_NAV,
+             GUMBO_TAG_ASIDE, GUMBO_TAG_H1, GUMBO_TAG_H2, GUMBO_TAG_H3, GUMBO_TAG_H4, GUMBO_TAG_H5,
+             GUMBO_TAG_H6, GUMBO_TAG_HGROUP, GUMBO_TAG_HEADER, GUMBO_TAG_FOOTER, GUMBO_TAG_ADDRESS,
+             GUMBO_TAG_HR, GUMBO_TAG_BLOCKQUOTE, GUMBO_TAG_OL, GUMBO_TAG_UL, GUMBO_TAG_LI, GUMBO_TAG_DL,
+             GUMBO_TAG_DT, GUMBO_TAG_DD, GUMBO_TAG_FIGURE, GUMBO_TAG_FIGCAPTION, GUMBO_TAG_MAIN,
+             GUMBO_TAG_DIV, GUMBO_TAG_CAPTION, GUMBO_TAG_FORM, GUMBO_TAG_FIELDSET, GUMBO_TAG_LEGEND,
+             GUMBO_TAG_DETAILS, GUMBO_TAG_SUMMARY, GUMBO_TAG_MENU, GUMBO_TAG_DIR, GUMBO_TAG_CENTER,
+             GUMBO_TAG_FRAMESET, GUMBO_TAG_OPTGROUP, GUMBO_TAG_OPTION})
+            styles[tag] = Style(Box::Block);
+        for (GumboTag tag : {GUMBO_TAG_PRE, GUMBO_TAG_LISTING, GUMBO_TAG_XMP, GUMBO_TAG_PLAINTEXT})
+            styles[tag] = Style(Box::Block, false, true);
+        // Shown, but what they hold is not text of the page.
+        for (GumboTag tag : {GUMBO_TAG_IMG, GUMBO_TAG_IMAGE, GUMBO_TAG_IFRAME, GUMBO_TAG_FRAME, GUMBO_TAG_EMBED,
+                             GUMBO_TAG_OBJECT, GUMBO_TAG_APPLET, GUMBO_TAG_VIDEO, GUMBO_TAG_AUDIO, GUMBO_TAG_CANVAS,
+                             GUMBO_TAG_INPUT, GUMBO_TAG_TEXTAREA, GUMBO_TAG_KEYGEN, GUMBO_TAG_PROGRESS,
+                             GUMBO_TAG_METER})
+            styles[tag] = Style(Box::Inline, true);
+        styles[GUMBO_TAG_P] = Style(Box::Paragraph);
+        styles[GUMBO_TAG_TABLE] = Style(Box::Table);
+        styles[GUMBO_TAG_TR] = Style(Box::Row);
+        styles[GUMBO_TAG_TD] = Style(Box::Cell);
+        styles[GUMBO_TAG_TH] = Style(Box::Cell);
+        return styles;
+    }();
+    return styles;
+}
+
+// Inline SVG is one piece of its line, like an image, though its text shows,
+// each text element on a line of its own; its title and description are
+// tooltips and notes, never drawn.
+Style svgStyle(const GumboElement &element)
+{
+    if (element.tag == GUMBO_TAG_UNKNOWN && lowerAscii(originalTagName(element)) == "text")
+        return Style(Box::Block);
+    if (element.tag == GUMBO_TAG_TITLE || element.tag == GUMBO_TAG_DESC || element.tag == GUMBO_TAG_STYLE
+        || element.tag == GUMBO_TAG_SCRIPT)
+        return Style(Box::None);
+    Style style;
+    style.atomic = element.tag == GUMBO_TAG_SVG;
+    return style;
+}
+
+// The display and white-space set in the element's own style attribute: the
+// only author styling honoured, since hiding or unwrapping content inline is
+// common in harvested pages.
+void applyInlineStyle(std::string_view css, const GumboElement &element, const Style &usual, Style &style)
+{
+    // Floating and absolutely placed boxes are blocks, whatever their display.
+    bool blockified = false;
+    while (!css.empty()) {
+        const size_t end = std::min(css.find(';'), css.size());
+        const std::string_view declaration = css.substr(0, end);
+        css.remove_prefix(std::min(end + 1, css.size()));
+        const size_t colon = declaration.find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        const std::string name = lowerAscii(trimAscii(declaration.substr(0, colon)));
+        std::string value = lowerAscii(trimAscii(declaration.substr(colon + 1)));
+        if (const size_t bang = value.find('!'); bang != std::string::npos)
+            value = std::string(trimAscii(std::string_view(value).substr(0, bang)));
+
+        if (name == "display") {
+            if (value == "none")
+                style.box = Box::None;
+            else if (element.tag == GUMBO_TAG_P)
+                style.box = Box::Paragraph;
+            else if (value == "table")
+                style.box = element.tag == GUMBO_TAG_TABLE ? Box::Table : Box::Block;
+            else if (value == "block" || value == "flex" || value == "grid" || value == "list-item"
+                     || value == "flow-root")
+                style.box = Box::Block;
+            else if (value == "inline" || value == "inline-block" || value == "inline-flex"
+                     || value == "inline-grid" || value == "inline-table" || value == "contents")
+                style.box = Box::Inline;
+            else if (style.box == Box::None && !value.empty()) // shows what the hidden attribute hid
+                style.box = usual.box == Box::None ? Box::Inline : usual.box;
+        } else if (name == "white-space") {
+            if (value == "pre" || value == "pre-wrap" || value == "break-spaces")
+                style.preserveSpace = true;
+            else if (value == "normal" || value == "nowrap" || value == "pre-line")
+                style.preserveSpace = false;
+        } else if (name == "visibility") {
+            if (value == "hidden" || value == "collapse")
+                style.visible = false;
+            else if (value == "visible")
+                style.visible = true;
+        } else if (name == "float") {
+            blockified = value == "left" || value == "right";
+        } else if (name == "position") {
+            blockified = value == "absolute" || value == "fixed";
+        }
+    }
+    if (blockified && style.box == Box::Inline)
+        style.box = Box::Block;
+}
+
+} // namespace
+
+Style styleOf(const GumboNode *node)
+{
+    const GumboElement &element = node->v.element;
+    const bool html = element.tag_namespace == GUMBO_NAMESPACE_HTML;
+    const Style usual = html ? defaultStyles()[element.tag]
+        : element.tag_namespace == GUMBO_NAMESPACE_SVG ? svgStyle(element)
+                                                        : Style();
+    Style style = usual;
+    if (html) {
+        // A dialog shows only while open.
+        if (element.tag == GUMBO_TAG_UNKNOWN && lowerAscii(originalTagName(element)) == "dialog")
+            style.box = attributeValue(element, "open") ? Box::Block : Box::None;
+        // An object without content to show shows what it holds instead.
+        if (element.tag == GUMBO_TAG_OBJECT && !attributeValue(element, "data"))
+            style.replaced = style.atomic = false;
+        // A player without controls has nothing to show.
+        if (element.tag == GUMBO_TAG_AUDIO && !attributeValue(element, "controls"))
+            style.box = Box::None;
+        if (element.tag == GUMBO_TAG_INPUT) {
+            const char *type = attributeValue(element, "type");
+            if (type && lowerAscii(trimAscii(type)) == "hidden")
+                style.box = Box::None;
+        }
+    }
+    if (attributeValue(element, "hidden"))
+        style.box = Box::None;
+    if (const char *css = attributeValue(element, "style"))
+        applyInlineStyle(css, element, usual, style);
+    return style;
+}
+
+} // namespace pagrion::html
