@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +19,19 @@ QString uniqueConnectionName()
 {
     static std::atomic<quint64> counter{0};
     return u"pagrion-db-"_s + QString::number(++counter);
+}
+
+// SQLite counts every allocation under a global mutex for statistics the
+// program never reads; storing a large batch allocates for every cell. The
+// setting holds only before SQLite starts, so it is made before the first
+// connection opens.
+void configureSqliteOnce()
+{
+    static const bool configured = [] {
+        sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+        return true;
+    }();
+    Q_UNUSED(configured);
 }
 
 Error engineError(const QSqlError &error)
@@ -54,6 +68,7 @@ Status Database::create(const QString &file)
 Status Database::connect(const QString &file)
 {
     close();
+    configureSqliteOnce();
     m_db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
     m_db.setDatabaseName(file);
     if (!m_db.open()) {

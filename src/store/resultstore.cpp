@@ -1,5 +1,6 @@
 #include "store/resultstore.h"
 
+#include <QStringEncoder>
 #include <sqlite3.h>
 
 #include "core/textrules.h"
@@ -48,6 +49,7 @@ Status RecordAppender::prepare(int cols)
     }
     m_insert.reset(insert);
     m_preparedCols = cols;
+    m_cells.resize(cols);
     return success();
 }
 
@@ -62,15 +64,20 @@ RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOp
     Q_ASSERT(grid.cols() == m_preparedCols);
     Appended appended;
     sqlite3_stmt *insert = m_insert.get();
+    QStringEncoder toUtf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     for (int i = 1; i <= grid.rows() - 2; ++i) {
         checkWork(budget);
         if (options.skipEmptyFirstField && (grid.cols() == 0 || trimSpaces(grid.text(i, 0)).isEmpty()))
             continue;
+        // SQLite keeps text in UTF-8: handing it UTF-8 it needs neither copy
+        // nor convert. The bytes live in m_cells until the row is stepped.
         for (int j = 0; j < grid.cols(); ++j) {
+            const QString text = trimSpaces(grid.text(i, j));
+            QByteArray &cell = m_cells[j];
+            cell.resize(toUtf8.requiredSpace(text.size()));
+            cell.truncate(toUtf8.appendToBuffer(cell.data(), text) - cell.data());
             // A blank cell is stored as empty text, never as NULL.
-            const QString cell = trimSpaces(grid.text(i, j));
-            const void *text = cell.isNull() ? static_cast<const void *>(u"") : cell.utf16();
-            sqlite3_bind_text16(insert, j + 1, text, int(cell.size() * 2), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, j + 1, cell.constData(), int(cell.size()), SQLITE_STATIC);
         }
         if (sqlite3_step(insert) != SQLITE_DONE) {
             appended.failure = Error{QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(insert)))};

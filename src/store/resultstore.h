@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <QStringList>
 
@@ -57,6 +58,7 @@ private:
     QStringList m_columns; // datalist's data columns as last read
     int m_preparedCols = -1;
     std::unique_ptr<sqlite3_stmt, Finalize> m_insert;
+    std::vector<QByteArray> m_cells; // a row's texts while SQLite reads them
 };
 
 // The window's save of one grid, on a connection of its own: all rows go in
