@@ -75,14 +75,16 @@ struct DocumentBuilder::Handover
 namespace {
 
 // A batch builds a page every millisecond or so: starting a thread for each
-// would cost as much as a small page's parse, so the threads are kept. The
-// pool is never destroyed, so a parse still running while the program ends
-// does not hold the exit up.
+// would cost as much as a small page's parse, so the threads are kept. There
+// is one for every core: the event thread mostly waits on the network and
+// the store, and on large pages parsing is most of the work. The pool is
+// never destroyed, so a parse still running while the program ends does not
+// hold the exit up.
 QThreadPool &buildThreads()
 {
     static QThreadPool *const pool = [] {
         auto *threads = new QThreadPool;
-        threads->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+        threads->setMaxThreadCount(std::max(1, QThread::idealThreadCount()));
         return threads;
     }();
     return *pool;

@@ -28,10 +28,10 @@ BuiltPage buildPage(const QByteArray &body, const QByteArray &contentType, const
                     const PageLimits &limits);
 
 // Builds pages on worker threads, so a large page neither freezes the
-// window nor keeps a stop request or the time limit waiting. Pages are
-// built in the order asked for, on one thread fewer than the machine has
-// cores: the event thread keeps one for the pages already built. One build
-// at a time per builder: starting another or cancelling drops the one under
+// window nor keeps a stop request or the time limit waiting. The builders
+// of a run share one thread per core, taking pages in the order asked for,
+// so the pages loaded ahead are parsed on every core. One build at a time
+// per builder: starting another or cancelling drops the one under
 // way, whose work then ends unseen, or never starts.
 class DocumentBuilder final : public QObject
 {
