@@ -371,6 +371,7 @@ void WebEngineBrowser::beginAttempt()
     if (timeLimitMs() > 0)
         m_timeLimit.start(timeLimitMs());
     m_sizeCheck.start();
+    m_rendererMemory.restart(m_page->renderProcessPid());
     // A login made meanwhile by another process is sent along.
     if (CookieStore *cookies = CookieStore::current())
         cookies->refresh();
@@ -407,6 +408,7 @@ void WebEngineBrowser::beginPageLoad()
     if (timeLimitMs() > 0)
         m_timeLimit.start(timeLimitMs());
     m_sizeCheck.start();
+    m_rendererMemory.restart(m_page->renderProcessPid());
 }
 
 void WebEngineBrowser::onLoadEnded(const QWebEngineLoadingInfo &info)
@@ -509,10 +511,18 @@ void WebEngineBrowser::checkPageSize()
     if (!m_tracking || !m_pageLoading || limit <= 0)
         return;
     const quint64 generation = m_generation;
-    // The markup's length in characters: at most its size in bytes.
-    m_page->runJavaScript(u"document.documentElement ? document.documentElement.outerHTML.length : 0"_s,
-                          QWebEngineScript::ApplicationWorld, [this, generation, limit](const QVariant &length) {
-                              if (generation == m_generation && m_tracking && length.toLongLong() > limit)
+    // The markup's length in characters (at most its size in bytes), and
+    // what the page's scripts hold, which the renderer's growth may be.
+    m_page->runJavaScript(u"[document.documentElement ? document.documentElement.outerHTML.length : 0,"
+                          u" performance.memory ? performance.memory.usedJSHeapSize : 0]"_s,
+                          QWebEngineScript::ApplicationWorld, [this, generation, limit](const QVariant &sizes) {
+                              if (generation != m_generation || !m_tracking)
+                                  return;
+                              const QVariantList both = sizes.toList();
+                              const qint64 markup = both.value(0).toLongLong();
+                              const qint64 scripts = both.value(1).toLongLong();
+                              if (markup > limit
+                                  || m_rendererMemory.overBodyLimit(m_page->renderProcessPid(), markup, scripts, limit))
                                   abandonLoad(LoadFailure::bodyTooLarge(limit));
                           });
 }

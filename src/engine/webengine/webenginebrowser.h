@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include "engine/browser.h"
+#include "engine/webengine/renderermemory.h"
 
 class QWebEngineDownloadRequest;
 class QWebEngineLoadingInfo;
@@ -103,6 +104,7 @@ private:
     QList<QPointer<QWebEngineView>> m_popups;
     QTimer m_timeLimit;
     QTimer m_sizeCheck;
+    RendererMemoryWatch m_rendererMemory;
     QTimer m_settle;
     QTimer m_retry; // the back-off before another try
     QTimer m_pause; // the host's pause before a try

@@ -8,6 +8,7 @@
 
 #include "engine/staticbrowser.h"
 #include "engine/webengine/webenginebrowser.h"
+#include "support/compressed.h"
 #include "support/testhttpserver.h"
 #include "support/webenginetest.h"
 
@@ -168,6 +169,25 @@ private Q_SLOTS:
         WebEngineBrowser browser;
         browser.setLimits(limits);
         QVERIFY(load(browser, server.url(u"/endless"_s)));
+        QVERIFY(browser.failure());
+        QCOMPARE(browser.failure()->reason, LoadFailure::bodyTooLarge(limits.maxBodyBytes).reason);
+    }
+
+    // A compressed run of zeros adds nothing to the page's markup, yet the
+    // renderer holds what it decoded: the load stops at the body limit, long
+    // before the time limit, with the limit as its reason.
+    void bodyLimitStopsACompressionBomb()
+    {
+        TestHttpServer server;
+        auto bomb = TestHttpServer::page(gzippedZeros(qint64(1) << 30));
+        bomb.headers.append({QByteArray("Content-Encoding"), QByteArray("gzip")});
+        server.setRoute(u"/bomb"_s, bomb);
+        PageLimits limits;
+        limits.maxBodyBytes = 8 << 20;
+        limits.timeLimitMs = 120'000;
+        WebEngineBrowser browser;
+        browser.setLimits(limits);
+        QVERIFY(load(browser, server.url(u"/bomb"_s)));
         QVERIFY(browser.failure());
         QCOMPARE(browser.failure()->reason, LoadFailure::bodyTooLarge(limits.maxBodyBytes).reason);
     }
