@@ -143,6 +143,46 @@ private Q_SLOTS:
         QVERIFY(!reading.body.isEmpty());
     }
 
+    // Style sheets built to make matching or parsing explode: each page is
+    // read whole, its rules applied where they can be, within the limits.
+    void hostileStyleSheetsAreSurvived_data()
+    {
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<QString>("body");
+        QByteArray selectors;
+        for (int i = 0; i < 1'000'000; ++i)
+            selectors += ".s" + QByteArray::number(i) + ',';
+        QTest::newRow("a million selectors")
+            << "<style>" + selectors + ".last{display:none}</style><p>kept</p><p class=\"s999\">gone</p>"
+            << u"kept"_s;
+        QTest::newRow("blocks nested past any sheet")
+            << "<style>" + repeated("@media screen{", 100'000) + "p{display:none}" + repeated("}", 100'000)
+                   + "span{display:none}</style><p>deep rule skipped<span>gone</span></p>"
+            << u"deep rule skipped"_s;
+        QTest::newRow("a long chain of descendants over a deep tree")
+            << "<style>" + repeated("div ", 200) + "b{display:none} div > div + div ~ div i{display:none}</style>"
+                   + repeated("<div>", 500) + "<b>gone</b>deep"
+            << u"deep"_s;
+        QByteArray rules;
+        for (int i = 0; i < 10'000; ++i)
+            rules += ".c" + QByteArray::number(i) + " p, #i" + QByteArray::number(i) + "{display:none}\n";
+        QTest::newRow("ten thousand rules, a hundred thousand elements")
+            << "<style>" + rules + "</style><div class=\"c5\">" + repeated("<p>x</p>", 50'000) + "</div>"
+                   + repeated("<span>y</span>", 50'000) + "<div>kept</div>"
+            << QString(u"y"_s.repeated(50'000) + u"\nkept"_s);
+        // The end of a sheet closes what it left open, so the rule holds.
+        QTest::newRow("unclosed everything")
+            << QByteArray("<style>p{display:none;/* [ ( \" '</style><p>hidden</p><div>shown</div>") << u"shown"_s;
+    }
+    void hostileStyleSheetsAreSurvived()
+    {
+        QFETCH(QByteArray, page);
+        QFETCH(QString, body);
+        const Reading reading = readWithin(page);
+        QVERIFY2(reading.error.isEmpty(), qPrintable(reading.error));
+        QCOMPARE(reading.body, body);
+    }
+
     // Not a page at all, or not the page it claims to be.
     void brokenContentIsSurvived_data()
     {

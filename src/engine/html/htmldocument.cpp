@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 
 #include <gumbo.h>
 
+#include "core/workbudget.h"
+#include "engine/html/authorstyles.h"
 #include "engine/html/htmlserializer.h"
 #include "engine/html/htmltree.h"
 #include "engine/html/markupguard.h"
@@ -229,6 +232,7 @@ public:
             if (baseUrl.isValid() && !baseUrl.isRelative())
                 m_baseUrl = baseUrl;
         }
+        matchStyleSheets(source);
     }
 
     Q_DISABLE_COPY_MOVE(HtmlDocument)
@@ -241,7 +245,7 @@ public:
         QList<HtmlTable> tables = emptyTables(tableShapes(m_output->document, cellPlaces), cellPlaces);
         ReadBudget budget(m_limits);
         size_t cell = 0;
-        renderedTexts(m_output->document, isCell, budget, [&](QString &&text) {
+        renderedTexts(m_output->document, m_authorStyles.get(), isCell, budget, [&](QString &&text) {
             if (cell < cellPlaces.size() && cellPlaces[cell])
                 *cellPlaces[cell] = std::move(text);
             ++cell;
@@ -265,7 +269,7 @@ public:
                                                    && lowerAscii(originalTagName(element)) == wanted);
         };
         ReadBudget budget(m_limits);
-        return renderedTexts(m_output->document, matches, budget);
+        return renderedTexts(m_output->document, m_authorStyles.get(), matches, budget);
     }
 
     QStringList links() const override
@@ -318,7 +322,7 @@ public:
             return std::nullopt;
         ReadBudget budget(m_limits);
         QStringList text =
-            renderedTexts(m_output->document, [body](const GumboNode *node) { return node == body; }, budget);
+            renderedTexts(m_output->document, m_authorStyles.get(), [body](const GumboNode *node) { return node == body; }, budget);
         return text.isEmpty() ? QString() : std::move(text.front());
     }
 
@@ -352,6 +356,23 @@ private:
     // elements are read. Those are copied, so the markup need not be kept.
     // The same walk finds the page's base address, the href of its first
     // base element (none in template content, which is not the page's).
+    // The page's style sheets are matched while the page is built, on the
+    // builder's thread. A sheet that takes past the page's time limit is
+    // dropped, and the page is read by the usual display of its tags.
+    void matchStyleSheets(std::string_view source)
+    {
+        if (!QLatin1StringView(source.data(), qsizetype(source.size())).contains("<style"_L1, Qt::CaseInsensitive))
+            return;
+        const WorkBudget budget(m_limits.timeLimitMs);
+        try {
+            std::vector<StyleRule> rules = pageStyleRules(m_output->document, &budget);
+            if (!rules.empty())
+                m_authorStyles = std::make_unique<const AuthorStyles>(std::move(rules), m_output->document, &budget);
+        } catch (const WorkEnded &) {
+            m_authorStyles.reset();
+        }
+    }
+
     const char *copyTagNamesAndFindBase()
     {
         const char *base = nullptr;
@@ -385,6 +406,7 @@ private:
     // Holds the whole parsed tree, which goes with it.
     ParserArena m_arena;
     GumboOutput *m_output = nullptr;
+    std::unique_ptr<const AuthorStyles> m_authorStyles; // null for a page without style sheets
     QUrl m_address;
     QUrl m_baseUrl;
     PageLimits m_limits;

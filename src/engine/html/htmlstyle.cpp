@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/html/authorstyles.h"
 #include "engine/html/htmltree.h"
 
 namespace pagrion::html {
@@ -65,63 +66,77 @@ Style svgStyle(const GumboElement &element)
     return style;
 }
 
-// The display and white-space set in the element's own style attribute: the
-// only author styling honoured, since hiding or unwrapping content inline is
-// common in harvested pages.
-void applyInlineStyle(std::string_view css, const GumboElement &element, const Style &usual, Style &style)
+// Whether a display value makes a box of its own. Floating and absolutely
+// placed boxes are blocks, whatever their display.
+struct Placement
 {
-    // Floating and absolutely placed boxes are blocks, whatever their display.
-    bool blockified = false;
-    while (!css.empty()) {
-        const size_t end = std::min(css.find(';'), css.size());
-        const std::string_view declaration = css.substr(0, end);
-        css.remove_prefix(std::min(end + 1, css.size()));
-        const size_t colon = declaration.find(':');
-        if (colon == std::string_view::npos)
-            continue;
-        const std::string name = lowerAscii(trimAscii(declaration.substr(0, colon)));
-        std::string value = lowerAscii(trimAscii(declaration.substr(colon + 1)));
-        if (const size_t bang = value.find('!'); bang != std::string::npos)
-            value = std::string(trimAscii(std::string_view(value).substr(0, bang)));
+    bool floated = false;
+    bool placed = false;
+};
 
-        if (name == "display") {
-            if (value == "none")
-                style.box = Box::None;
-            else if (element.tag == GUMBO_TAG_P)
-                style.box = Box::Paragraph;
-            else if (value == "table")
-                style.box = element.tag == GUMBO_TAG_TABLE ? Box::Table : Box::Block;
-            else if (value == "block" || value == "flex" || value == "grid" || value == "list-item"
-                     || value == "flow-root")
-                style.box = Box::Block;
-            else if (value == "inline" || value == "inline-block" || value == "inline-flex"
-                     || value == "inline-grid" || value == "inline-table" || value == "contents")
-                style.box = Box::Inline;
-            else if (style.box == Box::None && !value.empty()) // shows what the hidden attribute hid
-                style.box = usual.box == Box::None ? Box::Inline : usual.box;
-        } else if (name == "white-space") {
-            if (value == "pre" || value == "pre-wrap" || value == "break-spaces")
-                style.preserveSpace = true;
-            else if (value == "normal" || value == "nowrap" || value == "pre-line")
-                style.preserveSpace = false;
-        } else if (name == "visibility") {
-            if (value == "hidden" || value == "collapse")
-                style.visible = false;
-            else if (value == "visible")
-                style.visible = true;
-        } else if (name == "float") {
-            blockified = value == "left" || value == "right";
-        } else if (name == "position") {
-            blockified = value == "absolute" || value == "fixed";
-        }
+// Applies one declaration of the page's styling over those before it.
+void apply(const StyleDeclaration &declaration, const GumboElement &element, const Style &usual, Style &style,
+           Placement &placement)
+{
+    const std::string &value = declaration.value;
+    switch (declaration.property) {
+    case StyleProperty::Display:
+        if (value == "none")
+            style.box = Box::None;
+        else if (value == "revert")
+            style.box = usual.box;
+        else if (element.tag == GUMBO_TAG_P)
+            style.box = Box::Paragraph;
+        else if (value == "table")
+            style.box = element.tag == GUMBO_TAG_TABLE ? Box::Table : Box::Block;
+        else if (value == "block" || value == "flex" || value == "grid" || value == "list-item"
+                 || value == "flow-root" || value == "-webkit-box")
+            style.box = Box::Block;
+        else if (value == "inline" || value == "inline-block" || value == "inline-flex" || value == "inline-grid"
+                 || value == "inline-table" || value == "contents" || value == "-webkit-inline-box"
+                 || value == "initial" || value == "unset")
+            style.box = Box::Inline;
+        else if (style.box == Box::None && value != "inherit") // shows what the hidden attribute hid
+            style.box = usual.box == Box::None ? Box::Inline : usual.box;
+        break;
+    case StyleProperty::WhiteSpace:
+        if (value == "pre" || value == "pre-wrap" || value == "break-spaces")
+            style.preserveSpace = true;
+        else if (value == "normal" || value == "nowrap" || value == "pre-line" || value == "initial")
+            style.preserveSpace = false;
+        else if (value == "inherit" || value == "unset")
+            style.preserveSpace.reset();
+        break;
+    case StyleProperty::Visibility:
+        if (value == "hidden" || value == "collapse")
+            style.visible = false;
+        else if (value == "visible" || value == "initial")
+            style.visible = true;
+        else if (value == "inherit" || value == "unset")
+            style.visible.reset();
+        break;
+    case StyleProperty::Float:
+        placement.floated = value == "left" || value == "right";
+        break;
+    case StyleProperty::Position:
+        placement.placed = value == "absolute" || value == "fixed";
+        break;
     }
-    if (blockified && style.box == Box::Inline)
-        style.box = Box::Block;
+}
+
+const StyleDeclaration *toPointer(const StyleDeclaration &declaration)
+{
+    return &declaration;
+}
+
+const StyleDeclaration *toPointer(const StyleDeclaration *declaration)
+{
+    return declaration;
 }
 
 } // namespace
 
-Style styleOf(const GumboNode *node)
+Style styleOf(const GumboNode *node, const AuthorStyles *authorStyles)
 {
     const GumboElement &element = node->v.element;
     const bool html = element.tag_namespace == GUMBO_NAMESPACE_HTML;
@@ -147,8 +162,29 @@ Style styleOf(const GumboNode *node)
     }
     if (attributeValue(element, "hidden"))
         style.box = Box::None;
-    if (const char *css = attributeValue(element, "style"))
-        applyInlineStyle(css, element, usual, style);
+    // The cascade: the sheets, the style attribute, then what either marks
+    // important, the attribute's last.
+    const MatchedDeclarations *sheets = authorStyles ? authorStyles->of(node) : nullptr;
+    const char *css = attributeValue(element, "style");
+    if (!sheets && !css)
+        return style;
+    const Declarations own = css ? parseDeclarations(css) : Declarations();
+    Placement placement;
+    const auto applyAll = [&](const auto &declarations, bool important) {
+        for (const auto &declaration : declarations) {
+            const StyleDeclaration &d = *toPointer(declaration);
+            if (d.important == important)
+                apply(d, element, usual, style, placement);
+        }
+    };
+    if (sheets)
+        applyAll(sheets->normal, false);
+    applyAll(own, false);
+    if (sheets)
+        applyAll(sheets->important, true);
+    applyAll(own, true);
+    if ((placement.floated || placement.placed) && style.box == Box::Inline)
+        style.box = Box::Block;
     return style;
 }
 

@@ -36,9 +36,11 @@ struct Style
     std::optional<bool> visible;
 };
 
-// The element's display without style sheets: the usual display of its tag,
-// the hidden attribute, and the display, visibility, white-space, float and
-// position of its own style attribute.
-Style styleOf(const GumboNode *element);
+class AuthorStyles;
+
+// The element's display: the usual display of its tag and the hidden
+// attribute, under the display, visibility, white-space, float and position
+// the page's style sheets and the element's own style attribute give it.
+Style styleOf(const GumboNode *element, const AuthorStyles *authorStyles = nullptr);
 
 } // namespace pagrion::html

@@ -65,6 +65,7 @@ public:
         m_pendingBreaks = 0;
         m_pendingSpace = false;
         m_lineHasContent = false;
+        m_lastWasSpace = false;
         unsigned steps = 0;
         for (const Event *event = first; event != last; ++event) {
             if (++steps % CheckEvery == 0)
@@ -128,6 +129,7 @@ private:
         }
         m_out += c;
         m_lineHasContent = true;
+        m_lastWasSpace = false;
     }
 
     void invisible()
@@ -136,17 +138,25 @@ private:
             m_out += ' ';
         m_pendingSpace = false;
         m_lineHasContent = true;
+        m_lastWasSpace = false;
     }
 
+    // A space that follows another on its line, or starts the line, is
+    // collapsed away. One that stays is written only if its own text is
+    // visible: invisible text keeps its spaces to itself.
     void collapsed(std::string_view text, bool shown)
     {
         for (const char c : text) {
-            if (isAsciiSpace(c))
-                m_pendingSpace = m_pendingSpace || m_lineHasContent;
-            else if (shown)
+            if (isAsciiSpace(c)) {
+                if (m_lineHasContent && !m_lastWasSpace) {
+                    m_lastWasSpace = true;
+                    m_pendingSpace = m_pendingSpace || shown;
+                }
+            } else if (shown) {
                 visible(c);
-            else
+            } else {
                 invisible();
+            }
         }
     }
 
@@ -154,6 +164,7 @@ private:
     int m_pendingBreaks = 0;
     bool m_pendingSpace = false;
     bool m_lineHasContent = false;
+    bool m_lastWasSpace = false; // the last character laid out, shown or not, was a space
 };
 
 bool isSection(const GumboNode *node)
@@ -187,8 +198,9 @@ struct Frame
 class Walk
 {
 public:
-    Walk(const std::function<bool(const GumboNode *)> &selects, const TextSink &take, ReadBudget &budget)
-        : m_selects(selects), m_take(take), m_budget(budget)
+    Walk(const AuthorStyles *styles, const std::function<bool(const GumboNode *)> &selects, const TextSink &take,
+         ReadBudget &budget)
+        : m_styles(styles), m_selects(selects), m_take(take), m_budget(budget)
     {
     }
 
@@ -240,7 +252,7 @@ private:
     void open(const GumboNode *node, State state)
     {
         const Frame &parent = m_stack.back();
-        Frame frame{node, styleOf(node), state, false, parent.preserveSpace, parent.visible};
+        Frame frame{node, styleOf(node, m_styles), state, false, parent.preserveSpace, parent.visible};
         const Style &style = frame.style;
         const bool shown = style.box != Box::None && !style.replaced;
         frame.preserveSpace = style.preserveSpace.value_or(parent.preserveSpace);
@@ -350,7 +362,7 @@ private:
         if (frame.*which == -2) {
             frame.lastCell = frame.lastRow = frame.lastRowHolder = -1;
             forEachChildElement(frame.node, [&](const GumboNode *child) {
-                const Box box = styleOf(child).box;
+                const Box box = styleOf(child, m_styles).box;
                 const int index = int(child->index_within_parent);
                 if (box == Box::Cell)
                     frame.lastCell = index;
@@ -363,10 +375,10 @@ private:
         return frame.*which;
     }
 
-    static bool holdsRow(const GumboNode *node)
+    bool holdsRow(const GumboNode *node) const
     {
         bool found = false;
-        forEachChildElement(node, [&](const GumboNode *child) { found = found || styleOf(child).box == Box::Row; });
+        forEachChildElement(node, [&](const GumboNode *child) { found = found || styleOf(child, m_styles).box == Box::Row; });
         return found;
     }
 
@@ -407,6 +419,7 @@ private:
             m_events.erase(m_events.begin(), m_events.end() - 1);
     }
 
+    const AuthorStyles *m_styles;
     const std::function<bool(const GumboNode *)> &m_selects;
     const TextSink &m_take;
     ReadBudget &m_budget;
@@ -421,17 +434,17 @@ private:
 
 } // namespace
 
-void renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget,
-                   const TextSink &take)
+void renderedTexts(const GumboNode *root, const AuthorStyles *styles,
+                   const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget, const TextSink &take)
 {
-    Walk(selects, take, budget).run(root);
+    Walk(styles, selects, take, budget).run(root);
 }
 
-QStringList renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
-                          ReadBudget &budget)
+QStringList renderedTexts(const GumboNode *root, const AuthorStyles *styles,
+                          const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget)
 {
     QStringList texts;
-    renderedTexts(root, selects, budget, [&texts](QString &&text) { texts.append(std::move(text)); });
+    renderedTexts(root, styles, selects, budget, [&texts](QString &&text) { texts.append(std::move(text)); });
     return texts;
 }
 

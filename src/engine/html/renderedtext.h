@@ -12,6 +12,8 @@ class ReadBudget;
 
 namespace pagrion::html {
 
+class AuthorStyles;
+
 // The innerText of every element `selects` accepts, in document order, as
 // browsers derive it from the rendering (see parseHtmlDocument): blocks start
 // new lines, paragraphs leave an empty line, cells of a row are joined by tabs
@@ -22,12 +24,14 @@ namespace pagrion::html {
 //
 // One walk over the tree serves every selected element, so nested elements
 // (a list of divs inside divs) cost no more than the text they give.
-QStringList renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects,
-                          ReadBudget &budget);
+// `styles` are the page's own style sheets, matched to its elements; null
+// reads the page by the usual display of each tag.
+QStringList renderedTexts(const GumboNode *root, const AuthorStyles *styles,
+                          const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget);
 
 // The same texts, each handed over as soon as it is written.
 using TextSink = std::function<void(QString &&)>;
-void renderedTexts(const GumboNode *root, const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget,
-                   const TextSink &take);
+void renderedTexts(const GumboNode *root, const AuthorStyles *styles,
+                   const std::function<bool(const GumboNode *)> &selects, ReadBudget &budget, const TextSink &take);
 
 } // namespace pagrion::html

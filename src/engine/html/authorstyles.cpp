@@ -1,0 +1,234 @@
+#include "engine/html/authorstyles.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "core/workbudget.h"
+#include "engine/html/htmltree.h"
+
+namespace pagrion::html {
+
+namespace {
+
+// A tag, id or class, hashed for the ancestor filter.
+std::uint32_t keyHash(char kind, std::string_view name)
+{
+    std::uint32_t hash = 2166136261u ^ std::uint8_t(kind);
+    for (const char c : name)
+        hash = (hash ^ std::uint8_t(c)) * 16777619u;
+    return hash;
+}
+
+template <typename Take>
+void forEachKey(const GumboNode *element, const Take &take)
+{
+    const GumboElement &e = element->v.element;
+    std::string buffer;
+    take(keyHash('t', elementName(element, buffer)));
+    if (const char *id = attributeValue(e, "id"))
+        take(keyHash('#', id));
+    if (const char *classes = attributeValue(e, "class"))
+        forEachClass(classes, [&](std::string_view name) { take(keyHash('.', name)); });
+}
+
+// Counts the tags, ids and classes of the elements around the one being
+// matched, the way browsers keep an ancestor filter: a rule that needs an
+// ancestor none of them has is passed over without walking up the tree.
+// Hashes that collide only let a rule through to the full match.
+class AncestorFilter
+{
+public:
+    static constexpr std::uint32_t Slots = 1u << 12;
+
+    void add(std::uint32_t hash) { ++m_counts[hash % Slots]; }
+    void remove(std::uint32_t hash) { --m_counts[hash % Slots]; }
+    bool mayHave(std::uint32_t hash) const { return m_counts[hash % Slots] > 0; }
+
+private:
+    std::vector<std::uint32_t> m_counts = std::vector<std::uint32_t>(Slots);
+};
+
+// What a rule needs of the subject's ancestors: the keys of every compound
+// joined to the one after it as its ancestor (by a space or `>`).
+std::vector<std::uint32_t> ancestorKeys(const ComplexSelector &selector)
+{
+    std::vector<std::uint32_t> keys;
+    for (size_t i = 0; i + 1 < selector.compounds.size(); ++i) {
+        if (selector.combinators[i] != ' ' && selector.combinators[i] != '>')
+            continue;
+        const CompoundSelector &part = selector.compounds[i];
+        if (!part.id.empty())
+            keys.push_back(keyHash('#', part.id));
+        for (const std::string &name : part.classes)
+            keys.push_back(keyHash('.', name));
+        if (!part.tag.empty())
+            keys.push_back(keyHash('t', part.tag));
+    }
+    return keys;
+}
+
+// Rules filed under what their last compound needs most narrowly, the way
+// browsers keep them: an element is tried only against rules that can match.
+struct RuleIndex
+{
+    std::unordered_map<std::string, std::vector<size_t>> byId;
+    std::unordered_map<std::string, std::vector<size_t>> byClass;
+    std::unordered_map<std::string, std::vector<size_t>> byTag;
+    std::vector<size_t> rest;
+    std::vector<std::vector<std::uint32_t>> ancestors; // by rule
+
+    explicit RuleIndex(const std::vector<StyleRule> &rules)
+    {
+        ancestors.reserve(rules.size());
+        for (size_t i = 0; i < rules.size(); ++i) {
+            const CompoundSelector &last = rules[i].selector.compounds.back();
+            if (!last.id.empty())
+                byId[last.id].push_back(i);
+            else if (!last.classes.empty())
+                byClass[last.classes.front()].push_back(i);
+            else if (!last.tag.empty())
+                byTag[last.tag].push_back(i);
+            else
+                rest.push_back(i);
+            ancestors.push_back(ancestorKeys(rules[i].selector));
+        }
+    }
+
+    template <typename Take>
+    void forCandidates(const GumboNode *element, const AncestorFilter &filter, const Take &take) const
+    {
+        const GumboElement &e = element->v.element;
+        const auto tryRule = [&](size_t i) {
+            const std::vector<std::uint32_t> &keys = ancestors[i];
+            if (std::all_of(keys.begin(), keys.end(), [&](std::uint32_t key) { return filter.mayHave(key); }))
+                take(i);
+        };
+        const auto from = [&](const auto &map, std::string_view key) {
+            if (const auto found = map.find(std::string(key)); found != map.end()) {
+                for (size_t i : found->second)
+                    tryRule(i);
+            }
+        };
+        if (!byId.empty()) {
+            if (const char *id = attributeValue(e, "id"))
+                from(byId, id);
+        }
+        if (!byClass.empty()) {
+            if (const char *classes = attributeValue(e, "class"))
+                forEachClass(classes, [&](std::string_view name) { from(byClass, name); });
+        }
+        std::string buffer;
+        from(byTag, elementName(element, buffer));
+        for (size_t i : rest)
+            tryRule(i);
+    }
+};
+
+} // namespace
+
+AuthorStyles::AuthorStyles(std::vector<StyleRule> rules, const GumboNode *root, const WorkBudget *budget)
+    : m_rules(std::move(rules))
+{
+    if (m_rules.empty())
+        return;
+    const RuleIndex index(m_rules);
+    AncestorFilter filter;
+    std::vector<size_t> found;
+    // Depth first without recursion, each element's keys counted while its
+    // descendants are matched. A template's content is not the page's.
+    std::vector<std::pair<const GumboNode *, bool>> pending{{root, false}};
+    while (!pending.empty()) {
+        const auto [node, leaving] = pending.back();
+        pending.pop_back();
+        if (leaving) {
+            forEachKey(node, [&](std::uint32_t key) { filter.remove(key); });
+            continue;
+        }
+        if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_DOCUMENT) {
+            if (node->type == GUMBO_NODE_TEMPLATE)
+                match(node, index, filter, found, budget);
+            continue;
+        }
+        if (node->type == GUMBO_NODE_ELEMENT) {
+            match(node, index, filter, found, budget);
+            forEachKey(node, [&](std::uint32_t key) { filter.add(key); });
+            pending.emplace_back(node, true);
+        }
+        const GumboVector &children = childrenOf(node);
+        for (unsigned i = children.length; i-- > 0;)
+            pending.emplace_back(static_cast<const GumboNode *>(children.data[i]), false);
+    }
+}
+
+template <typename Index, typename Filter>
+void AuthorStyles::match(const GumboNode *element, const Index &index, const Filter &filter, std::vector<size_t> &found,
+                         const WorkBudget *budget)
+{
+    checkWork(budget);
+    found.clear();
+    index.forCandidates(element, filter, [&](size_t i) {
+        if (matches(m_rules[i].selector, element))
+            found.push_back(i);
+    });
+    if (found.empty())
+        return;
+    std::sort(found.begin(), found.end(), [&](size_t a, size_t b) {
+        const StyleRule &first = m_rules[a];
+        const StyleRule &second = m_rules[b];
+        if (first.selector.specificity != second.selector.specificity)
+            return first.selector.specificity < second.selector.specificity;
+        return first.order < second.order;
+    });
+    MatchedDeclarations &matched = m_matched[element];
+    for (size_t i : found) {
+        for (const StyleDeclaration &declaration : *m_rules[i].declarations)
+            (declaration.important ? matched.important : matched.normal).push_back(&declaration);
+    }
+}
+
+const MatchedDeclarations *AuthorStyles::of(const GumboNode *element) const
+{
+    const auto found = m_matched.find(element);
+    return found == m_matched.end() ? nullptr : &found->second;
+}
+
+namespace {
+
+// A browser that runs scripts reads what noscript holds as text, so a
+// style element there styles nothing.
+bool insideNoscript(const GumboNode *node)
+{
+    for (const GumboNode *parent = node->parent; parent; parent = parent->parent) {
+        if (isHtml(parent, GUMBO_TAG_NOSCRIPT))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::vector<StyleRule> pageStyleRules(const GumboNode *root, const WorkBudget *budget)
+{
+    std::vector<StyleRule> rules;
+    std::uint32_t order = 0;
+    forEachElement(root, [&](const GumboNode *element) {
+        // SVG's style elements are style sheets of the page too.
+        if (element->type != GUMBO_NODE_ELEMENT || element->v.element.tag != GUMBO_TAG_STYLE || insideNoscript(element))
+            return;
+        const char *media = attributeValue(element->v.element, "media");
+        if (media && !mediaQueryHolds(media))
+            return;
+        std::string css;
+        const GumboVector &children = element->v.element.children;
+        for (unsigned i = 0; i < children.length; ++i) {
+            const GumboNode *child = childAt(element, i);
+            if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_CDATA
+                || child->type == GUMBO_NODE_WHITESPACE)
+                css += child->v.text.text;
+        }
+        appendStyleRules(css, rules, order, budget);
+    });
+    return rules;
+}
+
+} // namespace pagrion::html

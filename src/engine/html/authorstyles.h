@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include <gumbo.h>
+
+#include "engine/html/stylesheet.h"
+
+namespace pagrion {
+class WorkBudget;
+} // namespace pagrion
+
+namespace pagrion::html {
+
+// The declarations of the page's style sheets that reach one element, in
+// the order the cascade applies them: by specificity, then by place in the
+// page. Important ones come after the element's own style attribute.
+struct MatchedDeclarations
+{
+    std::vector<const StyleDeclaration *> normal;
+    std::vector<const StyleDeclaration *> important;
+};
+
+// What the page's own style sheets say of each element, matched once when
+// the page is built, so reading its text costs a lookup per element.
+class AuthorStyles final
+{
+public:
+    AuthorStyles() = default;
+    // Matches every rule against every element below root. Raises
+    // WorkEnded when the budget runs out.
+    AuthorStyles(std::vector<StyleRule> rules, const GumboNode *root, const WorkBudget *budget);
+
+    // Null when no rule reaches the element.
+    const MatchedDeclarations *of(const GumboNode *element) const;
+
+private:
+    template <typename Index, typename Filter>
+    void match(const GumboNode *element, const Index &index, const Filter &filter, std::vector<size_t> &found,
+               const WorkBudget *budget);
+
+    std::vector<StyleRule> m_rules;
+    std::unordered_map<const GumboNode *, MatchedDeclarations> m_matched;
+};
+
+// The rules of the page's <style> elements, in page order. A style element
+// for another medium (media="print") is left out, as browsers do.
+std::vector<StyleRule> pageStyleRules(const GumboNode *root, const WorkBudget *budget);
+
+} // namespace pagrion::html
