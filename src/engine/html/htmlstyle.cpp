@@ -41,6 +41,9 @@ const std::array<Style, GUMBO_TAG_LAST + 1> &defaultStyles()
                              GUMBO_TAG_INPUT, GUMBO_TAG_TEXTAREA, GUMBO_TAG_KEYGEN, GUMBO_TAG_PROGRESS,
                              GUMBO_TAG_METER})
             styles[tag] = Style(Box::Inline, true);
+        // A list of choices sits in its line as one box, though each choice
+        // gives a line of text.
+        styles[GUMBO_TAG_SELECT].atomic = true;
         styles[GUMBO_TAG_P] = Style(Box::Paragraph);
         styles[GUMBO_TAG_TABLE] = Style(Box::Table);
         styles[GUMBO_TAG_TR] = Style(Box::Row);

@@ -132,10 +132,14 @@ private:
         m_lastWasSpace = false;
     }
 
+    // Content that writes nothing still keeps a space before it on its line,
+    // as between two images.
     void invisible()
     {
-        if (m_pendingSpace && m_pendingBreaks == 0)
+        if (m_pendingSpace) {
+            flushBreaks();
             m_out += ' ';
+        }
         m_pendingSpace = false;
         m_lineHasContent = true;
         m_lastWasSpace = false;
@@ -184,6 +188,7 @@ struct Frame
     bool events;          // the element writes events of its own
     bool preserveSpace;   // inherited by the children
     bool visible;         // inherited by the children
+    bool drawsText = true; // false inside SVG outside its text elements, whose text nodes draw nothing
     bool closedDetails = false;
     const GumboNode *shownSummary = nullptr; // the one child a closed details shows
     int selected = -1;
@@ -240,7 +245,7 @@ private:
     {
         if (m_rawOpen > 0)
             m_raw += text;
-        if (state != State::Rendered || !parent.events || m_selectedOpen == 0)
+        if (state != State::Rendered || !parent.events || !parent.drawsText || m_selectedOpen == 0)
             return;
         const auto size = std::uint32_t(std::strlen(text));
         if (!parent.preserveSpace)
@@ -257,6 +262,7 @@ private:
         const bool shown = style.box != Box::None && !style.replaced;
         frame.preserveSpace = style.preserveSpace.value_or(parent.preserveSpace);
         frame.visible = style.visible.value_or(parent.visible);
+        frame.drawsText = drawsText(node, parent.drawsText);
         frame.events = state == State::Rendered && parent.events && style.box != Box::None;
         if (!shown)
             frame.childState = State::Raw;
@@ -373,6 +379,21 @@ private:
             });
         }
         return frame.*which;
+    }
+
+    // SVG draws text only in its text elements; the spaces that lay out its
+    // shapes are not text. A foreign object holds HTML again.
+    static bool drawsText(const GumboNode *node, bool parentDraws)
+    {
+        const GumboElement &element = node->v.element;
+        if (element.tag_namespace != GUMBO_NAMESPACE_SVG)
+            return parentDraws;
+        if (element.tag == GUMBO_TAG_FOREIGNOBJECT)
+            return true;
+        if (element.tag == GUMBO_TAG_SVG)
+            return false;
+        const std::string name = element.tag == GUMBO_TAG_UNKNOWN ? lowerAscii(originalTagName(element)) : std::string();
+        return parentDraws || name == "text";
     }
 
     bool holdsRow(const GumboNode *node) const
