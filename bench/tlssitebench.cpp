@@ -96,7 +96,7 @@ struct ConnectionFigures
     int connections = 0;
     int newSessions = 0;     // full TLS handshakes
     int resumedSessions = 0; // handshakes that resumed an earlier session
-    QString protocols;       // "h2", "1.1", or both
+    QString protocols;       // HTTP's and TLS's versions: "h2 TLSv1.3"
 };
 
 ConnectionFigures connectionFigures(const QByteArray &log)
@@ -106,21 +106,21 @@ ConnectionFigures connectionFigures(const QByteArray &log)
     QSet<QByteArray> protocols;
     for (const QByteArray &line : log.split('\n')) {
         const QList<QByteArray> words = line.split(' ');
-        if (words.size() < 3)
+        if (words.size() < 4)
             continue;
         ++figures.requests;
         resumedByConnection.insert(words[0], words[1] == "r");
-        protocols.insert(words[2]);
+        const QByteArray http = words[2] == "HTTP/2.0" ? "h2" : words[2].mid(5);
+        protocols.insert(http + ' ' + words[3]);
     }
     figures.connections = int(resumedByConnection.size());
     for (const bool resumed : std::as_const(resumedByConnection))
         ++(resumed ? figures.resumedSessions : figures.newSessions);
     QStringList names;
-    for (const char *protocol : {"HTTP/2.0", "HTTP/1.1", "HTTP/1.0"}) {
-        if (protocols.contains(protocol))
-            names << QString::fromLatin1(protocol).remove(u"HTTP/"_s).replace(u"2.0"_s, u"h2"_s);
-    }
-    figures.protocols = names.join(u'+');
+    for (const QByteArray &protocol : std::as_const(protocols))
+        names << QString::fromLatin1(protocol);
+    names.sort();
+    figures.protocols = names.join(u", "_s);
     return figures;
 }
 
@@ -169,9 +169,9 @@ std::optional<QString> missingPeer(Program program)
 
 void printHeading()
 {
-    std::printf("%-10s %-5s %-24s %5s %8s %11s %-4s %10s %12s %12s %s\n", "round trip", "page", "program", "pages",
-                "pages/s", "CPU ms/page", "HTTP", "conns/page", "new TLS/page", "resumed/page",
-                "conns (new + resumed TLS)");
+    std::printf("%-10s %-5s %-24s %5s %8s %11s %10s %12s %12s %-17s %s\n", "round trip", "page", "program", "pages",
+                "pages/s", "CPU ms/page", "conns/page", "new TLS/page", "resumed/page", "conns (new+res.)",
+                "protocols");
 }
 
 // One row of the table, or nullopt when the program ran and failed.
@@ -195,9 +195,10 @@ std::optional<Row> runRow(Program program, const Distant &distant, NginxServer &
     const ConnectionFigures log = connectionFigures(nginx.takeAccessLog());
     const Row row{PagesPerRun / run.seconds, run.cpuSeconds * 1000.0 / PagesPerRun};
     const double pages = PagesPerRun;
-    std::printf("%5d %8.1f %11.2f %-4s %10.3f %12.3f %12.3f %d (%d + %d)", PagesPerRun, row.pagesPerSecond,
-                row.cpuMsPerPage, qPrintable(log.protocols), log.connections / pages, log.newSessions / pages,
-                log.resumedSessions / pages, log.connections, log.newSessions, log.resumedSessions);
+    const QString connections = u"%1 (%2+%3)"_s.arg(log.connections).arg(log.newSessions).arg(log.resumedSessions);
+    std::printf("%5d %8.1f %11.2f %10.3f %12.3f %12.3f %-17s %s", PagesPerRun, row.pagesPerSecond, row.cpuMsPerPage,
+                log.connections / pages, log.newSessions / pages, log.resumedSessions / pages,
+                qPrintable(connections), qPrintable(log.protocols));
     if (log.requests != PagesPerRun)
         std::printf("; %d requests for %d pages", log.requests, PagesPerRun);
     std::printf("\n");
