@@ -53,7 +53,7 @@ QByteArray configuration(const QString &folder, quint16 port, quint16 http1Port,
         // TLS 1.3 as sites speak it today (this nginx offers only up to 1.2
         // unless told). A session resumes from the ticket the client kept or,
         // for a client that offers none, from the server's cache.
-        site = "  log_format bench '$connection $ssl_session_reused $server_protocol $ssl_protocol $status';\n"
+        site = "  log_format bench '$msec $connection $ssl_session_reused $server_protocol $ssl_protocol $status';\n"
                "  ssl_protocols TLSv1.2 TLSv1.3;\n"
                "  access_log " + root + "/access.log bench;\n"
                "  ssl_certificate " + QFile::encodeName(certificate->certificate) + ";\n"

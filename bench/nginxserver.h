@@ -41,8 +41,9 @@ public:
     quint16 port() const { return m_port; }
     quint16 http1Port() const { return m_http1Port; }
 
-    // The requests logged since the last call, a line each: "<connection>
-    // <r: TLS session resumed, .: not> <HTTP version> <TLS version> <status>".
+    // The requests logged since the last call, a line each: "<seconds since
+    // 1970 when answered> <connection> <r: TLS session resumed, .: not>
+    // <HTTP version> <TLS version> <status>".
     // nginx numbers its connections from its start, so a number seen in two
     // calls is one connection.
     QByteArray takeAccessLog();
