@@ -25,10 +25,11 @@ test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # Release figures of this machine: batch runs of both engines beside peer
-# scrapers (installed here when missing), the memory of a long run, the
-# table extraction alone, and the static engine on the largest pages beside
-# the HTML parser alone. Printed only; nothing checks them. BENCH=engine (or
-# batch, memory, extraction) runs only those sections.
+# scrapers (installed here when missing), the static engine against a
+# distant HTTPS site, the memory of a long run, the table extraction alone,
+# and the static engine on the largest pages beside the HTML parser alone.
+# Printed only; nothing checks them. BENCH=engine (or batch, tls, memory,
+# extraction) runs only those sections.
 bench: deps
 	@bench/install-peers
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null

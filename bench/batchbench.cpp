@@ -4,19 +4,17 @@
 #include <optional>
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "bench/batchruns.h"
 #include "bench/childrun.h"
 #include "bench/generatedpages.h"
 #include "bench/nginxserver.h"
 #include "bench/pageserver.h"
-#include "layout/layouts.h"
 #include "store/database.h"
-#include "store/databasesetup.h"
 #include "store/loadsettings.h"
-#include "store/sitesettings.h"
+#include "store/programfolder.h"
 
 using namespace Qt::StringLiterals;
 
@@ -32,11 +30,6 @@ constexpr int MemoryFirstSample = 1000;
 // The full browser's rate at the distant server before it loaded pages ahead.
 constexpr double BrowserBeforeLookAhead = 5.9;
 constexpr int BrowserPagesTried[] = {2, 3}; // beside the default
-
-const QString Site = u"http://bench.test/list"_s;
-const QString PagePath = u"/page/(*).html"_s;
-// Debian's interpreter, the one its python3-* packages install for.
-const QString Python = u"/usr/bin/python3"_s;
 
 enum class Program { PagrionStatic, PagrionBrowser, Sequential, Scrapy };
 constexpr Program Programs[] = {Program::PagrionStatic, Program::PagrionBrowser, Program::Sequential,
@@ -69,19 +62,6 @@ PageServer::Pages servedPages(int count)
     };
 }
 
-// Every row of the page's table is a record of its six cells.
-Layout rowLayout()
-{
-    Layout layout;
-    for (int row = 1; row <= RowsPerTable; ++row) {
-        LayoutRow cells;
-        for (int col = 0; col < CellsPerRow; ++col)
-            cells << u"%1,%2"_s.arg(row).arg(col);
-        layout << cells;
-    }
-    return layout;
-}
-
 // Stores the number of pages the full browser loads at once in the
 // folder's settings; 0 keeps the default.
 bool setBrowserPages(int pages)
@@ -99,69 +79,31 @@ bool setBrowserPages(int pages)
     return written.ok();
 }
 
-bool prepareProgramFolder(const QString &root)
-{
-    const QString data = QStringLiteral(PAGRION_SOURCE_DIR) + u"/data/"_s;
-    const auto created = createMissingDatabases(ProgramFolder(root), {data + u"schema.sql"_s, data + u"seed.sql"_s});
-    setProgramFolder(root);
-    Status saved = created ? saveSiteSettings({Site, u"TableName0"_s, QString(), false, u"表格"_s})
-                           : Status(Error{created.error()});
-    if (saved)
-        saved = saveLayout(rowLayout());
-    if (!saved)
-        std::fprintf(stderr, "bench: cannot prepare the databases: %s\n", qPrintable(saved.error()));
-    return saved.ok();
-}
-
 // Why a peer cannot run here; nullopt when it can.
 std::optional<QString> missingPeer(Program program)
 {
-    const QString modules = program == Program::Scrapy ? u"scrapy"_s : u"requests, lxml"_s;
-    QProcess probe;
-    probe.start(Python, {u"-c"_s, u"import "_s + modules});
-    if (probe.waitForFinished(60'000) && probe.exitStatus() == QProcess::NormalExit && probe.exitCode() == 0)
-        return std::nullopt;
-    return program == Program::Scrapy ? u"python3-scrapy is not installed"_s
-                                      : u"python3-requests or python3-lxml is not installed"_s;
+    return program == Program::Scrapy ? missingPythonModules(u"scrapy"_s, u"python3-scrapy"_s)
+                                      : missingPythonModules(u"requests, lxml"_s, u"python3-requests or python3-lxml"_s);
 }
 
 ChildRun runProgram(Program program, const QString &pattern, int pages, const QString &folder,
                     const std::function<void(pid_t)> &started = {})
 {
-    const QString count = QString::number(pages);
     switch (program) {
     case Program::PagrionStatic:
     case Program::PagrionBrowser:
         return runChild(QStringLiteral(PAGRION_CLI),
-                        {u"batch"_s, u"--engine"_s, program == Program::PagrionStatic ? u"static"_s : u"browser"_s,
-                         u"--site"_s, Site, u"--data"_s, folder, u"--pattern"_s, pattern, u"--from"_s, u"1"_s,
-                         u"--to"_s, count},
+                        pagrionBatchArguments(program == Program::PagrionStatic ? u"static"_s : u"browser"_s, pattern,
+                                              pages, folder),
                         started);
     case Program::Sequential:
     case Program::Scrapy: {
         const QString script = program == Program::Sequential ? u"sequential.py"_s : u"scrapy16.py"_s;
-        return runChild(Python, {QStringLiteral(PAGRION_PEERS_DIR) + u'/' + script, pattern, count,
-                                 folder + u"/peer.sqlite"_s});
+        return runChild(PeerPython, {QStringLiteral(PAGRION_PEERS_DIR) + u'/' + script, pattern,
+                                     QString::number(pages), folder + u"/peer.sqlite"_s});
     }
     }
     return {};
-}
-
-// The records a run reports in its summary line, which every program prints.
-int reportedRecords(const QByteArray &out)
-{
-    static const QRegularExpression records(u"records (\\d+)"_s);
-    const auto match = records.match(QString::fromUtf8(out));
-    return match.hasMatch() ? match.captured(1).toInt() : -1;
-}
-
-bool runOk(const ChildRun &run, int pages, const char *what)
-{
-    if (run.exitCode == 0 && reportedRecords(run.out) == pages * RowsPerTable)
-        return true;
-    std::fprintf(stderr, "bench: %s failed (exit %d): %s%s\n", what, run.exitCode, run.out.constData(),
-                 run.err.right(2000).constData());
-    return false;
 }
 
 void printHeading()

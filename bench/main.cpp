@@ -7,11 +7,12 @@
 #include "bench/batchbench.h"
 #include "bench/enginetargets.h"
 #include "bench/extractionbench.h"
+#include "bench/tlssitebench.h"
 
 using namespace Qt::StringLiterals;
 
-// Sections can be named on the command line (batch, memory, extraction,
-// engine); without names all of them run.
+// Sections can be named on the command line (batch, tls, memory,
+// extraction, engine); without names all of them run.
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
@@ -22,6 +23,9 @@ int main(int argc, char *argv[])
     bool ok = true;
     if (wanted(u"batch"_s))
         ok = pagrion::bench::runBatchTable() && ok;
+    std::fflush(stdout);
+    if (wanted(u"tls"_s))
+        ok = pagrion::bench::runTlsSiteTable() && ok;
     std::fflush(stdout);
     if (wanted(u"memory"_s))
         ok = pagrion::bench::runMemoryBench() && ok;

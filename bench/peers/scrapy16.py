@@ -5,6 +5,8 @@ SQLite from an item pipeline, one transaction per page.
 
 Usage: scrapy16.py URL-PATTERN COUNT DATABASE
 (*) in the pattern runs from 1 to COUNT. Prints "pages N, records R".
+Scrapy checks no server certificate unless told to, so an https:// pattern
+needs nothing more.
 """
 import sys
 
