@@ -66,6 +66,9 @@ CommandLine::CommandLine(const QString &usage, const QString &description)
               u"代理"_s)
     , m_userAgent(u"user-agent"_s, u"打开网页时发送的 User-Agent（默认按系统设置，未设置时为完整浏览器自己的）。"_s,
                   u"文字"_s)
+    , m_styleSheets(u"style-sheets"_s,
+                    u"快速引擎是否下载网页链接的样式表，按样式表隐藏或分行显示文字：on 或 off（默认按系统设置，未设置时 on）。"_s,
+                    u"on|off"_s)
     , m_help(QStringList{u"h"_s, u"help"_s}, u"显示这段帮助。"_s)
     , m_cookies(u"cookies"_s,
                 u"从 Netscape 格式的 cookie 文件（curl 和浏览器导出工具写的 cookies.txt）导入网站登录信息，"
@@ -80,7 +83,7 @@ CommandLine::~CommandLine() = default;
 void CommandLine::parse(const QStringList &arguments)
 {
     // Added last so the help lists the command's own options first.
-    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_proxy, m_userAgent, m_help});
+    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_proxy, m_userAgent, m_styleSheets, m_help});
     const bool parsed = m_parser.parse(arguments);
     if (helpRequested())
         return;
@@ -92,6 +95,9 @@ void CommandLine::parse(const QStringList &arguments)
         if (const Status taken = typed.setText(LoadSettings::Field::TimeLimit, m_parser.value(m_timeout)); !taken)
             fail(ExitCode::Usage, u"--timeout："_s + taken.error());
     }
+    const QString styleSheets = m_parser.value(m_styleSheets);
+    if (m_parser.isSet(m_styleSheets) && styleSheets != u"on"_s && styleSheets != u"off"_s)
+        fail(ExitCode::Usage, u"--style-sheets 只能是 on 或 off。"_s);
     if (m_parser.isSet(m_engine) && !engineFromName(m_parser.value(m_engine)))
         fail(ExitCode::Usage, u"--engine 只能是 browser 或 static。"_s);
     if (m_parser.isSet(m_data)) {
@@ -111,6 +117,8 @@ void CommandLine::parse(const QStringList &arguments)
     }
     if (m_parser.isSet(m_timeout))
         m_loadSettings.timeLimitMs = typed.timeLimitMs;
+    if (m_parser.isSet(m_styleSheets))
+        m_loadSettings.linkedStyleSheets = styleSheets == u"on"_s;
     const bool keepsLogins = QFileInfo(programFolder().dataFolder()).isDir();
     m_cookieStore = std::make_unique<CookieStore>(keepsLogins ? programFolder().cookieFilePath() : QString());
     if (m_parser.isSet(m_cookies)) {

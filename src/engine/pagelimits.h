@@ -18,6 +18,10 @@ struct PageLimits
     qint64 maxBodyBytes = DefaultMaxBodyBytes; // a longer body fails the load
     int maxRedirects = DefaultMaxRedirects;    // more fail the load
     qint64 maxTextBytes = DefaultMaxTextBytes; // the text an element list may build
+    // Whether the static engine also fetches the style sheets a page links
+    // to, each one a request to its host, so that it hides and shows what
+    // the browser does.
+    bool linkedStyleSheets = true;
 };
 
 } // namespace pagrion

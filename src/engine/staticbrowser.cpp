@@ -1,6 +1,7 @@
 #include "engine/staticbrowser.h"
 
 #include "engine/errorpages.h"
+#include "engine/html/htmldocument.h"
 #include "engine/pageaddress.h"
 #include "engine/transfer/downloadmanager.h"
 
@@ -13,22 +14,26 @@ namespace {
 // Pages that refresh to one another are followed this often per navigation.
 constexpr int MaximumRefreshes = 5;
 
+// The fetched sheets a run keeps at most; past it they are fetched anew.
+constexpr qint64 StyleSheetCacheBytes = qint64(32) << 20;
+
 } // namespace
 
 StaticBrowser::StaticBrowser(QObject *parent)
-    : StaticBrowser(static_cast<DownloadManager *>(nullptr))
+    : StaticBrowser(nullptr, std::make_shared<QHash<QUrl, QByteArray>>())
 {
     setParent(parent);
 }
 
-StaticBrowser::StaticBrowser(DownloadManager *downloads)
+StaticBrowser::StaticBrowser(DownloadManager *downloads, std::shared_ptr<QHash<QUrl, QByteArray>> styleSheets)
     : m_downloads(downloads ? downloads : new DownloadManager(this))
     , m_builder(new DocumentBuilder(this))
+    , m_styleSheets(std::move(styleSheets))
     , m_document(engineMadeDocument(QString()))
 {
     m_buildLimit.setSingleShot(true);
     connect(&m_buildLimit, &QTimer::timeout, this, [this] {
-        m_builder->cancel();
+        abortPending();
         finish(engineMadeDocument(unreachablePageHtml(), m_building), m_building, LoadFailure::timeout());
     });
 }
@@ -40,7 +45,7 @@ StaticBrowser::~StaticBrowser()
 
 std::unique_ptr<Browser> StaticBrowser::makeSibling() const
 {
-    return std::unique_ptr<Browser>(new StaticBrowser(m_downloads));
+    return std::unique_ptr<Browser>(new StaticBrowser(m_downloads, m_styleSheets));
 }
 
 void StaticBrowser::setLoadPolicy(const LoadPolicy &policy)
@@ -132,12 +137,80 @@ void StaticBrowser::onBuilt(BuiltPage page, const QUrl &url, const std::optional
         load(*page.refresh);
         return;
     }
+    if (limits().linkedStyleSheets && !linkedStyleSheets(*page.document).isEmpty()) {
+        fetchStyleSheets(std::move(page), url, failure);
+        return;
+    }
     finish(std::move(page.document), url, failure);
+}
+
+void StaticBrowser::fetchStyleSheets(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure)
+{
+    const QList<QUrl> sheets = linkedStyleSheets(*page.document);
+    m_styling = Styling{std::move(page), url, failure, {}};
+    PageLimits sheetLimits = limits();
+    if (sheetLimits.timeLimitMs > 0) {
+        const qint64 left = std::max<qint64>(1, timeLimitMs() - spentMs());
+        sheetLimits.timeLimitMs = int(left);
+        m_buildLimit.start(int(left));
+    }
+    for (const QUrl &sheet : sheets) {
+        // From the web only to the web, as for every address a page names.
+        if (!mayFollow(url, sheet) || m_styleSheets->contains(sheet) || m_styling->sheets.contains(sheet))
+            continue;
+        m_styling->sheets.append(sheet);
+        auto download = m_downloads->download({sheet, sheetLimits});
+        PageDownload *started = download.get();
+        connect(started, &PageDownload::finished, this, [this, started, sheet] { onStyleSheetLoaded(started, sheet); });
+        m_sheetDownloads.push_back(std::move(download));
+    }
+    m_styling->sheets = sheets;
+    if (m_sheetDownloads.empty())
+        restyle();
+}
+
+void StaticBrowser::onStyleSheetLoaded(PageDownload *download, const QUrl &sheet)
+{
+    LoadResult result = download->takeResult();
+    // A sheet that fails is left out, as a browser leaves it.
+    const QByteArray css = result.failure ? QByteArray() : std::move(result.body);
+    qint64 held = css.size();
+    for (const QByteArray &kept : std::as_const(*m_styleSheets))
+        held += kept.size();
+    if (held > StyleSheetCacheBytes)
+        m_styleSheets->clear();
+    m_styleSheets->insert(sheet, css);
+    // Called from the download's own signal: it goes once that has returned.
+    for (auto &pending : m_sheetDownloads) {
+        if (pending.get() == download) {
+            pending.release()->deleteLater();
+            break;
+        }
+    }
+    std::erase(m_sheetDownloads, nullptr);
+    if (m_sheetDownloads.empty())
+        restyle();
+}
+
+void StaticBrowser::restyle()
+{
+    QHash<QUrl, QByteArray> sheets;
+    for (const QUrl &sheet : std::as_const(m_styling->sheets)) {
+        if (const auto found = m_styleSheets->constFind(sheet); found != m_styleSheets->constEnd())
+            sheets.insert(sheet, *found);
+    }
+    m_builder->restyle(m_styling->page, sheets, [this, url = m_styling->url, failure = m_styling->failure](BuiltPage page) {
+        m_buildLimit.stop();
+        m_styling.reset();
+        finish(std::move(page.document), url, failure);
+    });
 }
 
 void StaticBrowser::abortPending()
 {
     m_download.reset();
+    m_sheetDownloads.clear();
+    m_styling.reset();
     m_buildLimit.stop();
     m_builder->cancel();
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QTimer>
 #include <QUrl>
 
@@ -57,13 +60,18 @@ protected:
 
 private:
     // A browser loading through another's manager.
-    explicit StaticBrowser(DownloadManager *downloads);
+    StaticBrowser(DownloadManager *downloads, std::shared_ptr<QHash<QUrl, QByteArray>> styleSheets);
 
     void load(const QUrl &url);
     void onLoaded();
     // The time limit spent since Navigate.
     qint64 spentMs() const;
     void onBuilt(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure);
+    // Fetches the style sheets the built page links to that the run has not
+    // fetched yet, then has the page matched with them.
+    void fetchStyleSheets(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure);
+    void onStyleSheetLoaded(PageDownload *download, const QUrl &sheet);
+    void restyle();
     void abortPending();
     void finish(std::shared_ptr<const Document> document, const QUrl &url,
                 std::optional<LoadFailure> failure = std::nullopt);
@@ -71,6 +79,19 @@ private:
     DownloadManager *m_downloads;
     std::unique_ptr<PageDownload> m_download;
     DocumentBuilder *m_builder;
+    // The linked style sheets fetched so far, by address, shared by the
+    // siblings of a run: a site's pages mostly link the same few. A sheet
+    // that could not be fetched is kept empty, so it is asked for once.
+    std::shared_ptr<QHash<QUrl, QByteArray>> m_styleSheets;
+    struct Styling
+    {
+        BuiltPage page;
+        QUrl url;
+        std::optional<LoadFailure> failure;
+        QList<QUrl> sheets;
+    };
+    std::optional<Styling> m_styling; // a page waiting for its sheets
+    std::vector<std::unique_ptr<PageDownload>> m_sheetDownloads;
     QTimer m_buildLimit; // a page still being built when it fires has taken too long
     QUrl m_building;     // the address of the page being built
     // Counts navigations, so that work queued for a dropped load is ignored.

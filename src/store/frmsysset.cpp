@@ -90,6 +90,8 @@ QString toolTipOf(LoadSettings::Field field)
         return u"用完整浏览器批量采集时同时打开的网页数（默认 %1）；页面较重或内存较少时调小。"_s;
     case F::BatchWithoutMedia:
         return u"用完整浏览器批量采集时不下载网页中的图片、字体和音视频：提取表格用不到它们，采集更快（默认勾选）。"_s;
+    case F::LinkedStyleSheets:
+        return u"快速引擎也下载网页链接的样式表（每个网站的每个样式表只下载一次），像完整浏览器一样隐藏或分行显示文字（默认勾选）。"_s;
     case F::MaxNextPages:
         return u"“下一页”批量采集最多采集的网页数（默认 %1），到达后停止。"_s;
     case F::NextText:
@@ -138,6 +140,7 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Text10(named(new QLineEdit(Frame1), u"Text10"_s))
     , Text15(named(new QLineEdit(Frame1), u"Text15"_s))
     , Check2(named(new QCheckBox(Frame1), u"Check2"_s))
+    , Check3(named(new QCheckBox(Frame1), u"Check3"_s))
     , Frame2(named(new NetworkSettingsBox(this), u"Frame2"_s))
 {
     setObjectName(u"Frmsysset"_s);
@@ -169,6 +172,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     }
     Check2->setText(loadSettingName(F::BatchWithoutMedia) + u"（完整浏览器）"_s);
     Check2->setToolTip(toolTipOf(LoadSettings::Field::BatchWithoutMedia));
+    Check3->setText(loadSettingName(F::LinkedStyleSheets) + u"（快速引擎）"_s);
+    Check3->setToolTip(toolTipOf(LoadSettings::Field::LinkedStyleSheets));
 
     auto *settings = new QGridLayout;
     settings->addWidget(Label1, 0, 0, Qt::AlignTop);
@@ -188,6 +193,7 @@ Frmsysset::Frmsysset(QWidget *parent)
         loading->addWidget(m_settingBoxes[i].box, row, column + 1, 1, pattern ? 4 : 1);
     }
     loading->addWidget(Check2, int((m_settingBoxes.size() + 1) / 2), 0, 1, 5);
+    loading->addWidget(Check3, int((m_settingBoxes.size() + 1) / 2) + 1, 0, 1, 5);
     loading->setColumnMinimumWidth(2, 16);
     loading->setColumnStretch(2, 1);
     auto *buttons = new QHBoxLayout;
@@ -385,6 +391,7 @@ void Frmsysset::showLoadSettings(const LoadSettings &settings)
     for (const SettingBox &setting : std::as_const(m_settingBoxes))
         setting.box->setText(settings.text(setting.field));
     Check2->setChecked(settings.batchWithoutMedia);
+    Check3->setChecked(settings.linkedStyleSheets);
 }
 
 Result<LoadSettings> Frmsysset::loadSettingsFromBoxes()
@@ -398,6 +405,7 @@ Result<LoadSettings> Frmsysset::loadSettingsFromBoxes()
         }
     }
     settings.batchWithoutMedia = Check2->isChecked();
+    settings.linkedStyleSheets = Check3->isChecked();
     return settings;
 }
 

@@ -67,6 +67,7 @@ public:
     QLineEdit *Text10; // the next-page link's text, a regular expression
     QLineEdit *Text15; // memory pages loaded ahead may hold, MB
     QCheckBox *Check2; // checked: batches load no images, fonts or media
+    QCheckBox *Check3; // checked: the static engine fetches linked style sheets
     NetworkSettingsBox *Frame2; // the proxy and the User-Agent
 
 Q_SIGNALS:

@@ -40,6 +40,7 @@ const QList<Rule> &rules()
         {F::AheadMemory, u"aheadmb"_s, u"预先打开网页内存上限"_s, Kind::Megabytes, 16, 65536},
         {F::BrowserPages, u"browserpages"_s, u"完整浏览器同时打开网页数"_s, Kind::Count, 1, 16},
         {F::BatchWithoutMedia, u"batchnomedia"_s, u"批量采集时不下载图片、字体和音视频"_s, Kind::Switch, 0, 1},
+        {F::LinkedStyleSheets, u"stylesheets"_s, u"读取网页链接的样式表"_s, Kind::Switch, 0, 1},
         // A run's page list holds at most 32767 addresses.
         {F::MaxNextPages, u"maxnextpages"_s, u"下一页最多采集页数"_s, Kind::Count, 1, 32767},
         {F::NextText, u"nexttext"_s, u"下一页链接文字"_s, Kind::Pattern, 0, 0},
@@ -93,6 +94,7 @@ PageLimits LoadSettings::pageLimits() const
     limits.timeLimitMs = timeLimitMs;
     limits.maxBodyBytes = maxBodyBytes;
     limits.maxTextBytes = maxTextBytes;
+    limits.linkedStyleSheets = linkedStyleSheets;
     return limits;
 }
 
@@ -126,6 +128,8 @@ QString LoadSettings::text(Field field) const
         return QString::number(browserPages);
     case Field::BatchWithoutMedia:
         return batchWithoutMedia ? u"1"_s : u"0"_s;
+    case Field::LinkedStyleSheets:
+        return linkedStyleSheets ? u"1"_s : u"0"_s;
     case Field::MaxNextPages:
         return QString::number(maxNextPages);
     case Field::NextText:
@@ -181,6 +185,9 @@ Status LoadSettings::setText(Field field, const QString &text)
         break;
     case Field::BatchWithoutMedia:
         batchWithoutMedia = value != 0;
+        break;
+    case Field::LinkedStyleSheets:
+        linkedStyleSheets = value != 0;
         break;
     case Field::MaxNextPages:
         maxNextPages = int(value);

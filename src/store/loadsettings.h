@@ -28,6 +28,7 @@ struct LoadSettings
         AheadMemory,       // MB pages loaded ahead of the one handled may hold
         BrowserPages,      // pages the full browser loads at once in a batch run
         BatchWithoutMedia, // the full browser leaves out images, fonts and media in batch runs
+        LinkedStyleSheets, // the static engine fetches the style sheets pages link to
         MaxNextPages,      // pages one next-page run visits at most
         NextText,          // the text of the link to the next page, a regular expression
     };
@@ -48,6 +49,7 @@ struct LoadSettings
     qint64 aheadBytes = DefaultAheadBytes;
     int browserPages = DefaultBrowserPages;
     bool batchWithoutMedia = true;
+    bool linkedStyleSheets = true;
     int maxNextPages = DefaultMaxNextPages;
     QString nextText = DefaultNextText;
 

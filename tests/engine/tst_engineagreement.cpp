@@ -82,6 +82,12 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::ReadOnly));
             m_server.setPage(u"/"_s + page, file.readAll());
         }
+        // The sheets the pages link to; sheets/missing.css answers 404.
+        for (const QString &sheet : QDir(fixtures.filePath(u"sheets"_s)).entryList({u"*.css"_s}, QDir::Files)) {
+            QFile file(fixtures.filePath(u"sheets/"_s + sheet));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            m_server.setPage(u"/sheets/"_s + sheet, file.readAll(), "text/css");
+        }
     }
 
     void readingsAgree_data()
@@ -92,7 +98,7 @@ private Q_SLOTS:
 
         for (const QString &page :
              {u"tables.html"_s, u"text.html"_s, u"links.html"_s, u"realpage.html"_s, u"spans.html"_s,
-              u"styles.html"_s, u"whitespace.html"_s}) {
+              u"styles.html"_s, u"whitespace.html"_s, u"linked.html"_s}) {
             const auto row = [&](const char *name, Reading reading, const QString &tag = {}) {
                 QTest::addRow("%s %s", qPrintable(page), name) << page << reading << tag;
             };

@@ -249,6 +249,32 @@ private Q_SLOTS:
         QCOMPARE(bodyOf(browser), u"second try"_s);
     }
 
+    // A site's pages link the same sheet: a run fetches it once and applies
+    // it to every page; with the setting off it is never asked for.
+    void linkedStyleSheetsAreFetchedOncePerRun()
+    {
+        m_server.setPage(u"/site.css"_s, ".ad { display: none }", "text/css");
+        const QByteArray page = "<link rel=stylesheet href=/site.css><p>price <span class=ad>advert</span>10</p>";
+        m_server.setPage(u"/styled1"_s, page);
+        m_server.setPage(u"/styled2"_s, page);
+        StaticBrowser browser;
+        QVERIFY(load(browser, m_server.url(u"/styled1"_s)));
+        QCOMPARE(bodyOf(browser), u"price 10"_s);
+        const std::unique_ptr<Browser> sibling = browser.sibling();
+        auto *second = qobject_cast<StaticBrowser *>(sibling.get());
+        QVERIFY(load(*second, m_server.url(u"/styled2"_s)));
+        QCOMPARE(bodyOf(*second), u"price 10"_s);
+        QCOMPARE(m_server.requestCount(u"/site.css"_s), 1);
+
+        StaticBrowser plain;
+        PageLimits limits;
+        limits.linkedStyleSheets = false;
+        plain.setLimits(limits);
+        QVERIFY(load(plain, m_server.url(u"/styled1"_s)));
+        QCOMPARE(bodyOf(plain), u"price advert10"_s);
+        QCOMPARE(m_server.requestCount(u"/site.css"_s), 1);
+    }
+
     void unreachable_data()
     {
         QTest::addColumn<QString>("address");

@@ -119,6 +119,7 @@ private Q_SLOTS:
         QCOMPARE(shown, (QStringList{u"2"_s, u"1.5"_s, u"3"_s, u"30"_s, u"64"_s, u"256"_s, u"4"_s, u"1000"_s,
                                      LoadSettings::DefaultNextText}));
         QVERIFY(window->Check2->isChecked());
+        QVERIFY(window->Check3->isChecked());
         QCOMPARE(window->Label11->text(), u"网页超时（秒）"_s);
         for (const QLineEdit *box : boxes)
             QVERIFY2(!box->toolTip().isEmpty(), qPrintable(box->objectName()));
@@ -126,7 +127,7 @@ private Q_SLOTS:
         QStringList labels;
         for (const QLabel *label : window->Frame1->findChildren<QLabel *>())
             labels << label->text();
-        labels << window->Check2->text();
+        labels << window->Check2->text() << window->Check3->text();
         for (const LoadSettings::Field field : loadSettingFields()) {
             const QString name = loadSettingName(field);
             QVERIFY2(std::ranges::any_of(labels, [&](const QString &label) { return label.startsWith(name); }),
@@ -163,6 +164,7 @@ private Q_SLOTS:
         window->Text3->setText(u"2"_s);
         window->Text5->setText(u"12.5"_s);
         window->Check2->setChecked(false);
+        window->Check3->setChecked(false);
         window->command4_Click();
         QCOMPARE(dialogs->informationTexts(), QStringList{u"保存成功！"_s});
         QCOMPARE(window->Text2->text(), u"1"_s); // shown as stored
@@ -172,6 +174,7 @@ private Q_SLOTS:
         QCOMPARE(stored.value().delayMs, 2000);
         QCOMPARE(stored.value().timeLimitMs, 12'500);
         QVERIFY(!stored.value().batchWithoutMedia);
+        QVERIFY(!stored.value().linkedStyleSheets);
         QCOMPARE(saved.size(), 1);
         QVERIFY(saved.at(0).at(0).value<LoadSettings>() == stored.value());
     }

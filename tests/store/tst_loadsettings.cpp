@@ -99,7 +99,7 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(u"select name, value from LoadSetting"_s),
                  (QStringList{u"aheadmb=256"_s, u"batchnomedia=0"_s, u"browserpages=2"_s, u"concurrency=2"_s, u"delay=1.5"_s,
                               u"maxbodymb=8"_s, u"maxnextpages=50"_s, u"maxtextmb=32"_s, u"nexttext=下一頁|次へ"_s,
-                              u"retries=5"_s, u"timeout=0.3"_s}));
+                              u"retries=5"_s, u"stylesheets=1"_s, u"timeout=0.3"_s}));
         QCOMPARE(rowsOf(u"select varname, varvalue from VarTable"_s), QStringList{u"PubLenfiled=12"_s});
         QCOMPARE(readEngineSetting().value(), EngineKind::Static);
         const auto read = readLoadSettings();

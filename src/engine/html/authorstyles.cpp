@@ -207,11 +207,38 @@ bool insideNoscript(const GumboNode *node)
 
 } // namespace
 
-std::vector<StyleRule> pageStyleRules(const GumboNode *root, const WorkBudget *budget)
+const char *styleSheetLink(const GumboNode *element)
+{
+    if (!isHtml(element, GUMBO_TAG_LINK) || insideNoscript(element))
+        return nullptr;
+    const GumboElement &e = element->v.element;
+    const char *rel = attributeValue(e, "rel");
+    const char *href = attributeValue(e, "href");
+    if (!rel || !href || attributeValue(e, "disabled"))
+        return nullptr;
+    bool sheet = false;
+    bool alternate = false;
+    forEachClass(rel, [&](std::string_view word) {
+        const std::string lower = lowerAscii(word);
+        sheet = sheet || lower == "stylesheet";
+        alternate = alternate || lower == "alternate";
+    });
+    const char *media = attributeValue(e, "media");
+    if (!sheet || alternate || (media && !mediaQueryHolds(media)))
+        return nullptr;
+    return href;
+}
+
+std::vector<StyleRule> pageStyleRules(const GumboNode *root, const LinkedSheet &linked, const WorkBudget *budget)
 {
     std::vector<StyleRule> rules;
     std::uint32_t order = 0;
     forEachElement(root, [&](const GumboNode *element) {
+        if (linked && styleSheetLink(element)) {
+            if (const std::string *css = linked(element))
+                appendStyleRules(*css, rules, order, budget);
+            return;
+        }
         // SVG's style elements are style sheets of the page too.
         if (element->type != GUMBO_NODE_ELEMENT || element->v.element.tag != GUMBO_TAG_STYLE || insideNoscript(element))
             return;

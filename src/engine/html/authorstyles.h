@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -45,8 +46,17 @@ private:
     std::unordered_map<const GumboNode *, MatchedDeclarations> m_matched;
 };
 
-// The rules of the page's <style> elements, in page order. A style element
-// for another medium (media="print") is left out, as browsers do.
-std::vector<StyleRule> pageStyleRules(const GumboNode *root, const WorkBudget *budget);
+// The text of the sheet a <link rel="stylesheet"> element names, or null
+// when it is not at hand.
+using LinkedSheet = std::function<const std::string *(const GumboNode *link)>;
+
+// The rules of the page's <style> elements and of the linked sheets at hand,
+// in page order. A sheet for another medium (media="print") is left out, as
+// browsers do.
+std::vector<StyleRule> pageStyleRules(const GumboNode *root, const LinkedSheet &linked, const WorkBudget *budget);
+
+// Whether the element links a style sheet the page uses, and where to (the
+// href attribute as written).
+const char *styleSheetLink(const GumboNode *element);
 
 } // namespace pagrion::html

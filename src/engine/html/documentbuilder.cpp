@@ -108,14 +108,29 @@ DocumentBuilder::~DocumentBuilder()
 void DocumentBuilder::build(const QByteArray &body, const QByteArray &contentType, const QUrl &url,
                             const PageLimits &limits, Done done)
 {
+    start([body, contentType, url, limits] { return buildPage(body, contentType, url, limits); }, std::move(done));
+}
+
+void DocumentBuilder::restyle(const BuiltPage &page, const QHash<QUrl, QByteArray> &sheets, Done done)
+{
+    start(
+        [page, sheets] {
+            applyLinkedStyleSheets(*page.document, sheets);
+            return page;
+        },
+        std::move(done));
+}
+
+void DocumentBuilder::start(std::function<BuiltPage()> make, Done done)
+{
     cancel();
     auto build = std::make_shared<Build>();
     m_build = build;
-    const std::function<void()> work = [handover = m_handover, build, body, contentType, url, limits, done] {
+    const std::function<void()> work = [handover = m_handover, build, make = std::move(make), done] {
         if (!build->wanted)
             return;
         build->started = true;
-        const BuiltPage page = buildPage(body, contentType, url, limits);
+        const BuiltPage page = make();
         build->ended = true;
         const std::lock_guard lock(handover->mutex);
         if (DocumentBuilder *builder = handover->builder) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QUrl>
 
@@ -48,11 +49,15 @@ public:
     // build was dropped first.
     void build(const QByteArray &body, const QByteArray &contentType, const QUrl &url, const PageLimits &limits,
                Done done);
+    // Matches the linked style sheets fetched for a page built here, the
+    // same way; `done` gets the page back.
+    void restyle(const BuiltPage &page, const QHash<QUrl, QByteArray> &sheets, Done done);
     void cancel();
     bool building() const { return m_build != nullptr; }
 
 private:
     struct Build;
+    void start(std::function<BuiltPage()> make, Done done);
     struct Handover;
     void deliver(const std::shared_ptr<Build> &build, const BuiltPage &page, const Done &done);
 

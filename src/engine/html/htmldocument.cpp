@@ -6,9 +6,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <QByteArray>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <gumbo.h>
@@ -361,18 +363,43 @@ private:
     // dropped, and the page is read by the usual display of its tags.
     void matchStyleSheets(std::string_view source)
     {
-        if (!QLatin1StringView(source.data(), qsizetype(source.size())).contains("<style"_L1, Qt::CaseInsensitive))
-            return;
+        const QLatin1StringView text(source.data(), qsizetype(source.size()));
+        if (text.contains("stylesheet"_L1, Qt::CaseInsensitive)) {
+            forEachElement(m_output->document, [&](const GumboNode *element) {
+                if (const char *href = styleSheetLink(element))
+                    m_sheetLinks.append(QUrl(resolveAddress(m_baseUrl, href)));
+            });
+        }
+        if (text.contains("<style"_L1, Qt::CaseInsensitive))
+            restyle({});
+    }
+
+public:
+    const QList<QUrl> &sheetLinks() const { return m_sheetLinks; }
+
+    // Matches the style elements and the linked sheets given, in page order.
+    // Only while the document is being built, before anyone reads it.
+    void restyle(const QHash<QUrl, QByteArray> &linked) const
+    {
+        std::unordered_map<const GumboNode *, std::string> texts;
+        const LinkedSheet sheetOf = [&](const GumboNode *link) -> const std::string * {
+            const auto found = linked.constFind(QUrl(resolveAddress(m_baseUrl, styleSheetLink(link))));
+            if (found == linked.constEnd())
+                return nullptr;
+            return &(texts[link] = found->toStdString());
+        };
         const WorkBudget budget(m_limits.timeLimitMs);
         try {
-            std::vector<StyleRule> rules = pageStyleRules(m_output->document, &budget);
-            if (!rules.empty())
-                m_authorStyles = std::make_unique<const AuthorStyles>(std::move(rules), m_output->document, &budget);
+            std::vector<StyleRule> rules = pageStyleRules(m_output->document, sheetOf, &budget);
+            m_authorStyles = rules.empty()
+                ? nullptr
+                : std::make_unique<const AuthorStyles>(std::move(rules), m_output->document, &budget);
         } catch (const WorkEnded &) {
             m_authorStyles.reset();
         }
     }
 
+private:
     const char *copyTagNamesAndFindBase()
     {
         const char *base = nullptr;
@@ -406,13 +433,26 @@ private:
     // Holds the whole parsed tree, which goes with it.
     ParserArena m_arena;
     GumboOutput *m_output = nullptr;
-    std::unique_ptr<const AuthorStyles> m_authorStyles; // null for a page without style sheets
+    mutable std::unique_ptr<const AuthorStyles> m_authorStyles; // null for a page without style sheets
+    QList<QUrl> m_sheetLinks; // the linked style sheets, in page order
     QUrl m_address;
     QUrl m_baseUrl;
     PageLimits m_limits;
 };
 
 } // namespace
+
+QList<QUrl> linkedStyleSheets(const Document &document)
+{
+    const auto *html = dynamic_cast<const HtmlDocument *>(&document);
+    return html ? html->sheetLinks() : QList<QUrl>();
+}
+
+void applyLinkedStyleSheets(const Document &document, const QHash<QUrl, QByteArray> &sheets)
+{
+    if (const auto *html = dynamic_cast<const HtmlDocument *>(&document))
+        html->restyle(sheets);
+}
 
 std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUrl &baseUrl, const PageLimits &limits)
 {

@@ -3,6 +3,9 @@
 #include <memory>
 #include <optional>
 
+#include <QByteArray>
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QUrl>
 
@@ -16,8 +19,9 @@ namespace pagrion {
 // address, unless the page names another base with <base href>.
 //
 // Element text follows the rendering-based innerText of browsers, taking each
-// element's default display (plus the display, visibility, white-space, float
-// and position given in its own style attribute; style sheets are not read):
+// element's default display under the display, visibility, white-space, float
+// and position the page's style elements, the linked sheets applied to it
+// and its own style attributes give:
 // blocks start new lines, paragraphs leave an empty line, cells of a row are
 // joined by tabs and rows by line feeds, white space collapses outside
 // preformatted text, and hidden or invisible content gives nothing.
@@ -29,6 +33,14 @@ std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUr
 // The same for markup already in UTF-8.
 std::shared_ptr<const Document> parseHtmlDocument(const QByteArray &utf8, const QUrl &baseUrl,
                                                   const PageLimits &limits);
+
+// The style sheets the page links to, in page order, for a document of the
+// static engine; none for another.
+QList<QUrl> linkedStyleSheets(const Document &document);
+// Matches the linked sheets given (by address, the ones fetched) with the
+// page's style elements. Only while the document is being built, before
+// anyone reads it.
+void applyLinkedStyleSheets(const Document &document, const QHash<QUrl, QByteArray> &sheets);
 
 // Where a page sends its reader with <meta http-equiv="refresh"> within a few
 // seconds, as old sites do instead of a redirect; nullopt when it does not.

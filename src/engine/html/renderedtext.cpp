@@ -245,7 +245,9 @@ private:
     {
         if (m_rawOpen > 0)
             m_raw += text;
-        if (state != State::Rendered || !parent.events || !parent.drawsText || m_selectedOpen == 0)
+        if (state != State::Rendered || !parent.events || m_selectedOpen == 0)
+            return;
+        if (!parent.drawsText && trimAscii(text).empty())
             return;
         const auto size = std::uint32_t(std::strlen(text));
         if (!parent.preserveSpace)
@@ -382,7 +384,9 @@ private:
     }
 
     // SVG draws text only in its text elements; the spaces that lay out its
-    // shapes are not text. A foreign object holds HTML again.
+    // shapes are not text. (Other text outside them is kept: it is what is
+    // left of text elements nested past the parser's depth.) A foreign
+    // object holds HTML again.
     static bool drawsText(const GumboNode *node, bool parentDraws)
     {
         const GumboElement &element = node->v.element;

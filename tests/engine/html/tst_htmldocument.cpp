@@ -52,6 +52,9 @@ private Q_SLOTS:
                u"<noscript>n</noscript><input type=hidden value=v>b"_s
             << u"ab"_s;
         QTest::newRow("inline display block") << u"<span style=\"display:block\">a</span>b"_s << u"a\nb"_s;
+        // A browser that runs scripts reads what noscript holds as text.
+        QTest::newRow("a style sheet in noscript styles nothing")
+            << u"<noscript><style>p { display: none }</style></noscript><p>a</p>"_s << u"a"_s;
         QTest::newRow("list items") << u"<ul><li>a</li><li>b</li></ul>c"_s << u"a\nb\nc"_s;
         QTest::newRow("cells by tabs, rows by line feeds")
             << u"<table><tr><td>a</td><td> b </td></tr>\n<tr><th>c</th><td>d</td></tr></table>"_s
