@@ -29,12 +29,13 @@ namespace pagrion::cli {
 class CommandLine final
 {
 public:
-    // Whether the command loads pages, and so needs an engine.
+    // Whether the command loads pages, and so needs an engine; every command
+    // says, since that engine is settled before the command changes anything.
     enum class Pages { None, Loaded };
 
     // usage: the help's first line after "用法：", for example
     // "pagrion-cli analyse 地址 [选项]".
-    CommandLine(const QString &usage, const QString &description, Pages pages = Pages::None);
+    CommandLine(const QString &usage, const QString &description, Pages pages);
     // Writes the logins the pages changed.
     ~CommandLine();
 
