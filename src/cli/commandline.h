@@ -67,10 +67,9 @@ public:
 
     // For a command that loads pages: a browser of the engine named by
     // --engine, else the stored setting (the full browser when there is
-    // none), with the page limits of
-    // loadSettings(), reaching the web through the proxy and with the
-    // User-Agent of the settings window, or those of --proxy and
-    // --user-agent. Pages never open windows of their own.
+    // none), with the page limits of loadSettings(), reaching the web through
+    // the proxy and with the User-Agent of the settings window, or those of
+    // --proxy and --user-agent. Pages never open windows of their own.
     std::unique_ptr<Browser> browser() const;
 
 private:
