@@ -21,6 +21,9 @@ constexpr int Runs = 3;
 constexpr double TargetSeconds = 3;
 constexpr double MemoryPerPageByte = 20;
 constexpr double MemoryAllowanceMegabytes = 100;
+constexpr int StartUpRuns = 9;
+constexpr double StartUpAllowanceMegabytes = 20;
+constexpr char SmallPage[] = "<html><body><table><tr><td>a</td><td>b</td></tr></table></body></html>";
 // The parser alone never returns from some of these pages.
 constexpr qint64 PeerLimitMs = 60'000;
 
@@ -135,6 +138,39 @@ Figure measure(const QString &program, const QStringList &arguments, int runs, q
     return figure;
 }
 
+// pagrion-cli's own cost, apart from any page: a small page's extract beside
+// the parser alone on it, peak memory and wall time from start to end.
+bool runStartUpTarget(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(SmallPage) != qsizetype(sizeof SmallPage - 1)) {
+        std::fprintf(stderr, "bench: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    file.close();
+    const QStringList extract{u"extract"_s, QUrl::fromLocalFile(path).toString(), u"--engine"_s, u"static"_s,
+                              u"--tables"_s, u"TableName0"_s};
+    std::vector<double> seconds;
+    double peak = 0;
+    for (int run = 0; run < StartUpRuns; ++run) {
+        const ChildRun child = runChild(QStringLiteral(PAGRION_CLI), extract);
+        if (child.exitCode != 0) {
+            std::printf("start-up: static extract of a small page failed (exit %d)\n", child.exitCode);
+            return false;
+        }
+        seconds.push_back(child.seconds);
+        peak = std::max(peak, child.peakMegabytes);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    const double parser = runChild(QStringLiteral(GUMBO_ALONE), {path}).peakMegabytes;
+    const bool ok = peak - parser <= StartUpAllowanceMegabytes;
+    std::printf("start-up: static extract of a small page %.0f ms (median of %d), peak %.1f MB, parser alone "
+                "%.1f MB: %.1f MB above it, target %.0f MB  %s\n",
+                seconds[seconds.size() / 2] * 1000, StartUpRuns, peak, parser, peak - parser,
+                StartUpAllowanceMegabytes, ok ? "ok" : "OVER");
+    return true;
+}
+
 QByteArray cell(const Figure &figure, double budgetMegabytes, bool judged)
 {
     if (!figure.ran)
@@ -154,6 +190,8 @@ bool runEngineTargets()
         std::fprintf(stderr, "bench: no temporary folder for the engine targets\n");
         return false;
     }
+    if (!runStartUpTarget(folder.filePath(u"small.html"_s)))
+        return false;
     std::printf("engine targets: static engine, user + system time (median of %d) and peak memory;\n"
                 "                target %.0f s and %.0f x page + %.0f MB\n",
                 Runs, TargetSeconds, MemoryPerPageByte, MemoryAllowanceMegabytes);

@@ -15,7 +15,7 @@ namespace pagrion::cli {
 int runAnalyse(const QStringList &arguments)
 {
     CommandLine commandLine(u"pagrion-cli analyse 地址 [选项]"_s,
-                            u"分析网页：列出所有表格及其各行，表名称从 TableName0 起。"_s);
+                            u"分析网页：列出所有表格及其各行，表名称从 TableName0 起。"_s, CommandLine::Pages::Loaded);
     QCommandLineParser &parser = commandLine.parser();
     const QCommandLineOption classOption(
         u"class"_s, u"按这个采集分析模式分析（读取配置数据库）：表格模式列出表格，其他模式列出该标签的元素。"_s,

@@ -145,7 +145,8 @@ int runBatch(const QStringList &arguments)
         u"失败的网页（HTTP 错误、超时、连接被拒绝、排版或字段与网页不符等）不存任何记录，在标准错误中列出网页和原因，"
         u"采集照常进行。按 Ctrl+C（或发送 SIGTERM）停止：正在打开的网页不保存，已存入的记录保留，用 --resume 可以接着采集。\n"
         u"退出状态：0 采集完成，1 没有可用的排版或字段，2 命令行或检查有误，4 数据库出错，"
-        u"5 采集完成但有网页失败，130 被 Ctrl+C 停止，143 被 SIGTERM 停止。"_s);
+        u"5 采集完成但有网页失败，130 被 Ctrl+C 停止，143 被 SIGTERM 停止。"_s,
+        CommandLine::Pages::Loaded);
     QCommandLineParser &parser = commandLine.parser();
     const BatchOptions options;
     const JobOptions jobOptions;

@@ -6,10 +6,9 @@
 #include <QTranslator>
 
 #include "cli/cliterminal.h"
+#include "cli/programengines.h"
 #include "engine/browser.h"
-#include "engine/browserfactory.h"
 #include "engine/cookiestore.h"
-#include "engine/webengine/webenginenetwork.h"
 #include "store/enginesetting.h"
 #include "store/networksettings.h"
 #include "store/programfolder.h"
@@ -50,8 +49,9 @@ public:
 
 } // namespace
 
-CommandLine::CommandLine(const QString &usage, const QString &description)
+CommandLine::CommandLine(const QString &usage, const QString &description, Pages pages)
     : m_usage(usage)
+    , m_pages(pages)
     , m_data(u"data"_s, u"程序文件夹，读取其中 data 文件夹里的数据库（默认为本程序所在的文件夹）。"_s, u"文件夹"_s)
     , m_timeout(u"timeout"_s,
                 u"打开网页最多等待的秒数，可以带小数（默认按系统设置中的“网页超时”，未设置时 %1 秒）。"_s.arg(
@@ -119,6 +119,10 @@ void CommandLine::parse(const QStringList &arguments)
         m_loadSettings.timeLimitMs = typed.timeLimitMs;
     if (m_parser.isSet(m_styleSheets))
         m_loadSettings.linkedStyleSheets = styleSheets == u"on"_s;
+    if (m_pages == Pages::Loaded) {
+        m_engineKind = chosenEngine();
+        requireEngine(m_engineKind);
+    }
     const bool keepsLogins = QFileInfo(programFolder().dataFolder()).isDir();
     m_cookieStore = std::make_unique<CookieStore>(keepsLogins ? programFolder().cookieFilePath() : QString());
     if (m_parser.isSet(m_cookies)) {
@@ -153,7 +157,11 @@ NetworkConfig CommandLine::chosenNetwork() const
     Result<NetworkConfig> config = network.config();
     if (!config)
         fail(ExitCode::Usage, (m_parser.isSet(m_proxy) ? u"--proxy："_s : QString()) + config.error());
-    return std::move(config).value();
+    NetworkConfig chosen = std::move(config).value();
+    // Filled in here, since the static engine's program has no full browser to ask.
+    if (chosen.userAgent.isEmpty())
+        chosen.userAgent = webEngineUserAgent();
+    return chosen;
 }
 
 QString CommandLine::helpText() const
@@ -172,20 +180,24 @@ QStringList CommandLine::positionalArguments(const QStringList &names) const
     return given;
 }
 
+EngineKind CommandLine::chosenEngine() const
+{
+    if (m_parser.isSet(m_engine))
+        return *engineFromName(m_parser.value(m_engine));
+    if (!QFileInfo::exists(programFolder().configDatabasePath()))
+        return EngineKind::Browser;
+    // One whose configuration cannot be read says so rather than change the engine.
+    const Result<EngineKind> stored = readEngineSetting();
+    if (!stored)
+        fail(ExitCode::Database, stored.error());
+    return stored.value();
+}
+
 std::unique_ptr<Browser> CommandLine::browser() const
 {
-    EngineKind kind = EngineKind::Browser;
-    if (m_parser.isSet(m_engine))
-        kind = *engineFromName(m_parser.value(m_engine));
-    else if (QFileInfo::exists(programFolder().configDatabasePath())) {
-        // One whose configuration cannot be read says so rather than change the engine.
-        const Result<EngineKind> stored = readEngineSetting();
-        if (!stored)
-            fail(ExitCode::Database, stored.error());
-        kind = stored.value();
-    }
-    useNetworkConfig(chosenNetwork());
-    std::unique_ptr<Browser> browser = createBrowser(kind);
+    Q_ASSERT(m_pages == Pages::Loaded);
+    useNetwork(chosenNetwork());
+    std::unique_ptr<Browser> browser = makeBrowser(m_engineKind);
     browser->setLimits(m_loadSettings.pageLimits());
     QObject::connect(browser.get(), &Browser::NewWindow2, browser.get(), [](bool *cancel) { *cancel = true; });
     return browser;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/enginekind.h"
 #include "engine/networkconfig.h"
 #include "extract/classlist.h"
 #include "store/loadsettings.h"
@@ -28,9 +29,13 @@ namespace pagrion::cli {
 class CommandLine final
 {
 public:
+    // Whether the command loads pages, and so needs an engine; every command
+    // says, since that engine is settled before the command changes anything.
+    enum class Pages { None, Loaded };
+
     // usage: the help's first line after "用法：", for example
     // "pagrion-cli analyse 地址 [选项]".
-    CommandLine(const QString &usage, const QString &description);
+    CommandLine(const QString &usage, const QString &description, Pages pages);
     // Writes the logins the pages changed.
     ~CommandLine();
 
@@ -39,9 +44,11 @@ public:
     const QCommandLineParser &parser() const { return m_parser; }
 
     // Parses the arguments (program name first, subcommand name removed),
-    // applies --data, reads the stored load settings and opens the logins of
-    // the data folder (for this command alone when there is none), taking in
-    // those of --cookies. With --help nothing else is checked.
+    // applies --data, reads the stored load settings, settles the engine of a
+    // command that loads pages (the program may hand the command over here,
+    // before anything has changed) and opens the logins of the data folder
+    // (for this command alone when there is none), taking in those of
+    // --cookies. With --help nothing else is checked.
     void parse(const QStringList &arguments);
 
     bool helpRequested() const { return m_parser.isSet(m_help); }
@@ -58,17 +65,20 @@ public:
     LoadSettings &loadSettings() { return m_loadSettings; }
     const LoadSettings &loadSettings() const { return m_loadSettings; }
 
-    // A browser of the engine named by --engine, else the stored setting
-    // (the full browser when none can be read), with the page limits of
-    // loadSettings(), reaching the web through the proxy and with the
-    // User-Agent of the settings window, or those of --proxy and
-    // --user-agent. Pages never open windows of their own.
+    // For a command that loads pages: a browser of the engine named by
+    // --engine, else the stored setting (the full browser when there is
+    // none), with the page limits of loadSettings(), reaching the web through
+    // the proxy and with the User-Agent of the settings window, or those of
+    // --proxy and --user-agent. Pages never open windows of their own.
     std::unique_ptr<Browser> browser() const;
 
 private:
+    EngineKind chosenEngine() const;
     NetworkConfig chosenNetwork() const;
 
     QString m_usage;
+    Pages m_pages;
+    EngineKind m_engineKind = EngineKind::Static;
     QCommandLineParser m_parser;
     QCommandLineOption m_data;
     QCommandLineOption m_timeout;

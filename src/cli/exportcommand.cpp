@@ -19,7 +19,8 @@ int runExport(const QStringList &arguments)
         u"（名为 *.csv 的写成 CSV，名为 *.xls 的写成加上 x 的 *.xlsx 工作簿，其他名称写成工作簿），"
         u"否则含有 txt 时为制表符分隔的文本表格，否则含有 html 时为网页表格。输出后在标准输出中只打印实际写入的文件，"
         u"便于脚本使用，说明文字在标准错误中。\n"
-        u"退出状态：0 输出完成，2 命令行有误或路径中没有这些字样，4 数据库无法读取或文件无法写入（包括文件夹不存在）。"_s);
+        u"退出状态：0 输出完成，2 命令行有误或路径中没有这些字样，4 数据库无法读取或文件无法写入（包括文件夹不存在）。"_s,
+        CommandLine::Pages::None);
     commandLine.parser().addPositionalArgument(u"文件"_s, u"要输出的文件。"_s);
 
     commandLine.parse(arguments);

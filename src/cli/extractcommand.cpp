@@ -123,7 +123,8 @@ int runExtract(const QStringList &arguments)
 {
     CommandLine commandLine(
         u"pagrion-cli extract 地址 (--tables 表名称 | --tag 标签 | --class 分析模式) [选项]"_s,
-        u"提取网页中指定表格或标签元素的行文字：每行的单元格用“|”分开，以 <rows> 和回车换行结束。"_s);
+        u"提取网页中指定表格或标签元素的行文字：每行的单元格用“|”分开，以 <rows> 和回车换行结束。"_s,
+        CommandLine::Pages::Loaded);
     QCommandLineParser &parser = commandLine.parser();
     const ExtractOptions options;
     parser.addOptions({options.tables, options.tag, options.classOption, options.filter, options.grid, options.swap});

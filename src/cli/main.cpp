@@ -1,73 +1,60 @@
-#include <array>
+// pagrion-cli: the commands with the static engine alone. A command that
+// loads its pages with the full browser is handed over to pagrion-cli-browser.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 
-#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
-#include "cli/analysecommand.h"
-#include "cli/batchcommand.h"
 #include "cli/cliterminal.h"
-#include "cli/commandline.h"
-#include "cli/exportcommand.h"
-#include "cli/extractcommand.h"
-#include "cli/sitecommand.h"
-#include "engine/document.h"
-#include "engine/webengine/webenginesetup.h"
+#include "cli/program.h"
+#include "cli/programengines.h"
+#include "engine/staticbrowser.h"
 
 using namespace Qt::StringLiterals;
-using namespace pagrion::cli;
 
 namespace {
 
-const std::array<Command, 5> &commands()
-{
-    static const std::array<Command, 5> list{{
-        {u"analyse"_s, u"列出网页中所有表格及其各行（表格分析）"_s, &runAnalyse},
-        {u"extract"_s, u"提取指定表格或标签元素的行文字"_s, &runExtract},
-        {u"batch"_s, u"批量采集，把每个网页的记录存入结果数据库"_s, &runBatch},
-        {u"export"_s, u"把结果数据库的记录输出为电子表格、文本表格或网页表格"_s, &runExport},
-        {u"site"_s, u"保存、查看、导出和导入网址的采集设置（采集任务）"_s, &runSite},
-    }};
-    return list;
-}
-
-QString generalHelp()
-{
-    QString text = u"用法：pagrion-cli 命令 [选项]\n"
-                   u"从网页中提取表格和元素的文字；只有 batch 把记录写入结果数据库。\n\n命令：\n"_s;
-    text += commandList(commands(), 10);
-    text += u"\n用 pagrion-cli 命令 --help 查看各命令的选项。\n"_s;
-    text += u"退出状态：0 成功，1 批量采集没有可用的排版或字段，2 命令行有误，3 网页无法打开，"
-            u"4 数据库或文件无法读写，5 批量采集有网页失败，130 批量采集被 Ctrl+C 停止，143 批量采集被 SIGTERM 停止。\n"_s;
-    return text;
-}
-
-// The command line speaks in one-line messages of its own; Qt's notes about
-// its environment (a missing runtime folder and the like) would only be noise
-// between them. Serious trouble still gets through.
-void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtCriticalMsg || type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
+char **programArguments = nullptr;
 
 } // namespace
 
+namespace pagrion::cli {
+
+// exec keeps the process, so the terminal, a shell's wait and Ctrl+C see the
+// same program throughout; the arguments go over exactly as they were typed.
+void requireEngine(EngineKind kind)
+{
+    if (kind == EngineKind::Static)
+        return;
+    const QString program = QCoreApplication::applicationDirPath() + u"/pagrion-cli-browser"_s;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ::execv(QFile::encodeName(program).constData(), programArguments);
+    fail(ExitCode::PageNotLoaded,
+         u"无法启动完整浏览器 %1：%2"_s.arg(QDir::toNativeSeparators(program), qt_error_string(errno)));
+}
+
+void useNetwork(const NetworkConfig &config)
+{
+    setNetworkConfig(config);
+}
+
+std::unique_ptr<Browser> makeBrowser(EngineKind kind)
+{
+    Q_ASSERT(kind == EngineKind::Static);
+    return std::make_unique<StaticBrowser>();
+}
+
+} // namespace pagrion::cli
+
 int main(int argc, char *argv[])
 {
-    qInstallMessageHandler(quietMessages);
-    // The full browser engine needs a GUI application, which never shows a
-    // window here, so it needs no display either.
-    pagrion::prepareWebEngine();
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QCoreApplication::setApplicationName(u"pagrion-cli"_s);
-    installCommandLineTexts(app);
-    try {
-        return dispatchCommand(QCoreApplication::arguments(), commands(), generalHelp(), u"pagrion-cli"_s, u"命令"_s);
-    } catch (const Failure &failure) {
-        return report(failure);
-    } catch (const pagrion::DocumentError &error) {
-        return report({ExitCode::PageNotLoaded, QString::fromUtf8(error.what())});
-    }
+    programArguments = argv;
+    pagrion::cli::quietQtMessages();
+    QCoreApplication app(argc, argv);
+    return pagrion::cli::runCommandLine(app);
 }

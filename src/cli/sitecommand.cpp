@@ -59,7 +59,8 @@ int runSave(const QStringList &arguments)
         u"保存网址的采集设置，和窗口提取时保存的一样：表名称、要去掉的行、行列转换、采集分析模式和记录方式，"
         u"给出的排版或字段（保存排版会清空保存的字段，反过来也一样），以及字段截取长度。"
         u"已经保存过的网址，没有给出的设置保持不变。\n"
-        u"退出状态：0 已保存，2 命令行有误，4 数据库无法读写。"_s);
+        u"退出状态：0 已保存，2 命令行有误，4 数据库无法读写。"_s,
+        CommandLine::Pages::None);
     const JobOptions jobOptions;
     jobOptions.addTo(commandLine.parser());
     commandLine.parser().addPositionalArgument(u"网址"_s, u"要保存采集设置的网址。"_s);
@@ -87,7 +88,8 @@ int runShow(const QStringList &arguments)
 {
     CommandLine commandLine(u"pagrion-cli site show 网址"_s,
                             u"显示网址保存的采集设置，以及它的记录方式所用的排版或字段（写法和采集设置选项的一样）。\n"
-                            u"退出状态：0 成功，2 命令行有误或没有保存过这个网址，4 数据库无法读取。"_s);
+                            u"退出状态：0 成功，2 命令行有误或没有保存过这个网址，4 数据库无法读取。"_s,
+                            CommandLine::Pages::None);
     commandLine.parser().addPositionalArgument(u"网址"_s, u"保存过采集设置的网址。"_s);
     if (!parseCommand(commandLine, arguments))
         return int(ExitCode::Success);
@@ -100,7 +102,8 @@ int runExport(const QStringList &arguments)
     CommandLine commandLine(u"pagrion-cli site export 网址 文件.json"_s,
                             u"把网址的采集任务写入一个 JSON 文件：保存的采集设置，它的记录方式所用的排版或字段，"
                             u"用字段时还有字段截取长度。在另一台电脑上用 site import 导入。\n"
-                            u"退出状态：0 成功，2 命令行有误或没有保存过这个网址，4 数据库无法读取或文件无法写入。"_s);
+                            u"退出状态：0 成功，2 命令行有误或没有保存过这个网址，4 数据库无法读取或文件无法写入。"_s,
+                            CommandLine::Pages::None);
     commandLine.parser().addPositionalArgument(u"网址"_s, u"保存过采集设置的网址。"_s);
     commandLine.parser().addPositionalArgument(u"文件.json"_s, u"要写入的文件。"_s);
     if (!parseCommand(commandLine, arguments))
@@ -118,7 +121,8 @@ int runImport(const QStringList &arguments)
     CommandLine commandLine(u"pagrion-cli site import 文件.json"_s,
                             u"导入 site export 写下的采集任务：保存其中网址的采集设置，其中的排版或字段代替保存的，"
                             u"有字段截取长度时也保存。文件有误时什么都不改变。\n"
-                            u"退出状态：0 已导入，2 命令行或文件内容有误，4 文件无法读取或不是 JSON，或数据库无法写入。"_s);
+                            u"退出状态：0 已导入，2 命令行或文件内容有误，4 文件无法读取或不是 JSON，或数据库无法写入。"_s,
+                            CommandLine::Pages::None);
     commandLine.parser().addPositionalArgument(u"文件.json"_s, u"要导入的文件。"_s);
     if (!parseCommand(commandLine, arguments))
         return int(ExitCode::Success);

@@ -20,4 +20,8 @@ void setNetworkConfig(const NetworkConfig &config);
 // What was set; straight to every site and no User-Agent until then.
 const NetworkConfig &networkConfig();
 
+// The User-Agent the full browser sends by itself; the static engine sends
+// it too unless the user sets another, so that a site sends both the same page.
+QString webEngineUserAgent();
+
 } // namespace pagrion

@@ -1,13 +1,10 @@
 #include "engine/webengine/webenginenetwork.h"
 
-#include <sys/utsname.h>
-
 #include <QAuthenticator>
 #include <QWebEngineCertificateError>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
-#include <QtWebEngineCore/qtwebenginecoreversion.h>
 
 #include "engine/certificatetrust.h"
 #include "engine/pageaddress.h"
@@ -16,16 +13,6 @@
 using namespace Qt::StringLiterals;
 
 namespace pagrion {
-
-// As Chromium writes it from the machine, the engine's version and its own.
-QString webEngineUserAgent()
-{
-    utsname system{};
-    ::uname(&system);
-    return u"Mozilla/5.0 (X11; %1 %2) AppleWebKit/537.36 (KHTML, like Gecko) QtWebEngine/%3 Chrome/%4 Safari/537.36"_s
-        .arg(QString::fromLatin1(system.sysname), QString::fromLatin1(system.machine),
-             QString::fromLatin1(QTWEBENGINECORE_VERSION_STR), QString::fromLatin1(qWebEngineChromiumVersion()));
-}
 
 void useNetworkConfig(NetworkConfig config)
 {

@@ -17,10 +17,6 @@ class QWebEnginePage;
 
 namespace pagrion {
 
-// The User-Agent the full browser sends by itself; the static engine sends
-// it too unless the user sets another, so that a site sends both the same page.
-QString webEngineUserAgent();
-
 // Makes the configuration the way both engines reach the web, an empty
 // User-Agent standing for the full browser's own. Call it before the first
 // browser is made: Chromium reads its proxy switches once, as it starts.
