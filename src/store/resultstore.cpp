@@ -51,6 +51,13 @@ Status RecordAppender::prepare(int cols)
     return success();
 }
 
+bool isStoredRow(const Grid &grid, int row, const AppendOptions &options)
+{
+    if (row < 1 || row > grid.rows() - 2)
+        return false;
+    return !options.skipEmptyFirstField || (grid.cols() > 0 && !trimSpaces(grid.text(row, 0)).isEmpty());
+}
+
 void RecordAppender::Finalize::operator()(sqlite3_stmt *statement) const
 {
     sqlite3_finalize(statement);
@@ -64,7 +71,7 @@ RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOp
     sqlite3_stmt *insert = m_insert.get();
     for (int i = 1; i <= grid.rows() - 2; ++i) {
         checkWork(budget);
-        if (options.skipEmptyFirstField && (grid.cols() == 0 || trimSpaces(grid.text(i, 0)).isEmpty()))
+        if (!isStoredRow(grid, i, options))
             continue;
         for (int j = 0; j < grid.cols(); ++j) {
             // A blank cell is stored as empty text, never as NULL.
