@@ -174,6 +174,22 @@ private Q_SLOTS:
         QVERIFY2(status.out.contains(u"网页 %1：存入 %1，跳过 0，失败 0，待采集 0"_s.arg(Pages).toUtf8()), status.out.constData());
     }
 
+    void twoRunsAtOnceAreEachWorkedAndExportedWhole()
+    {
+        CliProcess waiting(worker({u"--wait"_s}));
+        CliProcess first(publish(u"/slow(*).html"_s, 1, 6));
+        CliProcess second(publish(u"/fast(*).html"_s, 7, Pages));
+        QCOMPARE(first.finish(), 0);
+        QCOMPARE(second.finish(), 0);
+        QCOMPARE(sql(u"select count(*) from pagrion_run where state = 'finished'"_s), 2);
+        waiting.signal(SIGINT);
+        QCOMPARE(waiting.finish(), 130);
+        const int slow = sql(u"select id from pagrion_run where settings like '%slow%'"_s);
+        const int fast = sql(u"select id from pagrion_run where settings like '%fast%'"_s);
+        QCOMPARE(exported(QString::number(slow)), itemLines(1, 6));
+        QCOMPARE(exported(QString::number(fast)), itemLines(7, Pages));
+    }
+
     void killedWorkersPagesAreTakenOverAndStoredOnce()
     {
         // The publisher works on the run too; it and workers after it are killed.
