@@ -60,7 +60,21 @@ Status ServerSession::beginRun(const QString &settings, const QStringList &pages
     if (!published)
         return Error{published.error()};
     m_run = published.value().id;
-    return success();
+    if (!published.value().joined)
+        return success();
+    // The same settings may give other pages now (a start page whose links
+    // changed): the run on the server is then another run.
+    const auto recorded = m_store->pages(*m_run);
+    if (!recorded)
+        return Error{recorded.error()};
+    bool same = recorded.value().size() == pages.size();
+    for (qsizetype i = 0; same && i < pages.size(); ++i)
+        same = recorded.value().at(i).address == pages.at(i);
+    if (same)
+        return success();
+    m_run.reset();
+    return Error{u"结果服务器上用相同设置发布的采集（编号 %1）的网页列表与这次生成的不同，可能是起始网页的链接变了。"
+                 u"要重新开始请加 --overwrite（原来的记录将被删除），要接着原来的采集请用 worker。"_s.arg(published.value().id)};
 }
 
 Result<QList<RecordedPage>> ServerSession::continueRun(qint64 run)
