@@ -412,8 +412,9 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
         return stored(m_results->finishRun()) ? End::Finished : End::StoreFailed;
     }
     // A few pages at a time: a page claimed is soon visited, and the pages
-    // of a process that dies are soon free again.
-    const int batch = 2 * pagesAtOnce(settings, m_waiter.browser().engine());
+    // of a process that dies are soon free again. Enough of them that the
+    // look-ahead, which drains at the end of each claim, seldom runs dry.
+    const int batch = 4 * pagesAtOnce(settings, m_waiter.browser().engine());
     for (;;) {
         if (m_host.stopRequested())
             return End::Stopped;
