@@ -30,11 +30,19 @@ test: build
 # and the static engine on the largest pages beside the HTML parser alone.
 # Printed only; nothing checks them. BENCH=engine (or batch, tls, memory,
 # extraction) runs only those sections.
+# BENCH=scale: 1 to 8 processes sharing one run on a throwaway PostgreSQL.
+ifeq ($(BENCH),scale)
+bench: deps
+	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-cli pagrion-initdb
+	@bench/scale.py $(BENCH_DIR) $(CURDIR)
+else
 bench: deps
 	@bench/install-peers
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-bench
 	@$(BENCH_DIR)/bench/pagrion-bench $(BENCH)
+endif
 
 # The page fuzzer for a minute, with clang and the sanitizers; what it finds
 # stays in tests/fuzz/corpus, which make test reads again.

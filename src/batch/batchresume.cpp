@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "store/definitions.h"
+#include "store/fieldlist.h"
 #include "store/resultsession.h"
 
 using namespace Qt::StringLiterals;
@@ -23,6 +25,15 @@ QString batchModeName(BatchSettings::Mode mode)
         return u"next"_s;
     }
     return {};
+}
+
+std::optional<BatchSettings::Mode> batchModeFromName(const QString &name)
+{
+    for (const auto mode : {BatchSettings::Mode::Parameter, BatchSettings::Mode::Links, BatchSettings::Mode::NextPage}) {
+        if (batchModeName(mode) == name)
+            return mode;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -73,6 +84,75 @@ QString recordedSettings(const BatchSettings &settings)
     if (settings.headLength)
         object.insert(u"headLength"_s, *settings.headLength);
     return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+std::optional<BatchSettings> settingsFromRecorded(const QString &recorded)
+{
+    const QJsonObject object = QJsonDocument::fromJson(recorded.toUtf8()).object();
+    const auto mode = batchModeFromName(object.value(u"mode"_s).toString());
+    const auto records = recordSourceFromName(object.value(u"records"_s).toString());
+    if (!mode || !records)
+        return std::nullopt;
+    BatchSettings settings;
+    settings.mode = *mode;
+    settings.address = object.value(u"address"_s).toString();
+    settings.from = object.value(u"from"_s).toString();
+    settings.to = object.value(u"to"_s).toString();
+    settings.tableNames = object.value(u"tableNames"_s).toString();
+    settings.rowFilter = object.value(u"rowFilter"_s).toString();
+    settings.classValue = object.value(u"class"_s).toString();
+    settings.swap = object.value(u"swap"_s).toBool();
+    settings.records = *records;
+    settings.skipEmptyFirstField = object.value(u"skipEmptyFirstField"_s).toBool();
+    settings.nextText = object.value(u"nextText"_s).toString(settings.nextText);
+    settings.maxNextPages = object.value(u"maxNextPages"_s).toInt(settings.maxNextPages);
+    settings.everyRow.headerRows = object.value(u"headerRows"_s).toInt(settings.everyRow.headerRows);
+    settings.everyRow.columns = object.value(u"columns"_s).toString();
+    settings.sourceColumns = object.value(u"sourceColumns"_s).toBool();
+    if (object.contains(u"layout"_s)) {
+        Layout layout;
+        for (const QJsonValue &row : object.value(u"layout"_s).toArray()) {
+            LayoutRow cells;
+            for (const QJsonValue &cell : row.toArray())
+                cells << (cell.isNull() ? std::nullopt : std::optional<QString>(cell.toString()));
+            layout << cells;
+        }
+        settings.layout = layout;
+    }
+    if (object.contains(u"fields"_s)) {
+        QList<Field> fields;
+        for (const QJsonValue &field : object.value(u"fields"_s).toArray())
+            fields << Field{field.toArray().at(0).toString(), field.toArray().at(1).toString()};
+        settings.fields = fields;
+    }
+    if (object.contains(u"headLength"_s))
+        settings.headLength = object.value(u"headLength"_s).toInt();
+    return settings;
+}
+
+Status embedStoredJob(BatchSettings &settings, const std::function<Result<int>()> &storedHeadLength)
+{
+    if (settings.records == RecordSource::Layout && !settings.layout) {
+        auto layout = readLayout();
+        if (!layout)
+            return Error{layout.error()};
+        settings.layout = std::move(layout).value();
+    }
+    if (settings.records != RecordSource::Fields)
+        return success();
+    if (!settings.fields) {
+        auto fields = readFields();
+        if (!fields)
+            return Error{fields.error()};
+        settings.fields = std::move(fields).value();
+    }
+    if (!settings.headLength) {
+        const Result<int> length = storedHeadLength();
+        if (!length)
+            return Error{length.error()};
+        settings.headLength = length.value();
+    }
+    return success();
 }
 
 std::optional<UnfinishedRun> unfinishedRun(const BatchSettings &settings)

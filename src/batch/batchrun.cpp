@@ -18,6 +18,7 @@
 #include "extract/writers.h"
 #include "layout/definitionreader.h"
 #include "store/batchlock.h"
+#include "store/resultsession.h"
 
 using namespace Qt::StringLiterals;
 
@@ -154,13 +155,23 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
 {
     m_stats = {};
     m_earlier.reset();
-    // Held until the run returns: a second process would store pages twice.
-    const Result<BatchLock> lock = BatchLock::acquire();
-    if (!lock) {
-        m_host.message(lock.error());
+    m_results = settings.runStore ? settings.runStore() : std::make_unique<ResultSession>();
+    if (m_results->sharesPages() && settings.mode == BatchSettings::Mode::NextPage) {
+        m_host.message(u"下一页采集要一页接一页地找到下一个网页，不能分给多个进程，不能使用结果服务器。"_s);
+        m_results.reset();
         return {};
     }
-    m_results.emplace();
+    // Held until the run returns: a second process would store pages twice.
+    // Processes sharing a run keep apart by their claims instead.
+    std::optional<Result<BatchLock>> lock;
+    if (!m_results->sharesPages()) {
+        lock.emplace(BatchLock::acquire());
+        if (!*lock) {
+            m_host.message(lock->error());
+            m_results.reset();
+            return {};
+        }
+    }
     m_definitions.emplace();
     const RunBrowserSettings browserSettings(m_waiter.browser(), settings);
     const Outcome outcome = [&] {
@@ -362,7 +373,9 @@ std::variant<QList<int>, BatchRun::End> BatchRun::resumeRun(const BatchSettings 
         if (page.state == PageState::Pending)
             wanted << page.index;
     }
-    m_earlier = recordedTotals(pages.value());
+    // A shared run's totals change under other processes: this one tells its own part.
+    if (!m_results->sharesPages())
+        m_earlier = recordedTotals(pages.value());
     m_host.status(u"继续上次没有完成的采集：已完成 %1/%2 页"_s.arg(run.pages - wanted.size()).arg(run.pages));
     return wanted;
 }
@@ -388,13 +401,40 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
 {
     m_host.processEvents();
     m_host.status(OpeningPages);
-    Progress &progress = m_host.progress();
-    progress.start(int(m_pageList.size()));
+    m_host.progress().start(int(m_pageList.size()));
     QStringList addresses;
     addresses.reserve(m_pageList.size());
     for (const QString &entry : std::as_const(m_pageList))
         addresses << trimSpaces(entry);
+    if (!m_results->sharesPages()) {
+        if (const End end = visitList(settings, addresses, wanted); end != End::Finished)
+            return end;
+        return stored(m_results->finishRun()) ? End::Finished : End::StoreFailed;
+    }
+    // A few pages at a time: a page claimed is soon visited, and the pages
+    // of a process that dies are soon free again. Enough of them that the
+    // look-ahead, which drains at the end of each claim, seldom runs dry.
+    const int batch = 4 * pagesAtOnce(settings, m_waiter.browser().engine());
+    for (;;) {
+        if (m_host.stopRequested())
+            return End::Stopped;
+        const Result<QList<int>> claimed = m_results->claimPages(batch);
+        if (!claimed) {
+            m_host.message(claimed.error());
+            return End::StoreFailed;
+        }
+        if (claimed.value().isEmpty())
+            break;
+        if (const End end = visitList(settings, addresses, claimed.value()); end != End::Finished)
+            return end;
+    }
+    if (m_host.stopRequested())
+        return End::Stopped;
+    return stored(m_results->finishRun()) ? End::Finished : End::StoreFailed;
+}
 
+BatchRun::End BatchRun::visitList(const BatchSettings &settings, const QStringList &addresses, const QList<int> &wanted)
+{
     LookAhead ahead(m_waiter, pagesAtOnce(settings, m_waiter.browser().engine()), settings.aheadBytes);
     ahead.start(addresses, wanted);
     while (!ahead.atEnd()) {
@@ -412,7 +452,7 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
         ahead.done();
         m_host.pageFinished(m_stats);
     }
-    return stored(m_results->finishRun()) ? End::Finished : End::StoreFailed;
+    return End::Finished;
 }
 
 void BatchRun::startPage(int index, const QString &address)
@@ -494,6 +534,12 @@ BatchRun::End BatchRun::handlePage(const BatchSettings &settings, int index, con
         ++m_stats.failed;
         ++m_stats.failures[records.error()];
         return stored(Error{records.error()}) ? End::Finished : End::StoreFailed;
+    }
+    // Another process took the page over and stores it itself.
+    if (records.value() == RunStore::TakenOver) {
+        --m_stats.pages;
+        m_host.status(u"第 %1 页已由其他进程接手，这里不保存：%2"_s.arg(index + 1).arg(address));
+        return End::Finished;
     }
     m_stats.records += records.value();
     if (records.value() == 0)

@@ -18,7 +18,7 @@
 #include "engine/pagelimits.h"
 #include "layout/definitionreader.h"
 #include "store/loadsettings.h"
-#include "store/resultsession.h"
+#include "store/runstore.h"
 
 namespace pagrion {
 
@@ -69,6 +69,9 @@ struct BatchSettings
     bool loadMedia = false; // the full browser fetches images, fonts and media
     // Go on with the newest unfinished run of these settings, if there is one.
     bool resume = false;
+    // Where the run is kept when not in the program folder's result
+    // database: a store other processes may share the run through.
+    std::function<std::unique_ptr<RunStore>()> runStore;
 
     void useLoadSettings(const LoadSettings &load);
 };
@@ -169,8 +172,10 @@ private:
     // Empties the results when asked and records the run; the pages to
     // visit, or nullopt when the run must end.
     std::optional<QList<int>> beginRun(const BatchSettings &settings);
-    // Visits the wanted pages of the list; Finished, or why the run ended early.
+    // Visits the wanted pages of the list, or, of a run shared with other
+    // processes, the pages this one claims; Finished, or why the run ended early.
     End visitPages(const BatchSettings &settings, const QList<int> &wanted);
+    End visitList(const BatchSettings &settings, const QStringList &addresses, const QList<int> &wanted);
     // Visits the wanted pages of a next-page run, the list growing by the
     // page each page at its end leads to; Finished, or why the run ended early.
     End followNextPages(const BatchSettings &settings, QList<int> wanted);
@@ -197,7 +202,7 @@ private:
     QStringList &m_pageList;
     BatchStats m_stats;
     // Both held for the length of one run.
-    std::optional<ResultSession> m_results;
+    std::unique_ptr<RunStore> m_results;
     std::optional<DefinitionReader> m_definitions;
     std::optional<PageRecords> m_records;
     std::optional<BatchStats> m_earlier; // of a resumed run, before this process took it up

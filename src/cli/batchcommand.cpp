@@ -3,11 +3,13 @@
 #include <algorithm>
 
 #include "batch/batchprogress.h"
+#include "batch/batchresume.h"
 #include "batch/batchrun.h"
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
 #include "cli/joboptions.h"
 #include "cli/pageload.h"
+#include "cli/serveroptions.h"
 #include "cli/stopsignal.h"
 #include "cli/terminalbatchhost.h"
 #include "core/textrules.h"
@@ -73,11 +75,10 @@ struct BatchOptions
                               u"其余网页照常采集（不清空结果数据库）。上次用相同设置的采集已经完成时不再采集；找不到用相同设置进行的采集时不采集（退出状态 2），结果数据库不变。"_s};
 };
 
-// The options that set a load setting for this run only, checked as the
-// settings window checks them.
+// The options that set a load setting for this run only.
 void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &options, LoadSettings &load)
 {
-    const std::pair<const QCommandLineOption &, LoadSettings::Field> fields[]{
+    const LoadOption fields[]{
         {options.concurrency, LoadSettings::Field::Concurrency},
         {options.retries, LoadSettings::Field::Retries},
         {options.delay, LoadSettings::Field::Delay},
@@ -86,12 +87,7 @@ void applyLoadOptions(const QCommandLineParser &parser, const BatchOptions &opti
         {options.nextText, LoadSettings::Field::NextText},
         {options.maxPages, LoadSettings::Field::MaxNextPages},
     };
-    for (const auto &[option, field] : fields) {
-        if (!parser.isSet(option))
-            continue;
-        if (const Status taken = load.setText(field, parser.value(option)); !taken)
-            fail(ExitCode::Usage, u"--"_s + option.names().constFirst() + u"："_s + taken.error());
-    }
+    pagrion::cli::applyLoadOptions(parser, fields, load);
 }
 
 // The run's job: the settings saved for --site, when it is given, with the
@@ -155,6 +151,8 @@ int runBatch(const QStringList &arguments)
     jobOptions.addTo(parser);
     parser.addOptions({options.overwrite, options.skipEmptyFirst, options.concurrency, options.retries, options.delay,
                        options.maxBodyMb, options.aheadMb, options.resume});
+    const ServerOptions serverOptions;
+    serverOptions.addTo(parser, true);
 
     commandLine.parse(arguments);
     if (commandLine.helpRequested()) {
@@ -188,32 +186,33 @@ int runBatch(const QStringList &arguments)
     settings.resume = parser.isSet(options.resume);
     applyLoadOptions(parser, options, commandLine.loadSettings());
     settings.useLoadSettings(commandLine.loadSettings());
-    requireResultDatabase();
+    const int leaseMs = serverOptions.leaseMs(parser);
+    std::shared_ptr<ServerStore> server;
+    if (parser.isSet(serverOptions.server))
+        server = openServer(parser.value(serverOptions.server));
+    else
+        requireResultDatabase();
 
     const std::unique_ptr<Browser> browser = commandLine.browser();
     PageWaiter waiter(*browser);
     TerminalBatchHost host(waiter);
     StopSignal stopSignal;
     QObject::connect(&stopSignal, &StopSignal::stopRequested, &waiter, [&] { host.stop(stopSignal.signalNumber()); });
+    if (server) {
+        // Processes elsewhere have no configuration of this one to read the job from.
+        if (const Status embedded = embedStoredJob(settings, [&] { return host.headLength(); }); !embedded)
+            fail(ExitCode::Database, embedded.error());
+        shareRun(settings, server, parser.value(serverOptions.server), leaseMs, std::nullopt,
+                 [&] { return host.stopRequested(); });
+    }
 
     Grid mainGrid;
     Grid recordGrid;
     QStringList pageList;
     BatchRun run(waiter, host, mainGrid, recordGrid, pageList);
     const BatchRun::Outcome outcome = run.run(settings);
-    if (outcome.end != BatchRun::End::Refused) {
-        const auto figures = [](const BatchStats &stats) {
-            return u"pages %1, skipped %2, failed %3, records %4"_s.arg(stats.pages)
-                .arg(stats.skipped)
-                .arg(stats.failed)
-                .arg(stats.records);
-        };
-        // A resumed run is summed up whole, this process's part in brackets.
-        const QString part = outcome.resumedPart ? u" (resumed: "_s + figures(*outcome.resumedPart) + u')' : QString();
-        writeOutput(figures(outcome.stats) + part + u'\n');
-        if (const QString reasons = failureReasons(outcome.stats); !reasons.isEmpty())
-            writeOutput(u"失败原因：\n  "_s + QString(reasons).replace(u"\n"_s, u"\n  "_s) + u'\n');
-    }
+    if (outcome.end != BatchRun::End::Refused)
+        writeRunSummary(outcome.stats, outcome.resumedPart);
     return int(host.exitCode(outcome));
 }
 

@@ -229,6 +229,16 @@ int dispatchCommand(QStringList arguments, std::span<const Command> commands, co
     fail(ExitCode::Usage, u"未知%1“%2”；用 %3 --help 查看用法。"_s.arg(kind, name, invocation));
 }
 
+void applyLoadOptions(const QCommandLineParser &parser, std::span<const LoadOption> options, LoadSettings &load)
+{
+    for (const auto &[option, field] : options) {
+        if (!parser.isSet(option))
+            continue;
+        if (const Status taken = load.setText(field, parser.value(option)); !taken)
+            fail(ExitCode::Usage, u"--"_s + option.names().constFirst() + u"："_s + taken.error());
+    }
+}
+
 AnalysisClass classFor(const QString &textOrValue)
 {
     const auto found = findClass(textOrValue);

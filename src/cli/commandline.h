@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <span>
+#include <utility>
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -91,6 +92,12 @@ private:
     LoadSettings m_loadSettings;
     std::unique_ptr<CookieStore> m_cookieStore;
 };
+
+// An option that sets a load setting for one command.
+using LoadOption = std::pair<const QCommandLineOption &, LoadSettings::Field>;
+// Applies the load options given, each checked as the settings window
+// checks its value; one it does not take is a usage failure.
+void applyLoadOptions(const QCommandLineParser &parser, std::span<const LoadOption> options, LoadSettings &load);
 
 // A command, or a subcommand of one, that a dispatcher finds by its name.
 struct Command

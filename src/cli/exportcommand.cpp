@@ -5,11 +5,45 @@
 
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
+#include "cli/serveroptions.h"
 #include "store/export.h"
+#include "store/server/serverexport.h"
+#include "store/server/serverreport.h"
+#include "store/server/serverstore.h"
 
 using namespace Qt::StringLiterals;
 
 namespace pagrion::cli {
+
+namespace {
+
+// The records of the run numbered runId, or of the newest run, in page-list order.
+Result<ExportReport> exportFromServer(const ExportTarget &target, const QString &uri, const QString &runId)
+{
+    const auto server = openServer(uri);
+    std::optional<qint64> run;
+    if (!runId.isEmpty()) {
+        bool ok = false;
+        run = runId.toLongLong(&ok);
+        if (!ok)
+            fail(ExitCode::Usage, u"--run：采集的编号是一个整数（见 status 命令）。"_s);
+        const auto found = server->run(*run);
+        if (!found)
+            return Error{found.error()};
+        if (!found.value())
+            fail(ExitCode::Usage, u"结果服务器上没有编号为 %1 的采集。"_s.arg(*run));
+    } else {
+        const auto newest = newestServerRun(server->connection());
+        if (!newest)
+            return Error{newest.error()};
+        if (!newest.value())
+            fail(ExitCode::Usage, u"结果服务器上还没有批量采集，没有可输出的记录。"_s);
+        run = newest.value();
+    }
+    return exportServerRun(target, server->connection(), *run);
+}
+
+} // namespace
 
 int runExport(const QStringList &arguments)
 {
@@ -22,6 +56,11 @@ int runExport(const QStringList &arguments)
         u"退出状态：0 输出完成，2 命令行有误或路径中没有这些字样，4 数据库无法读取或文件无法写入（包括文件夹不存在）。"_s,
         CommandLine::Pages::None);
     commandLine.parser().addPositionalArgument(u"文件"_s, u"要输出的文件。"_s);
+    const ServerOptions serverOptions;
+    serverOptions.addTo(commandLine.parser(), false);
+    const QCommandLineOption run{u"run"_s, u"和 --server 一起使用：输出结果服务器上这次采集的记录（默认最新的一次，编号见 status 命令）。"_s,
+                                 u"编号"_s};
+    commandLine.parser().addOption(run);
 
     commandLine.parse(arguments);
     if (commandLine.helpRequested()) {
@@ -35,7 +74,13 @@ int runExport(const QStringList &arguments)
     if (!QFileInfo(file).absoluteDir().exists())
         fail(ExitCode::Database, u"找不到文件夹：%1"_s.arg(QDir::toNativeSeparators(QFileInfo(file).absolutePath())));
 
-    const Result<ExportReport> exported = exportDatalist(*target);
+    const QCommandLineParser &parser = commandLine.parser();
+    if (parser.isSet(run) && !parser.isSet(serverOptions.server))
+        fail(ExitCode::Usage, u"--run 只能和 --server 一起使用。"_s);
+    const Result<ExportReport> exported = parser.isSet(serverOptions.server)
+                                              ? exportFromServer(*target, parser.value(serverOptions.server),
+                                                                 parser.isSet(run) ? parser.value(run) : QString())
+                                              : exportDatalist(*target);
     if (!exported)
         fail(ExitCode::Database, exported.error());
     // The file's path alone on standard output, so a script can take it up.

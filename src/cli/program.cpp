@@ -12,6 +12,8 @@
 #include "cli/exportcommand.h"
 #include "cli/extractcommand.h"
 #include "cli/sitecommand.h"
+#include "cli/statuscommand.h"
+#include "cli/workercommand.h"
 #include "engine/document.h"
 
 using namespace Qt::StringLiterals;
@@ -20,14 +22,16 @@ namespace pagrion::cli {
 
 namespace {
 
-const std::array<Command, 5> &commands()
+const std::array<Command, 7> &commands()
 {
-    static const std::array<Command, 5> list{{
+    static const std::array<Command, 7> list{{
         {u"analyse"_s, u"列出网页中所有表格及其各行（表格分析）"_s, &runAnalyse},
         {u"extract"_s, u"提取指定表格或标签元素的行文字"_s, &runExtract},
         {u"batch"_s, u"批量采集，把每个网页的记录存入结果数据库"_s, &runBatch},
         {u"export"_s, u"把结果数据库的记录输出为电子表格、文本表格或网页表格"_s, &runExport},
         {u"site"_s, u"保存、查看、导出和导入网址的采集设置（采集任务）"_s, &runSite},
+        {u"worker"_s, u"认领结果服务器上的网页并采集，可在任何机器上运行"_s, &runWorker},
+        {u"status"_s, u"显示结果服务器上各次批量采集的进度"_s, &runStatus},
     }};
     return list;
 }

@@ -205,4 +205,18 @@ void TerminalBatchHost::drawLine(bool always)
     writeError(u"\r\x1b[?7l"_s + figures(u"  "_s) + u"\x1b[K\x1b[?7h"_s);
 }
 
+void writeRunSummary(const BatchStats &stats, const std::optional<BatchStats> &resumedPart)
+{
+    const auto figures = [](const BatchStats &part) {
+        return u"pages %1, skipped %2, failed %3, records %4"_s.arg(part.pages)
+            .arg(part.skipped)
+            .arg(part.failed)
+            .arg(part.records);
+    };
+    const QString part = resumedPart ? u" (resumed: "_s + figures(*resumedPart) + u')' : QString();
+    writeOutput(figures(stats) + part + u'\n');
+    if (const QString reasons = failureReasons(stats); !reasons.isEmpty())
+        writeOutput(u"失败原因：\n  "_s + QString(reasons).replace(u"\n"_s, u"\n  "_s) + u'\n');
+}
+
 } // namespace pagrion::cli

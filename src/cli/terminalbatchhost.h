@@ -83,4 +83,8 @@ private:
     bool m_lineShown = false;
 };
 
+// The summary on standard output: "pages N, skipped S, failed F, records R",
+// a resumed run's part in brackets, then the reasons pages failed.
+void writeRunSummary(const BatchStats &stats, const std::optional<BatchStats> &resumedPart = std::nullopt);
+
 } // namespace pagrion::cli

@@ -25,7 +25,14 @@ const std::array<QString, 4> &stateNames()
     return names;
 }
 
-PageState stateFromName(const QString &name)
+} // namespace
+
+QString pageStateName(PageState state)
+{
+    return stateNames()[std::size_t(state)];
+}
+
+PageState pageStateFromName(const QString &name)
 {
     const auto &names = stateNames();
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -34,6 +41,8 @@ PageState stateFromName(const QString &name)
     }
     return PageState::Pending;
 }
+
+namespace {
 
 Status ran(const Result<QSqlQuery> &result)
 {
@@ -136,7 +145,7 @@ Result<QList<RecordedPage>> BatchJournal::pages(qint64 run)
     QList<RecordedPage> pages;
     pages.reserve(rows.value().size());
     for (const QSqlRecord &row : rows.value()) {
-        pages.append({row.value(0).toInt(), row.value(1).toString(), stateFromName(row.value(2).toString()),
+        pages.append({row.value(0).toInt(), row.value(1).toString(), pageStateFromName(row.value(2).toString()),
                       row.value(3).toString(), row.value(4).toInt()});
     }
     return pages;
@@ -152,7 +161,7 @@ Status BatchJournal::mark(qint64 run, int index, PageState state, const QString 
         m_mark = std::move(prepared).value();
     }
     // A null text would be stored as NULL.
-    return Database::execute(*m_mark, {stateNames()[std::size_t(state)], reason.isNull() ? u""_s : reason, records,
+    return Database::execute(*m_mark, {pageStateName(state), reason.isNull() ? u""_s : reason, records,
                                        run, index});
 }
 

@@ -17,6 +17,10 @@ class Database;
 // skipped or failed; only pending pages are visited when a run goes on.
 enum class PageState { Pending, Stored, Skipped, Failed };
 
+// The words a state is kept under: pending, stored, skipped, failed.
+QString pageStateName(PageState state);
+PageState pageStateFromName(const QString &name);
+
 struct RecordedPage
 {
     int index = 0;

@@ -120,13 +120,22 @@ Result<ExportReport> exportDatalist(const ExportTarget &target, Progress *progre
         shown.columns.size());
     shown.columns.resize(count);
 
+    return exportRows(target, datalistHeader(int(count), fields, named.value()), use.value().records,
+                      [&](const std::function<Status(const QStringList &)> &take) { return forEachRecord(db, shown, take); },
+                      progress);
+}
+
+Result<ExportReport> exportRows(const ExportTarget &target, const QStringList &header, int records,
+                                const std::function<Status(const std::function<Status(const QStringList &)> &)> &forEachRow,
+                                Progress *progress)
+{
     const std::unique_ptr<TableWriter> writer = writerFor(target.format);
-    RowCounter counter(progress, use.value().records);
-    if (Status started = writer->start(target.path, datalistHeader(int(count), fields, named.value())); !started)
+    RowCounter counter(progress, records);
+    if (Status started = writer->start(target.path, header); !started)
         return Error{started.error()};
     ExportReport report{target};
     QStringList cells;
-    const Status written = forEachRecord(db, shown, [&](const QStringList &stored) {
+    const Status written = forEachRow([&](const QStringList &stored) {
         cells.clear();
         for (const QString &cell : stored)
             cells << presentedCell(cell);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 
 #include "core/result.h"
 
@@ -53,6 +55,13 @@ struct ExportReport
 // complete; a failure leaves an existing file at the path as it was. progress,
 // when given, counts rows.
 Result<ExportReport> exportDatalist(const ExportTarget &target, Progress *progress = nullptr);
+
+// Writes rows of any source the way exportDatalist writes datalist's: the
+// header, then each row forEachRow hands over (records of them, for the
+// progress), every cell as presentedCell gives it.
+Result<ExportReport> exportRows(const ExportTarget &target, const QStringList &header, int records,
+                                const std::function<Status(const std::function<Status(const QStringList &)> &)> &forEachRow,
+                                Progress *progress = nullptr);
 
 // The success message, "您成功输出,文件：" and the file written, followed by
 // what else the user must know: that no record was written, or that cells

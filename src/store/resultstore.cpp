@@ -53,6 +53,13 @@ Status RecordAppender::prepare(int cols)
     return success();
 }
 
+bool isStoredRow(const Grid &grid, int row, const AppendOptions &options)
+{
+    if (row < 1 || row > grid.rows() - 2)
+        return false;
+    return !options.skipEmptyFirstField || (grid.cols() > 0 && !trimSpaces(grid.text(row, 0)).isEmpty());
+}
+
 void RecordAppender::Finalize::operator()(sqlite3_stmt *statement) const
 {
     sqlite3_finalize(statement);
@@ -67,7 +74,7 @@ RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOp
     QStringEncoder toUtf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
     for (int i = 1; i <= grid.rows() - 2; ++i) {
         checkWork(budget);
-        if (options.skipEmptyFirstField && (grid.cols() == 0 || trimSpaces(grid.text(i, 0)).isEmpty()))
+        if (!isStoredRow(grid, i, options))
             continue;
         // SQLite keeps text in UTF-8: handing it UTF-8 it needs neither copy
         // nor convert. The bytes live in m_cells until the row is stepped.

@@ -22,6 +22,10 @@ struct AppendOptions
     bool skipEmptyFirstField = false; // leave out rows whose first cell is blank once trimmed
 };
 
+// Whether row i of a record grid is a record to store: rows 1 to rows - 2,
+// less those with a blank first cell when the options leave them out.
+bool isStoredRow(const Grid &grid, int row, const AppendOptions &options);
+
 // Appends a record grid's rows to datalist over an open connection: rows 1
 // to rows - 2 (row 0 is the header, the last row the blank one), column j
 // into data column j + 1, each cell trimmed of spaces. The insert is compiled

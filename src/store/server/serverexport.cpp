@@ -1,0 +1,30 @@
+#include "store/server/serverexport.h"
+
+#include <algorithm>
+
+#include "store/datalisttable.h"
+#include "store/server/serverreport.h"
+
+namespace pagrion {
+
+Result<ExportReport> exportServerRun(const ExportTarget &target, PgConnection &connection, qint64 run,
+                                     Progress *progress)
+{
+    const auto measured = measureServerRecords(connection, run);
+    if (!measured)
+        return Error{measured.error()};
+    const ServerRecords &records = measured.value();
+    // At least one column, so that even a run without records has a header.
+    const int width = std::max({records.width, int(records.columnNames.size()), 1});
+    return exportRows(target, datalistHeader(width, {}, records.columnNames), records.count,
+                      [&](const std::function<Status(const QStringList &)> &take) {
+                          return forEachServerRecord(connection, run, [&](const QStringList &cells) {
+                              QStringList row = cells;
+                              row.resize(width);
+                              return take(row);
+                          });
+                      },
+                      progress);
+}
+
+} // namespace pagrion
