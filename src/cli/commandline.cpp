@@ -6,6 +6,7 @@
 #include <QTranslator>
 
 #include "cli/cliterminal.h"
+#include "core/programlog.h"
 #include "engine/browser.h"
 #include "engine/browserfactory.h"
 #include "engine/cookiestore.h"
@@ -66,6 +67,9 @@ CommandLine::CommandLine(const QString &usage, const QString &description)
               u"代理"_s)
     , m_userAgent(u"user-agent"_s, u"打开网页时发送的 User-Agent（默认按系统设置，未设置时为完整浏览器自己的）。"_s,
                   u"文字"_s)
+    , m_verbose(u"verbose"_s,
+                u"把运行日志写到标准错误：每个网页的地址、HTTP 状态、大小、用时、重试次数和失败原因，"
+                u"批量采集的开始与结果，以及数据库错误。"_s)
     , m_help(QStringList{u"h"_s, u"help"_s}, u"显示这段帮助。"_s)
     , m_cookies(u"cookies"_s,
                 u"从 Netscape 格式的 cookie 文件（curl 和浏览器导出工具写的 cookies.txt）导入网站登录信息，"
@@ -80,12 +84,14 @@ CommandLine::~CommandLine() = default;
 void CommandLine::parse(const QStringList &arguments)
 {
     // Added last so the help lists the command's own options first.
-    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_proxy, m_userAgent, m_help});
+    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_proxy, m_userAgent, m_verbose, m_help});
     const bool parsed = m_parser.parse(arguments);
     if (helpRequested())
         return;
     if (!parsed)
         fail(ExitCode::Usage, m_parser.errorText());
+    if (m_parser.isSet(m_verbose))
+        setLogLevel(LogLevel::Detail);
     // A wrong --timeout or --engine is told before any work starts.
     LoadSettings typed;
     if (m_parser.isSet(m_timeout)) {

@@ -23,7 +23,7 @@ namespace pagrion::cli {
 
 // The command line of one subcommand: its own options plus the ones every
 // subcommand takes (--data, --timeout, --engine, --cookies, --proxy,
-// --user-agent, --help). Anything wrong with it ends the command with a
+// --user-agent, --verbose, --help). Anything wrong with it ends the command with a
 // usage failure.
 class CommandLine final
 {
@@ -75,6 +75,7 @@ private:
     QCommandLineOption m_engine;
     QCommandLineOption m_proxy;
     QCommandLineOption m_userAgent;
+    QCommandLineOption m_verbose;
     QCommandLineOption m_help;
     QCommandLineOption m_cookies;
     LoadSettings m_loadSettings;

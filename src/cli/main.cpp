@@ -10,6 +10,7 @@
 #include "cli/exportcommand.h"
 #include "cli/extractcommand.h"
 #include "cli/sitecommand.h"
+#include "core/programlog.h"
 #include "engine/document.h"
 #include "engine/webengine/webenginesetup.h"
 
@@ -55,6 +56,9 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 int main(int argc, char *argv[])
 {
     qInstallMessageHandler(quietMessages);
+    // The program's own log is silent unless a command is asked to be --verbose.
+    pagrion::setLogLevel(pagrion::LogLevel::Off);
+    const pagrion::ProgramLogRoute log(writeLogLine);
     // The full browser engine needs a GUI application, which never shows a
     // window here, so it needs no display either.
     pagrion::prepareWebEngine();
