@@ -3,6 +3,8 @@
 #include <QApplication>
 
 #include "app/frmmain.h"
+#include "core/programlog.h"
+#include "core/rotatinglog.h"
 #include "engine/browserfactory.h"
 #include "engine/cookiestore.h"
 #include "engine/webengine/webenginenetwork.h"
@@ -14,6 +16,7 @@
 #include "platform/qttranslations.h"
 #include "store/enginesetting.h"
 #include "store/loadsettings.h"
+#include "store/logsetting.h"
 #include "store/networksettings.h"
 #include "store/programfolder.h"
 
@@ -34,6 +37,12 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Pagrion"));
     if (!useChineseQtTexts().isEmpty())
         std::fputs("pagrion：没有找到 Qt 的中文翻译（Debian 软件包 qt6-translations-l10n），部分按钮和菜单将显示英文。\n", stderr);
+
+    // The route goes before the file it writes to.
+    RotatingLogFile logFile(programFolder().logFilePath());
+    const ProgramLogRoute logRoute([&logFile](const QByteArray &line) { logFile.write(line); });
+    const Result<LogLevel> logLevel = readLogLevel();
+    setLogLevel(logLevel ? logLevel.value() : DefaultLogLevel);
 
     QtDialogs dialogs;
     DesktopShell shell;

@@ -4,6 +4,7 @@
 #include <utility>
 #include <variant>
 
+#include "batch/batchlog.h"
 #include "batch/batchresume.h"
 #include "batch/errorpage.h"
 #include "batch/linkfilter.h"
@@ -174,6 +175,7 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
     }
     m_definitions.emplace();
     const RunBrowserSettings browserSettings(m_waiter.browser(), settings);
+    qCInfo(lcBatch).noquote() << batchStartLogText(settings, m_waiter.browser().engine());
     const Outcome outcome = [&] {
         switch (settings.mode) {
         case BatchSettings::Mode::Parameter:
@@ -188,13 +190,14 @@ BatchRun::Outcome BatchRun::run(const BatchSettings &settings)
     m_records.reset();
     m_definitions.reset();
     m_results.reset();
-    if (!m_earlier)
-        return outcome;
     // A run taken up again is told whole, with this part of it beside.
     Outcome whole = outcome;
-    whole.resumedPart = outcome.stats;
-    whole.stats = *std::exchange(m_earlier, std::nullopt);
-    whole.stats += outcome.stats;
+    if (m_earlier) {
+        whole.resumedPart = outcome.stats;
+        whole.stats = *std::exchange(m_earlier, std::nullopt);
+        whole.stats += outcome.stats;
+    }
+    qCInfo(lcBatch).noquote() << batchEndLogText(whole.end, whole.stats);
     return whole;
 }
 
@@ -542,8 +545,11 @@ BatchRun::End BatchRun::handlePage(const BatchSettings &settings, int index, con
         return End::Finished;
     }
     m_stats.records += records.value();
-    if (records.value() == 0)
+    if (records.value() == 0) {
+        qCInfo(lcBatch).noquote() << u"第 %1 页 %2 没有记录：%3"_s.arg(QString::number(index + 1), address,
+                                                                    note.emptyReason);
         m_host.pageEmpty(index, address, note.emptyReason);
+    }
     return End::Finished;
 }
 
@@ -551,6 +557,7 @@ BatchRun::End BatchRun::failPage(int index, const QString &address, const QStrin
 {
     ++m_stats.failed;
     ++m_stats.failures[reason];
+    qCWarning(lcBatch).noquote() << u"第 %1 页 %2 失败：%3"_s.arg(QString::number(index + 1), address, reason);
     m_host.pageFailed(index, address, reason);
     return stored(m_results->markPage(index, PageState::Failed, reason)) ? End::Finished : End::StoreFailed;
 }

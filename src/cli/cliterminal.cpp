@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace pagrion::cli {
@@ -22,6 +24,15 @@ void writeMessage(const QString &message)
 {
     const QString line = u"pagrion-cli: "_s + message.simplified() + u'\n';
     std::fputs(line.toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+void writeLogLine(const QByteArray &line)
+{
+    static const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    if (terminal)
+        std::fputs("\r\x1b[K", stderr);
+    std::fputs(line.constData(), stderr);
     std::fflush(stderr);
 }
 

@@ -35,6 +35,10 @@ void writeOutput(const QString &text);
 // breaks inside the message become spaces.
 void writeMessage(const QString &message);
 
+// Writes a line of the program's log to standard error; on a terminal it
+// first clears a batch run's progress line, which is drawn again at its next tick.
+void writeLogLine(const QByteArray &line);
+
 // Writes the failure's message and returns its exit status.
 int report(const Failure &failure);
 

@@ -7,6 +7,7 @@
 
 #include "cli/cliterminal.h"
 #include "cli/programengines.h"
+#include "core/programlog.h"
 #include "engine/browser.h"
 #include "engine/cookiestore.h"
 #include "store/enginesetting.h"
@@ -69,6 +70,9 @@ CommandLine::CommandLine(const QString &usage, const QString &description, Pages
     , m_styleSheets(u"style-sheets"_s,
                     u"快速引擎是否下载网页链接的样式表，按样式表隐藏或分行显示文字：on 或 off（默认按系统设置，未设置时 on）。"_s,
                     u"on|off"_s)
+    , m_verbose(u"verbose"_s,
+                u"把运行日志写到标准错误：每个网页的地址、HTTP 状态、大小、用时、重试次数和失败原因，"
+                u"批量采集的开始与结果，以及数据库错误。"_s)
     , m_help(QStringList{u"h"_s, u"help"_s}, u"显示这段帮助。"_s)
     , m_cookies(u"cookies"_s,
                 u"从 Netscape 格式的 cookie 文件（curl 和浏览器导出工具写的 cookies.txt）导入网站登录信息，"
@@ -83,12 +87,14 @@ CommandLine::~CommandLine() = default;
 void CommandLine::parse(const QStringList &arguments)
 {
     // Added last so the help lists the command's own options first.
-    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_proxy, m_userAgent, m_styleSheets, m_help});
+    m_parser.addOptions({m_data, m_timeout, m_engine, m_cookies, m_proxy, m_userAgent, m_styleSheets, m_verbose, m_help});
     const bool parsed = m_parser.parse(arguments);
     if (helpRequested())
         return;
     if (!parsed)
         fail(ExitCode::Usage, m_parser.errorText());
+    if (m_parser.isSet(m_verbose))
+        setLogLevel(LogLevel::Detail);
     // A wrong --timeout or --engine is told before any work starts.
     LoadSettings typed;
     if (m_parser.isSet(m_timeout)) {

@@ -25,8 +25,8 @@ namespace pagrion::cli {
 
 // The command line of one subcommand: its own options plus the ones every
 // subcommand takes (--data, --timeout, --engine, --cookies, --proxy,
-// --user-agent, --style-sheets, --help). Anything wrong with it ends the command with a
-// usage failure.
+// --user-agent, --style-sheets, --verbose, --help). Anything wrong with it
+// ends the command with a usage failure.
 class CommandLine final
 {
 public:
@@ -87,6 +87,7 @@ private:
     QCommandLineOption m_proxy;
     QCommandLineOption m_userAgent;
     QCommandLineOption m_styleSheets;
+    QCommandLineOption m_verbose;
     QCommandLineOption m_help;
     QCommandLineOption m_cookies;
     LoadSettings m_loadSettings;

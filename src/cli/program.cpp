@@ -14,6 +14,7 @@
 #include "cli/sitecommand.h"
 #include "cli/statuscommand.h"
 #include "cli/workercommand.h"
+#include "core/programlog.h"
 #include "engine/document.h"
 
 using namespace Qt::StringLiterals;
@@ -61,6 +62,9 @@ void quietMessages(QtMsgType type, const QMessageLogContext &, const QString &me
 void quietQtMessages()
 {
     qInstallMessageHandler(quietMessages);
+    // The program's own log is silent unless a command is asked to be --verbose.
+    setLogLevel(LogLevel::Off);
+    static const ProgramLogRoute log(writeLogLine);
 }
 
 int runCommandLine(QCoreApplication &app)

@@ -1,5 +1,6 @@
 #include "engine/staticbrowser.h"
 
+#include "engine/enginelog.h"
 #include "engine/errorpages.h"
 #include "engine/html/htmldocument.h"
 #include "engine/pageaddress.h"
@@ -34,6 +35,9 @@ StaticBrowser::StaticBrowser(DownloadManager *downloads, std::shared_ptr<QHash<Q
     m_buildLimit.setSingleShot(true);
     connect(&m_buildLimit, &QTimer::timeout, this, [this] {
         abortPending();
+        // The transfer has been logged as ended: the log must say the parsing did not.
+        qCWarning(lcEngine).noquote() << u"静态引擎 %1 在时间限制内没有解析完，失败：%2"_s.arg(
+            m_building.toDisplayString(), LoadFailure::timeout().reason);
         finish(engineMadeDocument(unreachablePageHtml(), m_building), m_building, LoadFailure::timeout());
     });
 }
@@ -217,6 +221,9 @@ void StaticBrowser::abortPending()
 
 void StaticBrowser::finish(std::shared_ptr<const Document> document, const QUrl &url, std::optional<LoadFailure> failure)
 {
+    qCDebug(lcEngine).noquote() << u"静态引擎 %1 结束，%2 ms%3"_s.arg(url.toDisplayString(),
+                                                                  QString::number(m_clock.elapsed()),
+                                                                  failure ? u"，失败："_s + failure->reason : QString());
     m_document = std::move(document);
     m_url = url;
     loadEnded(std::move(failure));

@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <sqlite3.h>
 
+#include "store/storelog.h"
+
 using namespace Qt::StringLiterals;
 
 namespace pagrion {
@@ -34,9 +36,18 @@ void configureSqliteOnce()
     Q_UNUSED(configured);
 }
 
-Error engineError(const QSqlError &error)
+// Every error of the database engine passes here, so the log has each with
+// the file or statement it came from.
+Error engineError(const QSqlError &error, const QString &source)
 {
+    qCWarning(lcStore).noquote() << source << u"出错："_s + error.text();
     return Error{error.text()};
+}
+
+Error fileError(const QString &message)
+{
+    qCWarning(lcStore).noquote() << message;
+    return Error{message};
 }
 
 } // namespace
@@ -54,14 +65,14 @@ Status Database::open(const QString &file)
 {
     // SQLite silently creates a missing file, so look before opening.
     if (!QFileInfo(file).isFile())
-        return Error{u"找不到数据库文件：%1"_s.arg(QDir::toNativeSeparators(file))};
+        return fileError(u"找不到数据库文件：%1"_s.arg(QDir::toNativeSeparators(file)));
     return connect(file);
 }
 
 Status Database::create(const QString &file)
 {
     if (QFileInfo::exists(file))
-        return Error{u"数据库文件已经存在：%1"_s.arg(QDir::toNativeSeparators(file))};
+        return fileError(u"数据库文件已经存在：%1"_s.arg(QDir::toNativeSeparators(file)));
     return connect(file);
 }
 
@@ -72,7 +83,7 @@ Status Database::connect(const QString &file)
     m_db = QSqlDatabase::addDatabase(u"QSQLITE"_s, m_name);
     m_db.setDatabaseName(file);
     if (!m_db.open()) {
-        const Error error = engineError(m_db.lastError());
+        const Error error = engineError(m_db.lastError(), QDir::toNativeSeparators(file));
         close();
         return error;
     }
@@ -84,9 +95,10 @@ Status Database::connect(const QString &file)
     if (!probe.exec(u"select count(*) from sqlite_master"_s)) {
         // SQLITE_CORRUPT and SQLITE_NOTADB: said in words, since SQLite's own are English.
         const QString code = probe.lastError().nativeErrorCode();
+        const QString shown = QDir::toNativeSeparators(file);
         probeError = code == u"11" || code == u"26"
-            ? Error{u"数据库文件已损坏，或不是本程序的数据库，无法读取：%1。请用备份替换它。"_s.arg(QDir::toNativeSeparators(file))}
-            : engineError(probe.lastError());
+            ? fileError(u"数据库文件已损坏，或不是本程序的数据库，无法读取：%1。请用备份替换它。"_s.arg(shown))
+            : engineError(probe.lastError(), shown);
     }
     probe = QSqlQuery();
     if (probeError) {
@@ -132,7 +144,7 @@ Result<QSqlQuery> Database::prepare(const QString &statement)
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(statement))
-        return engineError(query.lastError());
+        return engineError(query.lastError(), statement);
     return query;
 }
 
@@ -141,7 +153,7 @@ Status Database::execute(QSqlQuery &query, const QVariantList &values)
     for (qsizetype i = 0; i < values.size(); ++i)
         query.bindValue(int(i), values.at(i));
     if (!query.exec())
-        return engineError(query.lastError());
+        return engineError(query.lastError(), query.lastQuery());
     return success();
 }
 
@@ -155,7 +167,7 @@ Result<QList<QSqlRecord>> Database::selectAll(const QString &statement, const QV
     while (query.next())
         rows.append(query.record());
     if (query.lastError().isValid())
-        return engineError(query.lastError());
+        return engineError(query.lastError(), statement);
     return rows;
 }
 
@@ -172,7 +184,7 @@ Status Database::inTransaction(const std::function<Status()> &work)
     if (m_inTransaction)
         return work();
     if (!m_db.transaction())
-        return engineError(m_db.lastError());
+        return engineError(m_db.lastError(), QDir::toNativeSeparators(m_file));
     m_inTransaction = true;
     Status done = success();
     try {
@@ -189,7 +201,7 @@ Status Database::inTransaction(const std::function<Status()> &work)
         return done;
     }
     if (!m_db.commit()) {
-        const Error error = engineError(m_db.lastError());
+        const Error error = engineError(m_db.lastError(), QDir::toNativeSeparators(m_file));
         m_db.rollback();
         return error;
     }

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "core/progress.h"
+#include "core/rotatinglog.h"
 #include "engine/cookiestore.h"
 #include "frame/skinnedframe.h"
 #include "platform/current.h"
@@ -25,6 +27,7 @@
 #include "store/frmresults.h"
 #include "store/getvarvalue.h"
 #include "store/jobfile.h"
+#include "store/logsetting.h"
 #include "store/namedsetting.h"
 #include "store/networksettingsbox.h"
 #include "store/programfolder.h"
@@ -142,6 +145,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Check2(named(new QCheckBox(Frame1), u"Check2"_s))
     , Check3(named(new QCheckBox(Frame1), u"Check3"_s))
     , Frame2(named(new NetworkSettingsBox(this), u"Frame2"_s))
+    , Label23(named(new QLabel(u"日志级别"_s, this), u"Label23"_s))
+    , Combo2(named(new QComboBox(this), u"Combo2"_s))
 {
     setObjectName(u"Frmsysset"_s);
     setWindowTitle(u"系统设置"_s);
@@ -152,6 +157,14 @@ Frmsysset::Frmsysset(QWidget *parent)
     Check1->setToolTip(u"勾选后只读取网页本身的内容，不运行其中的脚本；重新启动程序后生效。"_s);
     command7->setToolTip(u"忘记在所有网站的登录（cookie），两种引擎和命令行都要重新登录。"_s);
     command7->setEnabled(CookieStore::current() != nullptr);
+    for (const LogLevel level : {LogLevel::Off, LogLevel::Errors, LogLevel::Info, LogLevel::Detail})
+        Combo2->addItem(logLevelName(level), int(level));
+    Combo2->setToolTip(u"日志文件 %1 记录的内容（默认“%2”）：错误为打开失败的网页及原因和数据库错误；"
+                       u"信息另外记录每个网页的状态、大小、用时和每次批量采集的开始与结果；详细另外记录每次重试和重定向。"
+                       u"文件超过 %3 MB 时换新文件，保留最近的 %4 个旧文件。"_s
+                           .arg(QDir::toNativeSeparators(programFolder().logFilePath()), logLevelName(DefaultLogLevel),
+                                QString::number(RotatingLogFile::DefaultMaxBytes >> 20),
+                                QString::number(RotatingLogFile::DefaultKept)));
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label2->setWordWrap(true);
 
@@ -181,6 +194,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     settings->addWidget(Label7, 1, 0);
     settings->addWidget(Text1, 1, 1);
     settings->addWidget(Check1, 2, 1);
+    settings->addWidget(Label23, 3, 0);
+    settings->addWidget(Combo2, 3, 1, Qt::AlignLeft);
     settings->setColumnStretch(1, 1);
     // Two settings a row: label, box, gap, label, box; the pattern, last,
     // has a row of its own.
@@ -230,6 +245,8 @@ void Frmsysset::Form_Load()
     showLoadSettings(load ? load.value() : LoadSettings());
     const Result<NetworkSettings> network = readNetworkSettings();
     Frame2->showSettings(network ? network.value() : NetworkSettings());
+    const Result<LogLevel> logLevel = readLogLevel();
+    Combo2->setCurrentIndex(Combo2->findData(int(logLevel ? logLevel.value() : DefaultLogLevel)));
     const Result<EngineKind> engine = readEngineSetting();
     if (!engine) {
         information(engine.error());
@@ -303,10 +320,12 @@ void Frmsysset::command4_Click()
         return;
     }
     const EngineKind engine = Check1->isChecked() ? EngineKind::Static : EngineKind::Browser;
-    if (Status saved = saveSystemSettings(Text1->text(), engine, load.value(), network.value()); !saved) {
+    const auto logLevel = LogLevel(Combo2->currentData().toInt());
+    if (Status saved = saveSystemSettings(Text1->text(), engine, load.value(), network.value(), logLevel); !saved) {
         information(saved.error());
         return;
     }
+    setLogLevel(logLevel);
     showLoadSettings(load.value());
     Q_EMIT loadSettingsSaved(load.value());
     information(u"保存成功！"_s);

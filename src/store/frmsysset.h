@@ -6,6 +6,7 @@
 #include "store/loadsettings.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -19,7 +20,8 @@ class NetworkSettingsBox;
 // opening the result database, and the program's settings: the head length
 // of field lists, the engine pages are loaded with, and how pages are loaded
 // (requests at once, pause, retries, limits, the full browser in batches,
-// next-page runs), the proxy and the User-Agent. A site's job moves to
+// next-page runs), the proxy and the User-Agent, and how much the log file
+// records. A site's job moves to
 // another machine through a job file written and read here. The logins both
 // engines share can be forgotten here.
 class Frmsysset final : public QWidget
@@ -69,6 +71,8 @@ public:
     QCheckBox *Check2; // checked: batches load no images, fonts or media
     QCheckBox *Check3; // checked: the static engine fetches linked style sheets
     NetworkSettingsBox *Frame2; // the proxy and the User-Agent
+    QLabel *Label23;
+    QComboBox *Combo2; // the log file's level, 关闭 to 详细
 
 Q_SIGNALS:
     // "保存参数" stored these load settings.

@@ -46,6 +46,11 @@ QString ProgramFolder::tempFolder() const
     return m_root + u"/temp"_s;
 }
 
+QString ProgramFolder::logFilePath() const
+{
+    return tempFolder() + u"/pagrion.log"_s;
+}
+
 QString ProgramFolder::helpFilePath() const
 {
     return m_root + u"/help.doc"_s;

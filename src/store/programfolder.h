@@ -29,6 +29,9 @@ public:
     // browser keeps its profile in "browser" beside it.
     QString cookieFilePath() const;
     QString tempFolder() const;
+    // The window's log, in the temp folder; older parts beside it as
+    // "pagrion.log.1", "pagrion.log.2", ….
+    QString logFilePath() const;
     QString helpFilePath() const;
     QString readmeFilePath() const;
 

@@ -10,6 +10,7 @@
 #include "store/database.h"
 #include "store/positionaltable.h"
 #include "store/programfolder.h"
+#include "store/storelog.h"
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +46,7 @@ Status RecordAppender::prepare(int cols)
     const QByteArray text = statement.toUtf8();
     if (sqlite3_prepare_v2(handle, text.constData(), int(text.size()), &insert, nullptr) != SQLITE_OK) {
         sqlite3_finalize(insert);
+        qCWarning(lcStore).noquote() << statement << u"出错："_s + QString::fromUtf8(sqlite3_errmsg(handle));
         return Error{QString::fromUtf8(sqlite3_errmsg(handle))};
     }
     m_insert.reset(insert);
@@ -88,6 +90,7 @@ RecordAppender::Appended RecordAppender::append(const Grid &grid, const AppendOp
         }
         if (sqlite3_step(insert) != SQLITE_DONE) {
             appended.failure = Error{QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(insert)))};
+            qCWarning(lcStore).noquote() << u"datalist 记录写入出错："_s + appended.failure->message;
             sqlite3_reset(insert);
             break;
         }

@@ -2,13 +2,14 @@
 
 #include "store/database.h"
 #include "store/enginesetting.h"
+#include "store/logsetting.h"
 #include "store/namedsetting.h"
 #include "store/programfolder.h"
 
 namespace pagrion {
 
 Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load,
-                          const NetworkSettings &network)
+                          const NetworkSettings &network, LogLevel logLevel)
 {
     Database db;
     if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
@@ -20,7 +21,9 @@ Status saveSystemSettings(const QString &headLength, EngineKind engine, const Lo
             return written;
         if (Status written = writeLoadSettings(db, load); !written)
             return written;
-        return writeNetworkSettings(db, network);
+        if (Status written = writeNetworkSettings(db, network); !written)
+            return written;
+        return writeLogLevel(db, logLevel);
     });
 }
 

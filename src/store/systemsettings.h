@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "core/result.h"
+#include "core/programlog.h"
 #include "engine/enginekind.h"
 #include "store/loadsettings.h"
 #include "store/networksettings.h"
@@ -11,10 +12,10 @@ namespace pagrion {
 
 // Everything "保存参数" keeps, in one transaction: PubLenfiled becomes the
 // only VarTable row (holding headLength as typed), the engine the one row of
-// BrowserEngine, the load settings the rows of LoadSetting and the network
-// settings those of NetworkSetting. A failure leaves all four tables as they
-// were.
+// BrowserEngine, the load settings the rows of LoadSetting, the network
+// settings those of NetworkSetting and the log's level that of LogSetting. A
+// failure leaves all five tables as they were.
 Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load,
-                          const NetworkSettings &network);
+                          const NetworkSettings &network, LogLevel logLevel);
 
 } // namespace pagrion

@@ -3,12 +3,14 @@
 #include <optional>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QSet>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlRecord>
@@ -22,6 +24,7 @@
 #include "store/frmsysset.h"
 #include "store/jobfile.h"
 #include "store/loadsettings.h"
+#include "store/logsetting.h"
 #include "store/sitesettings.h"
 #include "store/systemsettings.h"
 #include "support/fakes.h"
@@ -80,7 +83,7 @@ private Q_SLOTS:
         LoadSettings load;
         load.concurrency = 2;
         load.delayMs = 1500;
-        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Static, load, NetworkSettings()));
+        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Static, load, NetworkSettings(), LogLevel::Errors));
         QVERIFY(exec(programFolder().resultDatabasePath(), u"insert into datalist (c1) values ('甲'), ('乙')"_s));
         window = std::make_unique<Frmsysset>();
     }
@@ -177,6 +180,34 @@ private Q_SLOTS:
         QVERIFY(!stored.value().linkedStyleSheets);
         QCOMPARE(saved.size(), 1);
         QVERIFY(saved.at(0).at(0).value<LoadSettings>() == stored.value());
+    }
+
+    // An older database without the setting shows the default; a level saved
+    // is shown again and applies at once, without a restart.
+    void logLevelIsKeptAndTakesEffect()
+    {
+        QVERIFY(exec(config(), u"drop table LogSetting"_s));
+        window = std::make_unique<Frmsysset>();
+        QCOMPARE(window->Combo2->currentText(), u"错误"_s);
+        QCOMPARE(window->Combo2->count(), 4);
+        QVERIFY(window->Combo2->toolTip().contains(QDir::toNativeSeparators(programFolder().logFilePath())));
+
+        window->Combo2->setCurrentIndex(window->Combo2->findText(u"详细"_s));
+        window->command4_Click();
+        QCOMPARE(dialogs->informationTexts(), QStringList{u"保存成功！"_s});
+        QCOMPARE(readLogLevel().value(), LogLevel::Detail);
+        const QLoggingCategory probe("pagrion.probe", QtWarningMsg);
+        QVERIFY(probe.isDebugEnabled());
+        window = std::make_unique<Frmsysset>();
+        QCOMPARE(window->Combo2->currentText(), u"详细"_s);
+
+        window->Combo2->setCurrentIndex(window->Combo2->findText(u"关闭"_s));
+        window->command4_Click();
+        QCOMPARE(readLogLevel().value(), LogLevel::Off);
+        QVERIFY(!probe.isWarningEnabled());
+        // A level edited by hand into one the program does not know gives the default.
+        QVERIFY(exec(config(), u"update LogSetting set value = 'loud'"_s));
+        QCOMPARE(readLogLevel().value(), DefaultLogLevel);
     }
 
     // A value its setting does not take is named, gets the focus, and

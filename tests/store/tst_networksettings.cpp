@@ -54,7 +54,8 @@ private Q_SLOTS:
         PAGRION_VERIFY_OK(db.open(programFolder().configDatabasePath()));
         PAGRION_VERIFY_OK(db.run(u"drop table if exists NetworkSetting"_s));
         QVERIFY(readNetworkSettings().value() == NetworkSettings());
-        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Browser, LoadSettings(), givenProxy()));
+        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Browser, LoadSettings(), givenProxy(),
+                                             LogLevel::Errors));
         QVERIFY(readNetworkSettings().value() == givenProxy());
     }
 
@@ -79,7 +80,8 @@ private Q_SLOTS:
     void settingsWindowKeepsThem()
     {
         FakeDialogs dialogs;
-        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Browser, LoadSettings(), givenProxy()));
+        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Browser, LoadSettings(), givenProxy(),
+                                             LogLevel::Errors));
         Frmsysset window;
         window.show();
         NetworkSettingsBox *box = window.Frame2;

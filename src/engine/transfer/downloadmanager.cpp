@@ -5,8 +5,10 @@
 #include <QDateTime>
 #include <QRegularExpression>
 
+#include "engine/enginelog.h"
 #include "engine/pageaddress.h"
 #include "engine/transfer/curlmulti.h"
+#include "engine/transfer/transferlog.h"
 
 using namespace Qt::StringLiterals;
 
@@ -57,6 +59,21 @@ std::optional<qint64> retryAfterMs(const QByteArray &value)
     if (!when.isValid())
         return std::nullopt;
     return std::max<qint64>(0, QDateTime::currentDateTimeUtc().msecsTo(when));
+}
+
+// What the log says of a load that ended: "<address> HTTP 404，512 字节，
+// 3 ms，尝试 2 次，失败：HTTP 404", the address where the answer came from
+// after it when a redirect led elsewhere.
+QString endedText(const QUrl &asked, const LoadResult &result, qint64 ms)
+{
+    QString text = asked.toDisplayString() + u' '
+        + (result.status > 0 ? u"HTTP %1"_s.arg(result.status) : u"无 HTTP 状态"_s)
+        + u"，%1 字节，%2 ms，尝试 %3 次"_s.arg(result.body.size()).arg(ms).arg(result.attempts);
+    if (!result.url.isEmpty() && result.url != asked)
+        text += u"，来自 "_s + result.url.toDisplayString();
+    if (result.failure)
+        text += u"，失败："_s + result.failure->reason;
+    return text;
 }
 
 } // namespace
@@ -176,8 +193,11 @@ void DownloadManager::pump(const QString &hostKey)
 void DownloadManager::send(PageDownload *download)
 {
     if (!download->m_fetch) {
-        if (++download->m_attempts == 1)
+        if (++download->m_attempts == 1) {
             download->m_queuedMs = download->m_created.elapsed();
+            qCDebug(lcTransfer).noquote() << download->m_request.url.toDisplayString()
+                                          << u"开始，排队 %1 ms"_s.arg(download->m_queuedMs);
+        }
         download->m_fetch = std::make_unique<PageFetch>(*m_transfers, download->m_request);
         PageFetch *fetch = download->m_fetch.get();
         connect(fetch, &PageFetch::sent, download, [this, download] { onSent(download); });
@@ -204,6 +224,8 @@ void DownloadManager::onSent(PageDownload *download)
 void DownloadManager::onRedirected(PageDownload *download)
 {
     const QString from = download->m_hostKey;
+    qCDebug(lcTransfer).noquote() << download->m_fetch->result().url.toDisplayString() << u"重定向到"_s
+                                  << download->m_fetch->nextUrl().toDisplayString();
     leaveQueue(download);
     download->m_hostKey = hostKey(download->m_fetch->nextUrl());
     enqueue(download, true);
@@ -227,10 +249,19 @@ void DownloadManager::onAttemptFinished(PageDownload *download)
         && result.failure->retryable()) {
         const qint64 wait = retryWaitMs(*download, result);
         if (wait >= 0) {
+            qCInfo(lcTransfer).noquote()
+                << retryLogText(download->m_request.url, download->m_attempts, result.failure->reason, wait);
             download->m_backoff.start(int(wait));
             return;
         }
     }
+    const auto ended = [&] {
+        return endedText(download->m_request.url, result, download->m_created.elapsed() - download->m_queuedMs);
+    };
+    if (result.failure)
+        qCWarning(lcTransfer).noquote() << ended();
+    else
+        qCInfo(lcTransfer).noquote() << ended();
     download->m_result = std::move(result);
     download->m_finished = true;
     Q_EMIT download->finished();

@@ -20,6 +20,7 @@
 #include <QWindow>
 
 #include "engine/cookiestore.h"
+#include "engine/enginelog.h"
 #include "engine/errorpages.h"
 #include "engine/pageaddress.h"
 #include "engine/webengine/webenginedocument.h"
@@ -333,6 +334,7 @@ void WebEngineBrowser::Navigate(const QString &address)
     m_startedMeanwhile = false;
     m_attempts = 0;
     loadStarted();
+    m_loadClock.start();
     const QUrl url = QUrl::fromUserInput(address);
     m_pendingUrl = url;
     m_tracking = false;
@@ -403,6 +405,7 @@ void WebEngineBrowser::beginPageLoad()
     m_downloaded = false;
     m_attempts = 0;
     loadStarted();
+    m_loadClock.start();
     m_tracking = true;
     m_pendingUrl = m_page->requestedUrl();
     if (timeLimitMs() > 0)
@@ -561,8 +564,17 @@ void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QU
     // The page stays busy through the back-off; what it showed meanwhile is not reported.
     if (failure && failure->retryable() && m_attempts > 0 && m_attempts <= loadPolicy().retries) {
         m_retry.start(int(loadPolicy().backoffMs(m_attempts)));
+        qCInfo(lcEngine).noquote() << u"完整浏览器"_s << retryLogText(url, m_attempts, failure->reason, m_retry.interval());
         return;
     }
+    const auto ended = [&] {
+        return u"完整浏览器 %1，%2 ms，尝试 %3 次"_s.arg(url.toDisplayString(), QString::number(m_loadClock.elapsed()),
+                                                    QString::number(std::max(m_attempts, 1)));
+    };
+    if (failure)
+        qCWarning(lcEngine).noquote() << ended() + u"，失败："_s + failure->reason;
+    else
+        qCInfo(lcEngine).noquote() << ended();
     m_document = std::move(document);
     m_showsPage = showsPage;
     m_url = url;

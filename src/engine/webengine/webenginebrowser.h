@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QPointer>
 #include <QTimer>
@@ -108,6 +109,7 @@ private:
     QTimer m_settle;
     QTimer m_retry; // the back-off before another try
     QTimer m_pause; // the host's pause before a try
+    QElapsedTimer m_loadClock; // since the load began, for the log
     // When loads to each host may start, shared with the siblings.
     std::shared_ptr<NavigationPace> m_pace;
     MediaFilter *m_mediaFilter;

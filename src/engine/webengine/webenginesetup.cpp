@@ -4,7 +4,8 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QLoggingCategory>
+
+#include "core/programlog.h"
 
 using namespace Qt::StringLiterals;
 
@@ -31,7 +32,7 @@ void prepareWebEngine()
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The engine reports its whole set-up at start; QT_LOGGING_RULES still
     // brings it back.
-    QLoggingCategory::setFilterRules(u"qt.webenginecontext.info=false"_s);
+    addLogRule(u"qt.webenginecontext.info=false"_s);
 }
 
 } // namespace pagrion
