@@ -31,21 +31,29 @@ void forEachKey(const GumboNode *element, const Take &take)
         forEachClass(classes, [&](std::string_view name) { take(keyHash('.', name)); });
 }
 
-// Counts the tags, ids and classes of the elements around the one being
-// matched, the way browsers keep an ancestor filter: a rule that needs an
+// The tags, ids and classes of the elements around the one being matched,
+// counted, the way browsers keep an ancestor filter: a rule that needs an
 // ancestor none of them has is passed over without walking up the tree.
-// Hashes that collide only let a rule through to the full match.
 class AncestorFilter
 {
 public:
-    static constexpr std::uint32_t Slots = 1u << 12;
+    void add(std::uint32_t key) { ++m_counts[key]; }
+    void remove(std::uint32_t key)
+    {
+        if (const auto found = m_counts.find(key); found != m_counts.end() && --found->second == 0)
+            m_counts.erase(found);
+    }
+    bool mayHave(std::uint32_t key) const { return m_counts.contains(key); }
 
-    void add(std::uint32_t hash) { ++m_counts[hash % Slots]; }
-    void remove(std::uint32_t hash) { --m_counts[hash % Slots]; }
-    bool mayHave(std::uint32_t hash) const { return m_counts[hash % Slots] > 0; }
+    template <typename Take>
+    void forEachKey(const Take &take) const
+    {
+        for (const auto &[key, count] : m_counts)
+            take(key);
+    }
 
 private:
-    std::vector<std::uint32_t> m_counts = std::vector<std::uint32_t>(Slots);
+    std::unordered_map<std::uint32_t, int> m_counts;
 };
 
 // What a rule needs of the subject's ancestors: the keys of every compound
@@ -67,60 +75,75 @@ std::vector<std::uint32_t> ancestorKeys(const ComplexSelector &selector)
     return keys;
 }
 
-// Rules filed under what their last compound needs most narrowly, the way
-// browsers keep them: an element is tried only against rules that can match.
+const std::uint32_t AnyElement = keyHash('*', {});
+
+// Rules filed under what their last compound needs most narrowly (an id, a
+// class, a tag), the way browsers keep them, and a rule that needs an
+// ancestor also under one key that ancestor has: an element is tried only
+// against rules that can match it, with the ancestors it has. A page of ten
+// thousand `.menu p` rules so costs each paragraph a lookup per ancestor
+// key, not a test per rule.
 struct RuleIndex
 {
-    std::unordered_map<std::string, std::vector<size_t>> byId;
-    std::unordered_map<std::string, std::vector<size_t>> byClass;
-    std::unordered_map<std::string, std::vector<size_t>> byTag;
-    std::vector<size_t> rest;
+    std::unordered_map<std::uint32_t, std::vector<size_t>> bySubject;
+    std::unordered_map<std::uint64_t, std::vector<size_t>> bySubjectAndAncestor;
     std::vector<std::vector<std::uint32_t>> ancestors; // by rule
+
+    static std::uint64_t pair(std::uint32_t subject, std::uint32_t ancestor)
+    {
+        return (std::uint64_t(subject) << 32) | ancestor;
+    }
 
     explicit RuleIndex(const std::vector<StyleRule> &rules)
     {
         ancestors.reserve(rules.size());
         for (size_t i = 0; i < rules.size(); ++i) {
             const CompoundSelector &last = rules[i].selector.compounds.back();
-            if (!last.id.empty())
-                byId[last.id].push_back(i);
-            else if (!last.classes.empty())
-                byClass[last.classes.front()].push_back(i);
-            else if (!last.tag.empty())
-                byTag[last.tag].push_back(i);
-            else
-                rest.push_back(i);
-            ancestors.push_back(ancestorKeys(rules[i].selector));
+            const std::uint32_t subject = !last.id.empty() ? keyHash('#', last.id)
+                : !last.classes.empty()                    ? keyHash('.', last.classes.front())
+                : !last.tag.empty()                        ? keyHash('t', last.tag)
+                                                           : AnyElement;
+            std::vector<std::uint32_t> needed = ancestorKeys(rules[i].selector);
+            if (needed.empty()) {
+                bySubject[subject].push_back(i);
+            } else {
+                // An id or a class narrows more than a tag does.
+                const auto narrow = std::find_if(needed.begin(), needed.end(), [](std::uint32_t key) {
+                    return key != keyHash('t', "html") && key != keyHash('t', "body");
+                });
+                bySubjectAndAncestor[pair(subject, narrow != needed.end() ? *narrow : needed.front())].push_back(i);
+            }
+            ancestors.push_back(std::move(needed));
         }
     }
 
     template <typename Take>
     void forCandidates(const GumboNode *element, const AncestorFilter &filter, const Take &take) const
     {
-        const GumboElement &e = element->v.element;
+        std::vector<std::uint32_t> subjects{AnyElement};
+        forEachKey(element, [&](std::uint32_t key) { subjects.push_back(key); });
         const auto tryRule = [&](size_t i) {
             const std::vector<std::uint32_t> &keys = ancestors[i];
             if (std::all_of(keys.begin(), keys.end(), [&](std::uint32_t key) { return filter.mayHave(key); }))
                 take(i);
         };
-        const auto from = [&](const auto &map, std::string_view key) {
-            if (const auto found = map.find(std::string(key)); found != map.end()) {
+        for (const std::uint32_t subject : subjects) {
+            if (const auto found = bySubject.find(subject); found != bySubject.end()) {
                 for (size_t i : found->second)
-                    tryRule(i);
+                    take(i);
             }
-        };
-        if (!byId.empty()) {
-            if (const char *id = attributeValue(e, "id"))
-                from(byId, id);
         }
-        if (!byClass.empty()) {
-            if (const char *classes = attributeValue(e, "class"))
-                forEachClass(classes, [&](std::string_view name) { from(byClass, name); });
-        }
-        std::string buffer;
-        from(byTag, elementName(element, buffer));
-        for (size_t i : rest)
-            tryRule(i);
+        if (bySubjectAndAncestor.empty())
+            return;
+        filter.forEachKey([&](std::uint32_t ancestor) {
+            for (const std::uint32_t subject : subjects) {
+                if (const auto found = bySubjectAndAncestor.find(pair(subject, ancestor));
+                    found != bySubjectAndAncestor.end()) {
+                    for (size_t i : found->second)
+                        tryRule(i);
+                }
+            }
+        });
     }
 };
 
@@ -172,6 +195,9 @@ void AuthorStyles::match(const GumboNode *element, const Index &index, const Fil
     });
     if (found.empty())
         return;
+    // A class written twice on an element finds its rules twice.
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
     std::sort(found.begin(), found.end(), [&](size_t a, size_t b) {
         const StyleRule &first = m_rules[a];
         const StyleRule &second = m_rules[b];
