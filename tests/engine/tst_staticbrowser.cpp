@@ -275,6 +275,24 @@ private Q_SLOTS:
         QCOMPARE(m_server.requestCount(u"/site.css"_s), 1);
     }
 
+    // A sheet that never ends is cut at the body limit and left out; the
+    // page it styles loads all the same.
+    void anEndlessStyleSheetIsLeftOut()
+    {
+        TestHttpServer server;
+        auto endless = TestHttpServer::page(QByteArray(".ad { display: none } ").repeated(1000), 200, "text/css");
+        endless.repeat = 0;
+        server.setRoute(u"/endless.css"_s, endless);
+        server.setPage(u"/page"_s, "<link rel=stylesheet href=/endless.css><p>price <span class=ad>advert</span>10</p>");
+        StaticBrowser browser;
+        PageLimits limits;
+        limits.maxBodyBytes = 1 << 20;
+        browser.setLimits(limits);
+        QVERIFY(load(browser, server.url(u"/page"_s)));
+        QVERIFY(!browser.failure());
+        QCOMPARE(bodyOf(browser), u"price advert10"_s);
+    }
+
     void unreachable_data()
     {
         QTest::addColumn<QString>("address");
