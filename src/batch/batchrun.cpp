@@ -418,7 +418,7 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
     // of a process that dies are soon free again. Enough of them that the
     // look-ahead, which drains at the end of each claim, seldom runs dry.
     const int batch = 4 * pagesAtOnce(settings, m_waiter.browser().engine());
-    for (;;) {
+    for (bool first = true;; first = false) {
         if (m_host.stopRequested())
             return End::Stopped;
         const Result<QList<int>> claimed = m_results->claimPages(batch);
@@ -426,8 +426,13 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
             m_host.message(claimed.error());
             return End::StoreFailed;
         }
-        if (claimed.value().isEmpty())
+        if (claimed.value().isEmpty()) {
+            // Joined a run whose pages the other processes had all done.
+            if (first)
+                m_host.message(u"结果服务器上用相同设置的批量采集已经完成，没有需要采集的网页。"
+                               u"要重新采集请加上覆盖上次记录的选项。"_s);
             break;
+        }
         if (const End end = visitList(settings, addresses, claimed.value()); end != End::Finished)
             return end;
     }

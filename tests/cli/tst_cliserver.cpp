@@ -160,6 +160,7 @@ private Q_SLOTS:
         // The same settings again join the run; --overwrite starts it afresh.
         const CliRun joined = runCli(publish(u"/slow(*).html"_s, 1, Pages));
         QCOMPARE(joined.exitCode, 0);
+        QVERIFY2(joined.err.contains(u"结果服务器上用相同设置的批量采集已经完成"_s.toUtf8()), joined.err.constData());
         QCOMPARE(sql(u"select count(*) from pagrion_run"_s), 1);
         QCOMPARE(exported(), itemLines(1, Pages));
         const CliRun afresh = runCli(publish(u"/fast(*).html"_s, 1, 3) << u"--overwrite"_s);
