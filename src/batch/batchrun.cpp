@@ -259,6 +259,10 @@ bool BatchRun::tableNamesGiven(const BatchSettings &settings)
 
 BatchRun::Outcome BatchRun::ended(End end, const QString &finishedStatus)
 {
+    // A stop asked for while the store was out of reach (a result server
+    // being reconnected to) is what ended the run, not the store.
+    if (end == End::StoreFailed && m_host.stopRequested())
+        end = End::Stopped;
     m_host.setBusy(false);
     // A run that ended early says so, unlike one that went through its list.
     m_host.status(end == End::Finished ? finishedStatus : u"中断采集"_s);

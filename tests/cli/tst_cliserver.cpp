@@ -248,6 +248,20 @@ private Q_SLOTS:
         QCOMPARE(exported(), itemLines(1, Pages));
     }
 
+    // A stop while the server is away and being reconnected to ends the
+    // run as stopped, not as a store that failed.
+    void stopWhileTheServerIsAwayEndsAsStopped()
+    {
+        CliProcess publisher(publish(u"/slow(*).html"_s, 1, Pages));
+        QTRY_VERIFY_WITH_TIMEOUT(sql(u"select count(*) from pagrion_page where state = 'stored'"_s) >= 1, 30'000);
+        QVERIFY(m_postgres->stop());
+        QTest::qWait(3000);
+        publisher.signal(SIGTERM);
+        const int exitCode = publisher.finish();
+        QVERIFY(m_postgres->start());
+        QCOMPARE(exitCode, 143);
+    }
+
     void unreachableServerOrWrongPasswordEndsWithExit4AndKeepsLocalResults()
     {
         const QList<QStringList> before = itemRecordsStoredLocally();
