@@ -1,5 +1,7 @@
 #include "engine/staticbrowser.h"
 
+#include <algorithm>
+
 #include "engine/enginelog.h"
 #include "engine/errorpages.h"
 #include "engine/html/htmldocument.h"
@@ -152,6 +154,7 @@ void StaticBrowser::fetchStyleSheets(BuiltPage page, const QUrl &url, const std:
 {
     const QList<QUrl> sheets = linkedStyleSheets(*page.document);
     m_styling = Styling{std::move(page), url, failure, {}};
+    QList<QUrl> wanted;
     PageLimits sheetLimits = limits();
     if (sheetLimits.timeLimitMs > 0) {
         const qint64 left = std::max<qint64>(1, timeLimitMs() - spentMs());
@@ -160,15 +163,18 @@ void StaticBrowser::fetchStyleSheets(BuiltPage page, const QUrl &url, const std:
     }
     for (const QUrl &sheet : sheets) {
         // From the web only to the web, as for every address a page names.
-        if (!mayFollow(url, sheet) || m_styleSheets->contains(sheet) || m_styling->sheets.contains(sheet))
+        if (!mayFollow(url, sheet) || wanted.contains(sheet))
             continue;
-        m_styling->sheets.append(sheet);
+        if (const auto cached = m_styleSheets->constFind(sheet); cached != m_styleSheets->constEnd()) {
+            m_styling->sheets.insert(sheet, *cached);
+            continue;
+        }
+        wanted.append(sheet);
         auto download = m_downloads->download({sheet, sheetLimits});
         PageDownload *started = download.get();
         connect(started, &PageDownload::finished, this, [this, started, sheet] { onStyleSheetLoaded(started, sheet); });
         m_sheetDownloads.push_back(std::move(download));
     }
-    m_styling->sheets = sheets;
     if (m_sheetDownloads.empty())
         restyle();
 }
@@ -184,6 +190,8 @@ void StaticBrowser::onStyleSheetLoaded(PageDownload *download, const QUrl &sheet
     if (held > StyleSheetCacheBytes)
         m_styleSheets->clear();
     m_styleSheets->insert(sheet, css);
+    if (m_styling)
+        m_styling->sheets.insert(sheet, css);
     // Called from the download's own signal: it goes once that has returned.
     for (auto &pending : m_sheetDownloads) {
         if (pending.get() == download) {
@@ -198,12 +206,17 @@ void StaticBrowser::onStyleSheetLoaded(PageDownload *download, const QUrl &sheet
 
 void StaticBrowser::restyle()
 {
-    QHash<QUrl, QByteArray> sheets;
-    for (const QUrl &sheet : std::as_const(m_styling->sheets)) {
-        if (const auto found = m_styleSheets->constFind(sheet); found != m_styleSheets->constEnd())
-            sheets.insert(sheet, *found);
+    // Sheets that all failed or are empty leave the page as it was built.
+    const bool anyRules = std::any_of(m_styling->sheets.cbegin(), m_styling->sheets.cend(),
+                                      [](const QByteArray &css) { return !css.trimmed().isEmpty(); });
+    if (!anyRules) {
+        m_buildLimit.stop();
+        Styling styling = std::move(*m_styling);
+        m_styling.reset();
+        finish(std::move(styling.page.document), styling.url, styling.failure);
+        return;
     }
-    m_builder->restyle(m_styling->page, sheets, [this, url = m_styling->url, failure = m_styling->failure](BuiltPage page) {
+    m_builder->restyle(m_styling->page, m_styling->sheets, [this, url = m_styling->url, failure = m_styling->failure](BuiltPage page) {
         m_buildLimit.stop();
         m_styling.reset();
         finish(std::move(page.document), url, failure);

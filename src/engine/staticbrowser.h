@@ -88,7 +88,7 @@ private:
         BuiltPage page;
         QUrl url;
         std::optional<LoadFailure> failure;
-        QList<QUrl> sheets;
+        QHash<QUrl, QByteArray> sheets; // the linked sheets at hand, fetched or cached
     };
     std::optional<Styling> m_styling; // a page waiting for its sheets
     std::vector<std::unique_ptr<PageDownload>> m_sheetDownloads;
