@@ -5,6 +5,7 @@
 #include "engine/enginelog.h"
 #include "engine/errorpages.h"
 #include "engine/html/htmldocument.h"
+#include "engine/html/stylesheet.h"
 #include "engine/pageaddress.h"
 #include "engine/transfer/downloadmanager.h"
 
@@ -17,21 +18,18 @@ namespace {
 // Pages that refresh to one another are followed this often per navigation.
 constexpr int MaximumRefreshes = 5;
 
-// The fetched sheets a run keeps at most; past it they are fetched anew.
-constexpr qint64 StyleSheetCacheBytes = qint64(32) << 20;
-
 } // namespace
 
 StaticBrowser::StaticBrowser(QObject *parent)
-    : StaticBrowser(nullptr, std::make_shared<QHash<QUrl, QByteArray>>())
+    : StaticBrowser(nullptr, nullptr)
 {
     setParent(parent);
 }
 
-StaticBrowser::StaticBrowser(DownloadManager *downloads, std::shared_ptr<QHash<QUrl, QByteArray>> styleSheets)
+StaticBrowser::StaticBrowser(DownloadManager *downloads, std::shared_ptr<StyleSheetFetches> styleSheets)
     : m_downloads(downloads ? downloads : new DownloadManager(this))
     , m_builder(new DocumentBuilder(this))
-    , m_styleSheets(std::move(styleSheets))
+    , m_styleSheets(styleSheets ? std::move(styleSheets) : std::make_shared<StyleSheetFetches>(*m_downloads))
     , m_document(engineMadeDocument(QString()))
 {
     m_buildLimit.setSingleShot(true);
@@ -153,55 +151,47 @@ void StaticBrowser::onBuilt(BuiltPage page, const QUrl &url, const std::optional
 void StaticBrowser::fetchStyleSheets(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure)
 {
     const QList<QUrl> sheets = linkedStyleSheets(*page.document);
-    m_styling = Styling{std::move(page), url, failure, {}};
-    QList<QUrl> wanted;
-    PageLimits sheetLimits = limits();
-    if (sheetLimits.timeLimitMs > 0) {
+    m_styling = Styling{std::move(page), url, failure, limits(), {}, {}, {}, 0, 0};
+    if (m_styling->sheetLimits.timeLimitMs > 0) {
         const qint64 left = std::max<qint64>(1, timeLimitMs() - spentMs());
-        sheetLimits.timeLimitMs = int(left);
+        m_styling->sheetLimits.timeLimitMs = int(left);
         m_buildLimit.start(int(left));
     }
-    for (const QUrl &sheet : sheets) {
-        // From the web only to the web, as for every address a page names.
-        if (!mayFollow(url, sheet) || wanted.contains(sheet))
-            continue;
-        if (const auto cached = m_styleSheets->constFind(sheet); cached != m_styleSheets->constEnd()) {
-            m_styling->sheets.insert(sheet, *cached);
-            continue;
-        }
-        wanted.append(sheet);
-        auto download = m_downloads->download({sheet, sheetLimits});
-        PageDownload *started = download.get();
-        connect(started, &PageDownload::finished, this, [this, started, sheet] { onStyleSheetLoaded(started, sheet); });
-        m_sheetDownloads.push_back(std::move(download));
-    }
-    if (m_sheetDownloads.empty())
+    for (const QUrl &sheet : sheets)
+        wantStyleSheet(sheet, url, 0);
+    if (m_styling->pending == 0)
         restyle();
 }
 
-void StaticBrowser::onStyleSheetLoaded(PageDownload *download, const QUrl &sheet)
+void StaticBrowser::wantStyleSheet(const QUrl &sheet, const QUrl &from, int depth)
 {
-    LoadResult result = download->takeResult();
-    // A sheet that fails is left out, as a browser leaves it.
-    const QByteArray css = result.failure ? QByteArray() : std::move(result.body);
-    qint64 held = css.size();
-    for (const QByteArray &kept : std::as_const(*m_styleSheets))
-        held += kept.size();
-    if (held > StyleSheetCacheBytes)
-        m_styleSheets->clear();
-    m_styleSheets->insert(sheet, css);
-    if (m_styling)
-        m_styling->sheets.insert(sheet, css);
-    // Called from the download's own signal: it goes once that has returned.
-    for (auto &pending : m_sheetDownloads) {
-        if (pending.get() == download) {
-            pending.release()->deleteLater();
-            break;
-        }
+    // From the web only to the web, as for every address a page names.
+    if (!mayFollow(from, sheet) || depth > html::MaxImportDepth || m_styling->asked.contains(sheet)
+        || (depth > 0 && m_styling->imports >= html::MaxImportedSheets))
+        return;
+    m_styling->asked.insert(sheet);
+    if (depth > 0)
+        ++m_styling->imports;
+    if (const std::optional<QByteArray> kept = m_styleSheets->cached(sheet)) {
+        takeStyleSheet(sheet, *kept, depth);
+        return;
     }
-    std::erase(m_sheetDownloads, nullptr);
-    if (m_sheetDownloads.empty())
-        restyle();
+    ++m_styling->pending;
+    m_styling->waits.push_back(
+        m_styleSheets->fetch(sheet, m_styling->sheetLimits, [this, sheet, depth](const QByteArray &css) {
+            --m_styling->pending;
+            takeStyleSheet(sheet, css, depth);
+            if (m_styling->pending == 0)
+                restyle();
+        }));
+}
+
+void StaticBrowser::takeStyleSheet(const QUrl &sheet, const QByteArray &css, int depth)
+{
+    m_styling->sheets.insert(sheet, css);
+    if (css.contains("@import"))
+        for (const QUrl &imported : importedStyleSheets(sheet, {css.constData(), size_t(css.size())}))
+            wantStyleSheet(imported, sheet, depth + 1);
 }
 
 void StaticBrowser::restyle()
@@ -226,7 +216,6 @@ void StaticBrowser::restyle()
 void StaticBrowser::abortPending()
 {
     m_download.reset();
-    m_sheetDownloads.clear();
     m_styling.reset();
     m_buildLimit.stop();
     m_builder->cancel();

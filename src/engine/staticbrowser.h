@@ -6,11 +6,13 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 
 #include "engine/browser.h"
 #include "engine/html/documentbuilder.h"
+#include "engine/stylesheetfetches.h"
 
 namespace pagrion {
 
@@ -60,17 +62,20 @@ protected:
 
 private:
     // A browser loading through another's manager.
-    StaticBrowser(DownloadManager *downloads, std::shared_ptr<QHash<QUrl, QByteArray>> styleSheets);
+    StaticBrowser(DownloadManager *downloads, std::shared_ptr<StyleSheetFetches> styleSheets);
 
     void load(const QUrl &url);
     void onLoaded();
     // The time limit spent since Navigate.
     qint64 spentMs() const;
     void onBuilt(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure);
-    // Fetches the style sheets the built page links to that the run has not
-    // fetched yet, then has the page matched with them.
+    // Fetches the style sheets the built page links to or imports, and those
+    // they import in turn, then has the page matched with them.
     void fetchStyleSheets(BuiltPage page, const QUrl &url, const std::optional<LoadFailure> &failure);
-    void onStyleSheetLoaded(PageDownload *download, const QUrl &sheet);
+    // Asks for a sheet named by the page or by a sheet (`from`), `depth`
+    // imports down.
+    void wantStyleSheet(const QUrl &sheet, const QUrl &from, int depth);
+    void takeStyleSheet(const QUrl &sheet, const QByteArray &css, int depth);
     void restyle();
     void abortPending();
     void finish(std::shared_ptr<const Document> document, const QUrl &url,
@@ -79,19 +84,21 @@ private:
     DownloadManager *m_downloads;
     std::unique_ptr<PageDownload> m_download;
     DocumentBuilder *m_builder;
-    // The linked style sheets fetched so far, by address, shared by the
-    // siblings of a run: a site's pages mostly link the same few. A sheet
-    // that could not be fetched is kept empty, so it is asked for once.
-    std::shared_ptr<QHash<QUrl, QByteArray>> m_styleSheets;
+    // Shared by the siblings of a run.
+    std::shared_ptr<StyleSheetFetches> m_styleSheets;
     struct Styling
     {
         BuiltPage page;
         QUrl url;
         std::optional<LoadFailure> failure;
-        QHash<QUrl, QByteArray> sheets; // the linked sheets at hand, fetched or cached
+        PageLimits sheetLimits;        // the page's limits, with the time it has left
+        QHash<QUrl, QByteArray> sheets; // the sheets at hand, fetched or kept by the run
+        QSet<QUrl> asked;               // every sheet asked for, at hand or not
+        std::vector<std::unique_ptr<StyleSheetFetches::Wait>> waits;
+        int pending = 0; // the sheets not at hand yet
+        int imports = 0; // the sheets asked for that sheets import
     };
     std::optional<Styling> m_styling; // a page waiting for its sheets
-    std::vector<std::unique_ptr<PageDownload>> m_sheetDownloads;
     QTimer m_buildLimit; // a page still being built when it fires has taken too long
     QUrl m_building;     // the address of the page being built
     // Counts navigations, so that work queued for a dropped load is ignored.

@@ -98,7 +98,7 @@ private Q_SLOTS:
 
         for (const QString &page :
              {u"tables.html"_s, u"text.html"_s, u"links.html"_s, u"realpage.html"_s, u"spans.html"_s,
-              u"styles.html"_s, u"whitespace.html"_s, u"linked.html"_s}) {
+              u"styles.html"_s, u"whitespace.html"_s, u"linked.html"_s, u"imported.html"_s}) {
             const auto row = [&](const char *name, Reading reading, const QString &tag = {}) {
                 QTest::addRow("%s %s", qPrintable(page), name) << page << reading << tag;
             };

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "engine/html/stylesheet.h"
 #include "engine/staticbrowser.h"
 #include "engine/transfer/downloadmanager.h"
 #include "support/testhttpserver.h"
@@ -273,6 +274,76 @@ private Q_SLOTS:
         QVERIFY(load(plain, m_server.url(u"/styled1"_s)));
         QCOMPARE(bodyOf(plain), u"price advert10"_s);
         QCOMPARE(m_server.requestCount(u"/site.css"_s), 1);
+    }
+
+    // Pages loaded side by side ask for their sheet at the same moment: they
+    // share one transfer of it, and a page that goes elsewhere meanwhile
+    // takes the transfer away from none of the others.
+    void siblingsLoadingTogetherShareASheetsTransfer()
+    {
+        TestHttpServer server;
+        server.setPage(u"/slow.css"_s, ".ad { display: none }", "text/css", 300);
+        const QByteArray page = "<link rel=stylesheet href=/slow.css><p>price <span class=ad>advert</span>10</p>";
+        for (const QString &path : {u"/a"_s, u"/b"_s, u"/c"_s})
+            server.setPage(path, page);
+        server.setPage(u"/plain"_s, "<p>plain</p>");
+        StaticBrowser first;
+        const std::unique_ptr<Browser> second = first.sibling();
+        const std::unique_ptr<Browser> third = first.sibling();
+        QSignalSpy firstDone(&first, &Browser::DownloadComplete);
+        QSignalSpy secondDone(second.get(), &Browser::DownloadComplete);
+        QSignalSpy thirdDone(third.get(), &Browser::DownloadComplete);
+        first.Navigate(server.url(u"/a"_s));
+        second->Navigate(server.url(u"/b"_s));
+        third->Navigate(server.url(u"/c"_s));
+        QTRY_COMPARE_WITH_TIMEOUT(server.requestCount(u"/slow.css"_s), 1, LoadDeadlineMs);
+        first.Navigate(server.url(u"/plain"_s)); // the page that asked first leaves
+        QVERIFY(secondDone.wait(LoadDeadlineMs));
+        QTRY_VERIFY_WITH_TIMEOUT(!thirdDone.isEmpty() && !firstDone.isEmpty(), LoadDeadlineMs);
+        QCOMPARE(second->document()->bodyText(), u"price 10"_s);
+        QCOMPARE(third->document()->bodyText(), u"price 10"_s);
+        QCOMPARE(bodyOf(first), u"plain"_s);
+        QCOMPARE(server.requestCount(u"/slow.css"_s), 1);
+    }
+
+    // Sheets a page's sheets import are fetched relative to the sheet that
+    // names them, once each, and only for the screen; a sheet importing
+    // itself ends.
+    void importedSheetsAreFetchedOnce()
+    {
+        TestHttpServer server;
+        server.setPage(u"/css/main.css"_s, "@import 'base.css'; @import url(print.css) print; .b { display: inline }",
+                       "text/css");
+        server.setPage(u"/css/base.css"_s, "@import url(\"/css/base.css\"); .a, .b { display: none }", "text/css");
+        server.setPage(u"/page"_s, "<style>@import '/css/main.css';</style>"
+                                   "<p>x<span class=a>A</span><span class=b>B</span></p>");
+        StaticBrowser browser;
+        QVERIFY(load(browser, server.url(u"/page"_s)));
+        QCOMPARE(bodyOf(browser), u"xB"_s);
+        QCOMPARE(server.requestCount(u"/css/main.css"_s), 1);
+        QCOMPARE(server.requestCount(u"/css/base.css"_s), 1);
+        QCOMPARE(server.requestCount(u"/css/print.css"_s), 0);
+    }
+
+    // A sheet that imports a thousand others, each importing it back, costs
+    // a bounded number of requests and still styles its page.
+    void aSheetImportingThousandsIsBounded()
+    {
+        TestHttpServer server;
+        QByteArray imports;
+        for (int i = 0; i < 1000; ++i)
+            imports += "@import '/x.css?" + QByteArray::number(i) + "';\n";
+        server.setPage(u"/many.css"_s, imports + ".ad { display: none }", "text/css");
+        server.setResponder(u"/x.css"_s, [](const TestHttpServer::Request &) {
+            return TestHttpServer::page("@import '/many.css'; @import '/x.css?0'; .x { display: none }", 200,
+                                        "text/css");
+        });
+        server.setPage(u"/page"_s, "<link rel=stylesheet href=/many.css><p>a<span class=ad>d</span><i class=x>x</i>b</p>");
+        StaticBrowser browser;
+        QVERIFY(load(browser, server.url(u"/page"_s)));
+        QCOMPARE(bodyOf(browser), u"ab"_s);
+        QCOMPARE(server.requestCount(u"/many.css"_s), 1);
+        QCOMPARE(server.requestCount(u"/x.css"_s), html::MaxImportedSheets);
     }
 
     // A sheet that never ends is cut at the body limit and left out; the

@@ -255,33 +255,41 @@ const char *styleSheetLink(const GumboNode *element)
     return href;
 }
 
-std::vector<StyleRule> pageStyleRules(const GumboNode *root, const LinkedSheet &linked, const WorkBudget *budget)
+std::vector<StyleRule> pageStyleRules(const GumboNode *root, const LinkedSheet &linked, const ImportedSheet &imported,
+                                      const WorkBudget *budget)
 {
-    std::vector<StyleRule> rules;
-    std::uint32_t order = 0;
+    StyleRuleList list;
     forEachElement(root, [&](const GumboNode *element) {
         if (linked && styleSheetLink(element)) {
-            if (const std::string *css = linked(element))
-                appendStyleRules(*css, rules, order, budget);
+            if (const std::optional<SheetText> sheet = linked(element); sheet && sheet->css)
+                appendStyleRules(*sheet->css, list, budget, imported, sheet->address);
             return;
         }
-        // SVG's style elements are style sheets of the page too.
-        if (element->type != GUMBO_NODE_ELEMENT || element->v.element.tag != GUMBO_TAG_STYLE || insideNoscript(element))
-            return;
-        const char *media = attributeValue(element->v.element, "media");
-        if (media && !mediaQueryHolds(media))
-            return;
-        std::string css;
-        const GumboVector &children = element->v.element.children;
-        for (unsigned i = 0; i < children.length; ++i) {
-            const GumboNode *child = childAt(element, i);
-            if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_CDATA
-                || child->type == GUMBO_NODE_WHITESPACE)
-                css += child->v.text.text;
-        }
-        appendStyleRules(css, rules, order, budget);
+        if (isPageStyleElement(element))
+            appendStyleRules(styleElementText(element), list, budget, imported);
     });
-    return rules;
+    return std::move(list.rules);
+}
+
+bool isPageStyleElement(const GumboNode *element)
+{
+    // SVG's style elements are style sheets of the page too.
+    if (element->type != GUMBO_NODE_ELEMENT || element->v.element.tag != GUMBO_TAG_STYLE || insideNoscript(element))
+        return false;
+    const char *media = attributeValue(element->v.element, "media");
+    return !media || mediaQueryHolds(media);
+}
+
+std::string styleElementText(const GumboNode *element)
+{
+    std::string css;
+    const GumboVector &children = element->v.element.children;
+    for (unsigned i = 0; i < children.length; ++i) {
+        const GumboNode *child = childAt(element, i);
+        if (child->type == GUMBO_NODE_TEXT || child->type == GUMBO_NODE_CDATA || child->type == GUMBO_NODE_WHITESPACE)
+            css += child->v.text.text;
+    }
+    return css;
 }
 
 } // namespace pagrion::html

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -46,14 +47,20 @@ private:
     std::unordered_map<const GumboNode *, MatchedDeclarations> m_matched;
 };
 
-// The text of the sheet a <link rel="stylesheet"> element names, or null
-// when it is not at hand.
-using LinkedSheet = std::function<const std::string *(const GumboNode *link)>;
+// The sheet a <link rel="stylesheet"> element names, or nullopt when it is
+// not at hand.
+using LinkedSheet = std::function<std::optional<SheetText>(const GumboNode *link)>;
 
-// The rules of the page's <style> elements and of the linked sheets at hand,
-// in page order. A sheet for another medium (media="print") is left out, as
-// browsers do.
-std::vector<StyleRule> pageStyleRules(const GumboNode *root, const LinkedSheet &linked, const WorkBudget *budget);
+// The rules of the page's <style> elements and of the linked and imported
+// sheets at hand, in page order. A sheet for another medium (media="print")
+// is left out, as browsers do.
+std::vector<StyleRule> pageStyleRules(const GumboNode *root, const LinkedSheet &linked, const ImportedSheet &imported,
+                                      const WorkBudget *budget);
+
+// Whether the element is a <style> element the page uses, and the sheet it
+// holds.
+bool isPageStyleElement(const GumboNode *element);
+std::string styleElementText(const GumboNode *element);
 
 // Whether the element links a style sheet the page uses, and where to (the
 // href attribute as written).

@@ -364,10 +364,14 @@ private:
     void matchStyleSheets(std::string_view source)
     {
         const QLatin1StringView text(source.data(), qsizetype(source.size()));
-        if (text.contains("stylesheet"_L1, Qt::CaseInsensitive)) {
+        const bool links = text.contains("stylesheet"_L1, Qt::CaseInsensitive);
+        const bool imports = text.contains("@import"_L1, Qt::CaseInsensitive);
+        if (links || imports) {
             forEachElement(m_output->document, [&](const GumboNode *element) {
-                if (const char *href = styleSheetLink(element))
+                if (const char *href = links ? styleSheetLink(element) : nullptr)
                     m_sheetLinks.append(QUrl(resolveAddress(m_baseUrl, href)));
+                else if (imports && isPageStyleElement(element))
+                    m_sheetLinks.append(importedStyleSheets(m_baseUrl, styleElementText(element)));
             });
         }
         if (text.contains("<style"_L1, Qt::CaseInsensitive))
@@ -375,22 +379,35 @@ private:
     }
 
 public:
+    // The sheets the page links to, and those its style elements import.
     const QList<QUrl> &sheetLinks() const { return m_sheetLinks; }
 
-    // Matches the style elements and the linked sheets given, in page order.
-    // Only while the document is being built, before anyone reads it.
-    void restyle(const QHash<QUrl, QByteArray> &linked) const
+    // Matches the style elements and the linked and imported sheets given,
+    // in page order. Only while the document is being built, before anyone
+    // reads it.
+    void restyle(const QHash<QUrl, QByteArray> &sheets) const
     {
-        std::unordered_map<const GumboNode *, std::string> texts;
-        const LinkedSheet sheetOf = [&](const GumboNode *link) -> const std::string * {
-            const auto found = linked.constFind(QUrl(resolveAddress(m_baseUrl, styleSheetLink(link))));
-            if (found == linked.constEnd())
-                return nullptr;
-            return &(texts[link] = found->toStdString());
+        std::unordered_map<QString, std::string> texts; // of the sheets given, as the reading needs them
+        const auto sheetAt = [&](const QUrl &address) -> std::optional<SheetText> {
+            const auto found = sheets.constFind(address);
+            if (found == sheets.constEnd())
+                return std::nullopt;
+            const QString key = address.toString();
+            auto [text, added] = texts.try_emplace(key);
+            if (added)
+                text->second = found->toStdString();
+            return SheetText{&text->second, key.toStdString()};
+        };
+        const LinkedSheet linked = [&](const GumboNode *link) {
+            return sheetAt(QUrl(resolveAddress(m_baseUrl, styleSheetLink(link))));
+        };
+        const ImportedSheet imported = [&](std::string_view base, std::string_view href) {
+            const QUrl from = base.empty() ? m_baseUrl : QUrl(QString::fromUtf8(base.data(), qsizetype(base.size())));
+            return sheetAt(QUrl(resolveAddress(from, std::string(href).c_str())));
         };
         const WorkBudget budget(m_limits.timeLimitMs);
         try {
-            std::vector<StyleRule> rules = pageStyleRules(m_output->document, sheetOf, &budget);
+            std::vector<StyleRule> rules = pageStyleRules(m_output->document, linked, imported, &budget);
             m_authorStyles = rules.empty()
                 ? nullptr
                 : std::make_unique<const AuthorStyles>(std::move(rules), m_output->document, &budget);
@@ -446,6 +463,14 @@ QList<QUrl> linkedStyleSheets(const Document &document)
 {
     const auto *html = dynamic_cast<const HtmlDocument *>(&document);
     return html ? html->sheetLinks() : QList<QUrl>();
+}
+
+QList<QUrl> importedStyleSheets(const QUrl &sheet, std::string_view css)
+{
+    QList<QUrl> addresses;
+    for (const std::string &href : styleSheetImports(css))
+        addresses.append(QUrl(resolveAddress(sheet, href.c_str())));
+    return addresses;
 }
 
 void applyLinkedStyleSheets(const Document &document, const QHash<QUrl, QByteArray> &sheets)

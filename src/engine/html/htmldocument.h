@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include <QByteArray>
 #include <QHash>
@@ -34,12 +35,14 @@ std::shared_ptr<const Document> parseHtmlDocument(const QString &html, const QUr
 std::shared_ptr<const Document> parseHtmlDocument(const QByteArray &utf8, const QUrl &baseUrl,
                                                   const PageLimits &limits);
 
-// The style sheets the page links to, in page order, for a document of the
-// static engine; none for another.
+// The style sheets the page links to and those its style elements import,
+// in page order, for a document of the static engine; none for another.
 QList<QUrl> linkedStyleSheets(const Document &document);
-// Matches the linked sheets given (by address, the ones fetched) with the
-// page's style elements. Only while the document is being built, before
-// anyone reads it.
+// The sheets a style sheet at `sheet` imports for the screen, in order.
+QList<QUrl> importedStyleSheets(const QUrl &sheet, std::string_view css);
+// Matches the linked and imported sheets given (by address, the ones
+// fetched) with the page's style elements. Only while the document is being
+// built, before anyone reads it.
 void applyLinkedStyleSheets(const Document &document, const QHash<QUrl, QByteArray> &sheets);
 
 // Where a page sends its reader with <meta http-equiv="refresh"> within a few

@@ -209,11 +209,115 @@ bool singleQueryHolds(std::string_view query)
     return holds != negated;
 }
 
-void parseRuleList(std::string_view css, size_t &at, bool nested, int depth, std::vector<StyleRule> &rules,
-                   std::uint32_t &order, const WorkBudget *budget)
+// A quoted string as written, quotes and all: its text.
+std::string unquoted(std::string_view quoted)
 {
+    std::string text;
+    for (size_t at = 1; at < quoted.size(); ++at) {
+        if (quoted[at] == quoted.front())
+            break;
+        if (quoted[at] == '\\' && at + 1 < quoted.size())
+            ++at;
+        text += quoted[at];
+    }
+    return text;
+}
+
+// What follows "@import": the address of the sheet it names, when it is
+// meant for the screen. The address is a url() or a string; a layer name, a
+// supports() condition and a media query list may follow.
+std::optional<std::string> importedAddress(std::string_view prelude)
+{
+    prelude = trimAscii(prelude);
+    std::string address;
+    size_t at = 0;
+    const auto atQuote = [&] { return at < prelude.size() && (prelude[at] == '"' || prelude[at] == '\''); };
+    const auto readQuoted = [&] {
+        const size_t from = at;
+        skipString(prelude, at);
+        address = unquoted(prelude.substr(from, at - from));
+    };
+    if (lowerAscii(prelude.substr(0, 4)) == "url(") {
+        at = 4;
+        while (at < prelude.size() && isAsciiSpace(prelude[at]))
+            ++at;
+        if (atQuote()) {
+            readQuoted();
+        } else {
+            const size_t close = prelude.find(')', at);
+            if (close == std::string_view::npos)
+                return std::nullopt;
+            address = std::string(trimAscii(prelude.substr(at, close - at)));
+            at = close;
+        }
+        while (at < prelude.size() && isAsciiSpace(prelude[at]))
+            ++at;
+        if (at >= prelude.size() || prelude[at] != ')')
+            return std::nullopt;
+        ++at;
+    } else if (atQuote()) {
+        readQuoted();
+    } else {
+        return std::nullopt;
+    }
+    const std::string lower = lowerAscii(prelude.substr(at));
+    std::string_view conditions = trimAscii(lower);
+    // A layer and a supports() condition are read as holding, as @layer and
+    // @supports blocks are.
+    const auto skipFunction = [&](std::string_view function) {
+        size_t end = function.size();
+        readUntil(conditions, end, ")");
+        conditions = trimAscii(conditions.substr(std::min(end + 1, conditions.size())));
+    };
+    if (conditions.starts_with("layer("))
+        skipFunction("layer(");
+    else if (conditions == "layer" || (conditions.starts_with("layer") && isAsciiSpace(conditions[5])))
+        conditions = trimAscii(conditions.substr(5));
+    if (conditions.starts_with("supports("))
+        skipFunction("supports(");
+    if (address.empty() || !mediaQueryHolds(conditions))
+        return std::nullopt;
+    return address;
+}
+
+// One page's sheets being read, a sheet importing others within it.
+struct SheetReading
+{
+    StyleRuleList &list;
+    const WorkBudget *budget;
+    const ImportedSheet &imported;
+    std::vector<std::string> chain; // the addresses of the sheets being read, the last importing the next
+    bool importsOnly = false;       // the reading ends where a sheet's imports do
+};
+
+void readSheet(std::string_view css, SheetReading &reading);
+
+// The rules an @import brings in, unless the sheet is not at hand, imports
+// itself, or imports lead too far.
+void readImport(std::string_view prelude, SheetReading &reading)
+{
+    const std::optional<std::string> href = importedAddress(prelude);
+    if (!href || !reading.imported || reading.chain.size() > size_t(MaxImportDepth)
+        || reading.list.imports >= MaxImportedSheets)
+        return;
+    const std::optional<SheetText> sheet = reading.imported(reading.chain.back(), *href);
+    if (!sheet || !sheet->css
+        || std::find(reading.chain.cbegin(), reading.chain.cend(), sheet->address) != reading.chain.cend())
+        return;
+    ++reading.list.imports;
+    reading.chain.push_back(sheet->address);
+    readSheet(*sheet->css, reading);
+    reading.chain.pop_back();
+}
+
+void parseRuleList(std::string_view css, size_t &at, bool nested, int depth, SheetReading &reading)
+{
+    std::vector<StyleRule> &rules = reading.list.rules;
+    // @import counts only ahead of everything but @charset, other imports
+    // and @layer statements.
+    bool importsOpen = !nested;
     while (at < css.size() && rules.size() < MaxStyleRules) {
-        checkWork(budget);
+        checkWork(reading.budget);
         while (at < css.size() && isAsciiSpace(css[at]))
             ++at;
         if (at >= css.size())
@@ -230,22 +334,32 @@ void parseRuleList(std::string_view css, size_t &at, bool nested, int depth, std
                 ++nameEnd;
             const std::string name = lowerAscii(css.substr(at + 1, nameEnd - at - 1));
             at = nameEnd;
-            const std::string prelude = lowerAscii(readUntil(css, at, ";{}"));
-            if (at >= css.size())
-                return;
-            if (css[at] != '{') {
-                if (css[at] == ';')
+            const std::string_view prelude = readUntil(css, at, ";{}");
+            if (at >= css.size() || css[at] != '{') {
+                if (name == "import" && importsOpen)
+                    readImport(prelude, reading);
+                importsOpen = importsOpen && (name == "import" || name == "charset" || name == "layer");
+                if (!importsOpen && reading.importsOnly)
+                    return;
+                if (at < css.size() && css[at] == ';')
                     ++at;
                 continue;
             }
+            importsOpen = false;
+            if (reading.importsOnly)
+                return;
             ++at;
-            const bool readInside = (name == "media" && mediaQueryHolds(prelude)) || name == "supports" || name == "layer";
+            const bool readInside = (name == "media" && mediaQueryHolds(lowerAscii(prelude))) || name == "supports"
+                || name == "layer";
             if (readInside && depth < MaxBlockDepth)
-                parseRuleList(css, at, true, depth + 1, rules, order, budget);
+                parseRuleList(css, at, true, depth + 1, reading);
             else
                 readBlock(css, at);
             continue;
         }
+        importsOpen = false;
+        if (reading.importsOnly)
+            return;
         const std::string_view prelude = readUntil(css, at, "{");
         if (at >= css.size())
             return;
@@ -259,18 +373,37 @@ void parseRuleList(std::string_view css, size_t &at, bool nested, int depth, std
         if (!selectors)
             continue;
         for (ComplexSelector &selector : *selectors)
-            rules.push_back({std::move(selector), declarations, order++});
+            rules.push_back({std::move(selector), declarations, reading.list.order++});
     }
+}
+
+void readSheet(std::string_view css, SheetReading &reading)
+{
+    const std::string text = withoutComments(css);
+    size_t at = 0;
+    parseRuleList(text, at, false, 0, reading);
 }
 
 } // namespace
 
-void appendStyleRules(std::string_view css, std::vector<StyleRule> &rules, std::uint32_t &order,
-                      const WorkBudget *budget)
+void appendStyleRules(std::string_view css, StyleRuleList &list, const WorkBudget *budget,
+                      const ImportedSheet &imported, std::string_view address)
 {
-    const std::string text = withoutComments(css);
-    size_t at = 0;
-    parseRuleList(text, at, false, 0, rules, order, budget);
+    SheetReading reading{list, budget, imported, {std::string(address)}};
+    readSheet(css, reading);
+}
+
+std::vector<std::string> styleSheetImports(std::string_view css)
+{
+    StyleRuleList none;
+    std::vector<std::string> addresses;
+    const ImportedSheet note = [&](std::string_view, std::string_view href) -> std::optional<SheetText> {
+        addresses.emplace_back(href);
+        return std::nullopt;
+    };
+    SheetReading reading{none, nullptr, note, {std::string()}, true};
+    readSheet(css, reading);
+    return addresses;
 }
 
 Declarations parseDeclarations(std::string_view css)
