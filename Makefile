@@ -31,7 +31,19 @@ test: build
 # Printed only; nothing checks them. BENCH=engine (or batch, tls, memory,
 # extraction) runs only those sections.
 # BENCH=scale: 1 to 8 processes sharing one run on a throwaway PostgreSQL.
-ifeq ($(BENCH),scale)
+# BENCH=agreement: how alike the two engines read the HTML manuals Debian
+# ships (AGREEMENT_PAGES names other folders), with the full browser's
+# scripts on and then off.
+AGREEMENT_PAGES ?= $(wildcard /usr/share/doc/python3.11/html /usr/share/doc/git-doc \
+  /usr/share/doc/valgrind/html /usr/share/doc/libxslt1-dev /usr/share/doc/nodejs/api)
+ifeq ($(BENCH),agreement)
+bench: deps
+	@bench/install-peers
+	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-agreement
+	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/pagrion-agreement --show 0 $(AGREEMENT_PAGES)
+	@QT_QPA_PLATFORM=offscreen $(BENCH_DIR)/bench/pagrion-agreement --show 0 --no-scripts $(AGREEMENT_PAGES)
+else ifeq ($(BENCH),scale)
 bench: deps
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-cli pagrion-initdb

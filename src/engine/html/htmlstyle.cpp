@@ -124,6 +124,18 @@ void apply(const StyleDeclaration &declaration, const GumboElement &element, con
     case StyleProperty::Position:
         placement.placed = value == "absolute" || value == "fixed";
         break;
+    case StyleProperty::TextTransform:
+        if (value == "uppercase")
+            style.transform = TextTransform::Upper;
+        else if (value == "lowercase")
+            style.transform = TextTransform::Lower;
+        else if (value == "capitalize")
+            style.transform = TextTransform::Capitalize;
+        else if (value == "none" || value == "initial")
+            style.transform = TextTransform::None;
+        else if (value == "inherit" || value == "unset")
+            style.transform.reset();
+        break;
     }
 }
 

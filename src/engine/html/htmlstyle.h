@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include <gumbo.h>
@@ -16,6 +17,9 @@ enum class Box {
     Cell,
     None, // not rendered, nor is anything inside it
 };
+
+// The case a text is shown in, whatever it is written in.
+enum class TextTransform : std::uint8_t { None, Upper, Lower, Capitalize };
 
 struct Style
 {
@@ -34,13 +38,16 @@ struct Style
     std::optional<bool> preserveSpace;
     // Invisible content keeps its place on the page but gives no text; unset: inherited.
     std::optional<bool> visible;
+    // Unset: inherited.
+    std::optional<TextTransform> transform;
 };
 
 class AuthorStyles;
 
 // The element's display: the usual display of its tag and the hidden
-// attribute, under the display, visibility, white-space, float and position
-// the page's style sheets and the element's own style attribute give it.
+// attribute, under the display, visibility, white-space, float, position and
+// text-transform the page's style sheets and the element's own style
+// attribute give it.
 Style styleOf(const GumboNode *element, const AuthorStyles *authorStyles = nullptr);
 
 } // namespace pagrion::html

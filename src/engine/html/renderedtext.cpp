@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <QString>
 
 #include "engine/html/htmlstyle.h"
 #include "engine/html/htmltree.h"
@@ -34,7 +37,42 @@ struct Event
     std::uint32_t size;
     EventKind kind;
     bool visible;
+    TextTransform transform = TextTransform::None;
+    bool afterWord = false; // the text before it on the page ends in a letter or digit, as capitalizing needs
 };
+
+// Whether a byte of UTF-8 text ends a word; any other letter than ASCII's counts.
+bool endsWord(char c)
+{
+    return static_cast<unsigned char>(c) >= 0x80 || std::isalnum(static_cast<unsigned char>(c)) || c == '\'';
+}
+
+// An apostrophe inside a word keeps it one word ("O'neil").
+bool isWordCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c.isMark() || c == u'\'' || c == QChar(0x2019);
+}
+
+// A text in the case its style shows it in. Capitalizing starts a word at
+// each letter that follows no letter or digit, the one before the text
+// included.
+std::string transformed(std::string_view text, TextTransform transform, bool afterWord)
+{
+    QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    if (transform == TextTransform::Upper) {
+        shown = shown.toUpper();
+    } else if (transform == TextTransform::Lower) {
+        shown = shown.toLower();
+    } else {
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            const bool inWord = isWordCharacter(shown.at(i));
+            if (inWord && !afterWord)
+                shown[i] = shown.at(i).toTitleCase();
+            afterWord = inWord;
+        }
+    }
+    return shown.toStdString();
+}
 
 // Where a node stands, decided by the nearest of its ancestors that matters.
 enum class State : std::uint8_t {
@@ -61,6 +99,7 @@ public:
     // The text stays in the writer until the next write.
     std::string_view write(const Event *first, const Event *last, ReadBudget &budget)
     {
+        std::string shown; // a text in another case than written
         m_out.clear();
         m_pendingBreaks = 0;
         m_pendingSpace = false;
@@ -75,10 +114,10 @@ public:
                 requiredBreak(int(event->size));
                 break;
             case EventKind::Collapsed:
-                collapsed({event->text, event->size}, event->visible);
+                collapsed(caseOf(*event, shown), event->visible);
                 break;
             case EventKind::Preserved:
-                for (const char c : std::string_view(event->text, event->size)) {
+                for (const char c : caseOf(*event, shown)) {
                     if (c == '\n')
                         literal(c);
                     else
@@ -97,6 +136,17 @@ public:
     }
 
 private:
+    std::string_view caseOf(const Event &event, std::string &shown) const
+    {
+        const std::string_view text(event.text, event.size);
+        if (event.transform == TextTransform::None)
+            return text;
+        const bool afterWord = m_out.empty() ? event.afterWord
+                                             : !m_pendingSpace && m_pendingBreaks == 0 && endsWord(m_out.back());
+        shown = transformed(text, event.transform, afterWord);
+        return shown;
+    }
+
     void requiredBreak(int count)
     {
         m_pendingSpace = false;
@@ -188,6 +238,7 @@ struct Frame
     bool events;          // the element writes events of its own
     bool preserveSpace;   // inherited by the children
     bool visible;         // inherited by the children
+    TextTransform transform; // inherited by the children
     bool drawsText = true; // false inside SVG outside its text elements, whose text nodes draw nothing
     bool closedDetails = false;
     const GumboNode *shownSummary = nullptr; // the one child a closed details shows
@@ -211,7 +262,7 @@ public:
 
     void run(const GumboNode *root)
     {
-        Frame document{root, Style(Box::Block), State::Rendered, true, false, true};
+        Frame document{root, Style(Box::Block), State::Rendered, true, false, true, TextTransform::None};
         m_stack.push_back(document);
         unsigned steps = 0;
         while (!m_stack.empty()) {
@@ -245,25 +296,29 @@ private:
     {
         if (m_rawOpen > 0)
             m_raw += text;
-        if (state != State::Rendered || !parent.events || m_selectedOpen == 0)
+        if (state != State::Rendered || !parent.events)
             return;
-        if (!parent.drawsText && trimAscii(text).empty())
-            return;
+        const bool afterWord = m_afterWord;
         const auto size = std::uint32_t(std::strlen(text));
+        if (size > 0)
+            m_afterWord = endsWord(text[size - 1]);
+        if (m_selectedOpen == 0 || (!parent.drawsText && trimAscii(text).empty()))
+            return;
         if (!parent.preserveSpace)
-            m_events.push_back({text, size, EventKind::Collapsed, parent.visible});
+            m_events.push_back({text, size, EventKind::Collapsed, parent.visible, parent.transform, afterWord});
         else if (parent.visible) // invisible preformatted text has no spaces to keep apart
-            m_events.push_back({text, size, EventKind::Preserved, true});
+            m_events.push_back({text, size, EventKind::Preserved, true, parent.transform, afterWord});
     }
 
     void open(const GumboNode *node, State state)
     {
         const Frame &parent = m_stack.back();
-        Frame frame{node, styleOf(node, m_styles), state, false, parent.preserveSpace, parent.visible};
+        Frame frame{node, styleOf(node, m_styles), state, false, parent.preserveSpace, parent.visible, parent.transform};
         const Style &style = frame.style;
         const bool shown = style.box != Box::None && !style.replaced;
         frame.preserveSpace = style.preserveSpace.value_or(parent.preserveSpace);
         frame.visible = style.visible.value_or(parent.visible);
+        frame.transform = style.transform.value_or(parent.transform);
         frame.drawsText = drawsText(node, parent.drawsText);
         frame.events = state == State::Rendered && parent.events && style.box != Box::None;
         if (!shown)
@@ -301,6 +356,8 @@ private:
     void edge(const Frame &frame, bool closing)
     {
         const Style &style = frame.style;
+        if (style.box != Box::Inline || style.atomic)
+            m_afterWord = false;
         if (style.box == Box::Inline && style.atomic && !(closing && style.replaced))
             add({nullptr, 0, EventKind::Atomic, true});
         else if (style.box == Box::Block || style.box == Box::Paragraph || style.box == Box::Table)
@@ -455,6 +512,7 @@ private:
     TextWriter m_writer;
     int m_rawOpen = 0;      // selected elements open that give their raw text
     int m_selectedOpen = 0; // selected elements open that give their rendered text
+    bool m_afterWord = false; // the last text laid out ends in a word
 };
 
 } // namespace

@@ -106,7 +106,8 @@ bool knownProperty(std::string_view name, StyleProperty &property)
         {"visibility", StyleProperty::Visibility},
         {"white-space", StyleProperty::WhiteSpace},
         {"float", StyleProperty::Float},
-        {"position", StyleProperty::Position}};
+        {"position", StyleProperty::Position},
+        {"text-transform", StyleProperty::TextTransform}};
     for (const auto &[known, which] : names) {
         if (name == known) {
             property = which;

@@ -17,7 +17,7 @@ class WorkBudget;
 namespace pagrion::html {
 
 // The properties that change what an element's text holds.
-enum class StyleProperty : std::uint8_t { Display, Visibility, WhiteSpace, Float, Position };
+enum class StyleProperty : std::uint8_t { Display, Visibility, WhiteSpace, Float, Position, TextTransform };
 
 struct StyleDeclaration
 {
