@@ -29,7 +29,8 @@ test: build
 # distant HTTPS site, the memory of a long run, the table extraction alone,
 # and the static engine on the largest pages beside the HTML parser alone.
 # Printed only; nothing checks them. BENCH=engine (or batch, tls, memory,
-# extraction) runs only those sections.
+# extraction) runs only those sections. BEFORE=<commit> also builds
+# pagrion-cli as it was then and sets its CPU per page beside today's.
 # BENCH=scale: 1 to 8 processes sharing one run on a throwaway PostgreSQL.
 # BENCH=agreement: how alike the two engines read the HTML manuals Debian
 # ships (AGREEMENT_PAGES names other folders), with the full browser's
@@ -53,7 +54,8 @@ bench: deps
 	@bench/install-peers
 	@cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DPAGRION_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_DIR) -j $(JOBS) --target pagrion-bench
-	@$(BENCH_DIR)/bench/pagrion-bench $(BENCH)
+	@PAGRION_BEFORE="$(BEFORE)" PAGRION_BEFORE_CLI="$(if $(BEFORE),$$(bench/build-before $(BEFORE) $(JOBS)))" \
+	  $(BENCH_DIR)/bench/pagrion-bench $(BENCH)
 endif
 
 # The page fuzzer for a minute, with clang and the sanitizers; what it finds

@@ -1,7 +1,9 @@
 #include "bench/batchbench.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <vector>
 
 #include <QFile>
 #include <QRegularExpression>
@@ -170,6 +172,51 @@ double parserAloneMsPerPage(int times)
     return run.exitCode == 0 ? run.cpuSeconds * 1000.0 / times : -1;
 }
 
+// The CPU a static run spends per page once started: a run of `pages` less
+// a run of one page, so that two programs that start up differently compare
+// by their work on pages alone. Negative when a run fails.
+double cpuMsPerPageOnce(const QString &cli, const QString &pattern, int pages)
+{
+    double cpuSeconds[2] = {};
+    const int counts[2] = {1, pages};
+    for (int i = 0; i < 2; ++i) {
+        QTemporaryDir folder;
+        if (!folder.isValid() || !prepareProgramFolder(folder.path()))
+            return -1;
+        const ChildRun run = runChild(cli, pagrionBatchArguments(u"static"_s, pattern, counts[i], folder.path()));
+        if (!runOk(run, counts[i], "the CPU run"))
+            return -1;
+        cpuSeconds[i] = run.cpuSeconds;
+    }
+    return (cpuSeconds[1] - cpuSeconds[0]) * 1000.0 / (pages - 1);
+}
+
+// Beside an earlier build of pagrion-cli (PAGRION_BEFORE_CLI, which make
+// bench BEFORE=<commit> builds), the static engine's CPU per page before and
+// now, each the median of three runs.
+void compareWithBefore(const QString &pattern)
+{
+    const QString before = qEnvironmentVariable("PAGRION_BEFORE_CLI");
+    if (before.isEmpty())
+        return;
+    const auto median = [&](const QString &cli) {
+        std::vector<double> runs;
+        for (int i = 0; i < 3; ++i)
+            runs.push_back(cpuMsPerPageOnce(cli, pattern, LocalPages));
+        std::sort(runs.begin(), runs.end());
+        return runs[1];
+    };
+    const double was = median(before);
+    const double now = median(QStringLiteral(PAGRION_CLI));
+    if (was <= 0 || now <= 0) {
+        std::printf("loopback, static CPU per page before and now: not measured\n");
+        return;
+    }
+    std::printf("loopback, static CPU per page without start-up, median of 3: before %.2f ms (%s), now %.2f ms "
+                "(%+.1f%%)\n",
+                was, qPrintable(qEnvironmentVariable("PAGRION_BEFORE")), now, (now / was - 1.0) * 100.0);
+}
+
 } // namespace
 
 bool runBatchTable()
@@ -198,6 +245,7 @@ bool runBatchTable()
                 if (program == Program::PagrionStatic)
                     staticCpuMs = figures.cpuMsPerPage;
             }
+            compareWithBefore(nginx.url(PagePath));
         }
     }
     printRatio("loopback, static against requests+lxml+sqlite", rates[int(Program::PagrionStatic)],
