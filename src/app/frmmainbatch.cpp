@@ -16,6 +16,7 @@
 #include "batch/batchprogress.h"
 #include "batch/batchresume.h"
 #include "batch/batchrun.h"
+#include "batch/serverrun.h"
 #include "core/ratemeter.h"
 #include "engine/pagewaiter.h"
 #include "platform/current.h"
@@ -24,6 +25,9 @@
 #include "platform/rowtextedit.h"
 #include "store/frmresults.h"
 #include "store/loadsettings.h"
+#include "store/server/serversession.h"
+#include "store/server/serverstore.h"
+#include "store/serversetting.h"
 
 using namespace Qt::StringLiterals;
 
@@ -181,9 +185,33 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
     SaveSearch();
     IsStopped = false;
     BatchSettings settings = batchSettings(mode);
-    // A run with these settings that was stopped or broken off may go on
-    // where it was; Cancel starts it afresh.
-    if (const std::optional<UnfinishedRun> unfinished = unfinishedRun(settings)) {
+    const Result<QString> server = readResultServer();
+    if (!server) {
+        showInformation(server.error());
+        return;
+    }
+    if (!server.value().isEmpty()) {
+        // On a server a run with the same settings is joined, finished or
+        // not, as on every machine working on it; 覆盖 starts it afresh.
+        Label4->setText(u"正在连接结果服务器……"_s);
+        Label4->repaint();
+        auto opened = ServerStore::open(server.value());
+        Label4->clear();
+        if (!opened) {
+            showInformation(opened.error()
+                            + u"\n\n请在“系统设置”中检查结果服务器的连接 URI 和密码。没有开始采集，本机的数据没有改动。"_s);
+            return;
+        }
+        if (const Status published =
+                publishOnServer(settings, std::shared_ptr<ServerStore>(std::move(opened).value()), server.value(),
+                                ServerWork::DefaultLeaseMs, [this] { return headLength(); }, [this] { return IsStopped; });
+            !published) {
+            showInformation(published.error());
+            return;
+        }
+    } else if (const std::optional<UnfinishedRun> unfinished = unfinishedRun(settings)) {
+        // A run with these settings that was stopped or broken off may go on
+        // where it was; Cancel starts it afresh.
         settings.resume = Current<Dialogs>::get().question(
             windowTitle(), u"上次用相同设置进行的批量采集没有完成（已完成 %1/%2 页）。\n"
                            u"是否从中断处继续采集？已处理过的网页不再打开，结果表也不清空。\n"
