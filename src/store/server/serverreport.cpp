@@ -74,7 +74,8 @@ Result<ServerRecords> measureServerRecords(PgConnection &connection, qint64 run)
 {
     const auto rows = connection.exec(
         u"select (select count(*) from pagrion_record where run = $1),"
-        " (select coalesce(max(cardinality(cells)), 0) from pagrion_record where run = $1),"
+        " (select coalesce(max(c.place), 0) from pagrion_record r, unnest(r.cells) with ordinality c(text, place)"
+        "  where r.run = $1 and c.text <> ''),"
         " (select to_jsonb(column_names) from pagrion_run where id = $1)"_s,
         {run});
     if (!rows)

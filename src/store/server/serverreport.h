@@ -44,7 +44,7 @@ Result<QList<ServerRunStatus>> readServerStatus(PgConnection &connection);
 struct ServerRecords
 {
     int count = 0;
-    int width = 0;          // the most cells a record has
+    int width = 0;          // the last column a record holds text in, as datalist's export counts them
     QStringList columnNames; // names the run gave its columns
 };
 Result<ServerRecords> measureServerRecords(PgConnection &connection, qint64 run);
