@@ -33,6 +33,7 @@
 #include "store/networksettingsbox.h"
 #include "store/programfolder.h"
 #include "store/resultstore.h"
+#include "store/server/serverexport.h"
 #include "store/serversetting.h"
 #include "store/systemsettings.h"
 
@@ -300,11 +301,19 @@ void Frmsysset::command2_Click()
             windowTitle(), u"文件 %1 已经存在，要替换它吗？"_s.arg(QDir::toNativeSeparators(target->path))))
         return;
 
+    const Result<QString> server = readResultServer();
+    if (!server) {
+        information(server.error());
+        return;
+    }
+
     Label5->setText(u"正在输出文件请稍等...."_s);
     Label5->repaint();
     m_exporting = true;
     RepaintingProgress progress;
-    const Result<ExportReport> exported = exportDatalist(*target, &progress);
+    const Result<ExportReport> exported = server.value().isEmpty()
+                                              ? exportDatalist(*target, &progress)
+                                              : exportNewestServerRun(*target, server.value(), &progress);
     m_exporting = false;
     Label5->clear();
     if (!exported) {

@@ -106,6 +106,20 @@ Status forEachServerRecord(PgConnection &connection, qint64 run, const std::func
     });
 }
 
+Result<QList<QStringList>> readServerRecords(PgConnection &connection, qint64 run, int offset, int count)
+{
+    const auto rows = connection.exec(u"select to_jsonb(cells) from pagrion_record where run = $1"
+                                      " order by place, row offset $2 limit $3"_s,
+                                      {run, offset, count});
+    if (!rows)
+        return Error{rows.error()};
+    QList<QStringList> records;
+    records.reserve(rows.value().rows());
+    for (int i = 0; i < rows.value().rows(); ++i)
+        records << textsOf(rows.value().text(i, 0));
+    return records;
+}
+
 Result<std::optional<qint64>> newestServerRun(PgConnection &connection)
 {
     const auto rows = connection.exec(u"select max(id) from pagrion_run"_s);
