@@ -166,14 +166,16 @@ private Q_SLOTS:
     void unreachableServerTellsWhyAndLeavesTheLocalResultsAlone_data()
     {
         QTest::addColumn<QString>("uri");
+        QTest::addColumn<QString>("reason");
         QString wrongPassword = postgres->uriWithoutPassword(u"postgres"_s);
         wrongPassword.replace(u"://%1@"_s.arg(TestPostgres::user()), u"://%1:falsch@"_s.arg(TestPostgres::user()));
-        QTest::newRow("wrong password") << wrongPassword;
-        QTest::newRow("no server there") << u"postgresql://pagrion@127.0.0.1:1/harvest"_s;
+        QTest::newRow("wrong password") << wrongPassword << u"用户名或密码不对"_s;
+        QTest::newRow("no server there") << u"postgresql://pagrion@127.0.0.1:1/harvest"_s << u"服务器拒绝连接"_s;
     }
     void unreachableServerTellsWhyAndLeavesTheLocalResultsAlone()
     {
         QFETCH(QString, uri);
+        QFETCH(QString, reason);
         runBatch(3);
         const QStringList local{u"第1页"_s, u"第2页"_s, u"第3页"_s};
         QCOMPARE(localRecords(), local);
@@ -183,7 +185,8 @@ private Q_SLOTS:
         window->Check2->setChecked(true); // 覆盖: would empty the local results
         runBatch(Pages);
         const QString told = platform->dialogs.informationTexts().value(0);
-        QVERIFY2(told.startsWith(u"无法连接结果服务器 "_s) && told.contains(u"系统设置"_s), qPrintable(told));
+        QVERIFY2(told.startsWith(u"无法连接结果服务器 "_s) && told.contains(reason) && told.contains(u"系统设置"_s),
+                 qPrintable(told));
         QCOMPARE(localRecords(), local);
         QVERIFY(exported(u"failed.csv"_s).startsWith(u"无法连接结果服务器 "_s));
         QVERIFY(!QFile::exists(out.filePath(u"failed.csv"_s)));
