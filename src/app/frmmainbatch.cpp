@@ -180,7 +180,7 @@ BatchSettings FrmMain::batchSettings(BatchSettings::Mode mode) const
     return settings;
 }
 
-void FrmMain::runBatch(BatchSettings::Mode mode)
+bool FrmMain::runBatch(BatchSettings::Mode mode)
 {
     SaveSearch();
     IsStopped = false;
@@ -188,7 +188,7 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
     const Result<QString> server = readResultServer();
     if (!server) {
         showInformation(server.error());
-        return;
+        return false;
     }
     if (!server.value().isEmpty()) {
         // On a server a run with the same settings is joined, finished or
@@ -200,14 +200,14 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
         if (!opened) {
             showInformation(opened.error()
                             + u"\n\n请在“系统设置”中检查结果服务器的连接 URI 和密码。没有开始采集，本机的数据没有改动。"_s);
-            return;
+            return false;
         }
         if (const Status published =
                 publishOnServer(settings, std::shared_ptr<ServerStore>(std::move(opened).value()), server.value(),
                                 ServerWork::DefaultLeaseMs, [this] { return headLength(); }, [this] { return IsStopped; });
             !published) {
             showInformation(published.error());
-            return;
+            return false;
         }
     } else if (const std::optional<UnfinishedRun> unfinished = unfinishedRun(settings)) {
         // A run with these settings that was stopped or broken off may go on
@@ -227,34 +227,30 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
                         + (outcome.resumedPart ? u"（本次继续采集：%1）"_s.arg(runTotals(*outcome.resumedPart)) : QString()));
     if (outcome.stats.failed > 0)
         showInformation(u"有 %1 页打开或处理失败，没有存入记录：\n"_s.arg(outcome.stats.failed) + failureReasons(outcome.stats));
+    return true;
 }
 
-void FrmMain::RunParameter()
+bool FrmMain::RunParameter()
 {
-    runBatch(BatchSettings::Mode::Parameter);
+    return runBatch(BatchSettings::Mode::Parameter);
 }
 
-void FrmMain::RunWebUrl()
+bool FrmMain::RunWebUrl()
 {
-    runBatch(BatchSettings::Mode::Links);
+    return runBatch(BatchSettings::Mode::Links);
 }
 
-void FrmMain::RunNextPage()
+bool FrmMain::RunNextPage()
 {
-    runBatch(BatchSettings::Mode::NextPage);
+    return runBatch(BatchSettings::Mode::NextPage);
 }
 
 void FrmMain::command6_Click()
 {
     if (Text6->text().isEmpty())
         return;
-    if (Option4->isChecked())
-        RunParameter();
-    else if (Option9->isChecked())
-        RunNextPage();
-    else
-        RunWebUrl();
-    if (Current<Dialogs>::get().question(windowTitle(), u"采集完成是否查看采集结果！"_s))
+    const bool ran = Option4->isChecked() ? RunParameter() : Option9->isChecked() ? RunNextPage() : RunWebUrl();
+    if (ran && Current<Dialogs>::get().question(windowTitle(), u"采集完成是否查看采集结果！"_s))
         FrmResults::showFor(this);
     IsStopped = true;
 }

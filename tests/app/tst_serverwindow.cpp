@@ -184,6 +184,8 @@ private Q_SLOTS:
         platform->dialogs.calls.clear();
         window->Check2->setChecked(true); // 覆盖: would empty the local results
         runBatch(Pages);
+        // Nothing ran, so the window does not offer results.
+        QCOMPARE(platform->dialogs.calls.size(), 1);
         const QString told = platform->dialogs.informationTexts().value(0);
         QVERIFY2(told.startsWith(u"无法连接结果服务器 "_s) && told.contains(reason) && told.contains(u"系统设置"_s),
                  qPrintable(told));
