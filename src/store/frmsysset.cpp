@@ -273,7 +273,14 @@ void Frmsysset::Form_Load()
 
 void Frmsysset::command1_Click()
 {
-    if (!Current<Dialogs>::get().question(windowTitle(), u"您确认清除数据？"_s, Dialogs::DefaultButton::Cancel))
+    // The runs on a result server are shared with other machines: this
+    // button empties the local results only, and says so.
+    const Result<QString> server = readResultServer();
+    const QString question = server && !server.value().isEmpty()
+                                 ? u"您确认清除本机结果数据库中的数据？结果服务器上的记录不会清除"
+                                   u"（要重新采集请勾选“自动覆盖上次保存记录”）。"_s
+                                 : u"您确认清除数据？"_s;
+    if (!Current<Dialogs>::get().question(windowTitle(), question, Dialogs::DefaultButton::Cancel))
         return;
     const Status cleared = clearRecords();
     information(cleared ? u"数据清理成功！"_s : cleared.error());
