@@ -192,7 +192,8 @@ bool FrmMain::runBatch(BatchSettings::Mode mode)
     }
     if (!server.value().isEmpty()) {
         // On a server a run with the same settings is joined, finished or
-        // not, as on every machine working on it; 覆盖 starts it afresh.
+        // not, as on every machine working on it; 自动覆盖上次保存记录 starts
+        // it afresh.
         Label4->setText(u"正在连接结果服务器……"_s);
         Label4->repaint();
         auto opened = ServerStore::open(server.value());
