@@ -65,10 +65,11 @@ public:
     void GetClass(const QString &tagName);
 
     // Batch runs over an address pattern, the links of a start page, or the
-    // chain of next-page links from a start page.
-    void RunParameter();
-    void RunWebUrl();
-    void RunNextPage();
+    // chain of next-page links from a start page; false when the result
+    // server set could not be used, so nothing was started.
+    bool RunParameter();
+    bool RunWebUrl();
+    bool RunNextPage();
     BatchSettings batchSettings(BatchSettings::Mode mode) const;
 
     // Row text of Text2 into the preview grid and the main grid.
@@ -168,7 +169,7 @@ private:
     void showWebPreview();
     bool panelEvent(QWidget *panel, QEvent *event);
     void Text1_Click();
-    void runBatch(BatchSettings::Mode mode);
+    bool runBatch(BatchSettings::Mode mode);
     bool applyDefinition(RecordSource source);
     bool connectedOrTold();
     std::shared_ptr<const Document> currentDocument() const;

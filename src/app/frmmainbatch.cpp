@@ -16,6 +16,7 @@
 #include "batch/batchprogress.h"
 #include "batch/batchresume.h"
 #include "batch/batchrun.h"
+#include "batch/serverrun.h"
 #include "core/ratemeter.h"
 #include "engine/pagewaiter.h"
 #include "platform/current.h"
@@ -24,6 +25,9 @@
 #include "platform/rowtextedit.h"
 #include "store/frmresults.h"
 #include "store/loadsettings.h"
+#include "store/server/serversession.h"
+#include "store/server/serverstore.h"
+#include "store/serversetting.h"
 
 using namespace Qt::StringLiterals;
 
@@ -176,14 +180,39 @@ BatchSettings FrmMain::batchSettings(BatchSettings::Mode mode) const
     return settings;
 }
 
-void FrmMain::runBatch(BatchSettings::Mode mode)
+bool FrmMain::runBatch(BatchSettings::Mode mode)
 {
     SaveSearch();
     IsStopped = false;
     BatchSettings settings = batchSettings(mode);
-    // A run with these settings that was stopped or broken off may go on
-    // where it was; Cancel starts it afresh.
-    if (const std::optional<UnfinishedRun> unfinished = unfinishedRun(settings)) {
+    const Result<QString> server = readResultServer();
+    if (!server) {
+        showInformation(server.error());
+        return false;
+    }
+    if (!server.value().isEmpty()) {
+        // On a server a run with the same settings is joined, finished or
+        // not, as on every machine working on it; 自动覆盖上次保存记录 starts
+        // it afresh.
+        Label4->setText(u"正在连接结果服务器……"_s);
+        Label4->repaint();
+        auto opened = ServerStore::open(server.value());
+        Label4->clear();
+        if (!opened) {
+            showInformation(opened.error()
+                            + u"\n\n请在“系统设置”中检查结果服务器的连接 URI 和密码。没有开始采集，本机的数据没有改动。"_s);
+            return false;
+        }
+        if (const Status published =
+                publishOnServer(settings, std::shared_ptr<ServerStore>(std::move(opened).value()), server.value(),
+                                ServerWork::DefaultLeaseMs, [this] { return headLength(); }, [this] { return IsStopped; });
+            !published) {
+            showInformation(published.error());
+            return false;
+        }
+    } else if (const std::optional<UnfinishedRun> unfinished = unfinishedRun(settings)) {
+        // A run with these settings that was stopped or broken off may go on
+        // where it was; Cancel starts it afresh.
         settings.resume = Current<Dialogs>::get().question(
             windowTitle(), u"上次用相同设置进行的批量采集没有完成（已完成 %1/%2 页）。\n"
                            u"是否从中断处继续采集？已处理过的网页不再打开，结果表也不清空。\n"
@@ -199,34 +228,30 @@ void FrmMain::runBatch(BatchSettings::Mode mode)
                         + (outcome.resumedPart ? u"（本次继续采集：%1）"_s.arg(runTotals(*outcome.resumedPart)) : QString()));
     if (outcome.stats.failed > 0)
         showInformation(u"有 %1 页打开或处理失败，没有存入记录：\n"_s.arg(outcome.stats.failed) + failureReasons(outcome.stats));
+    return true;
 }
 
-void FrmMain::RunParameter()
+bool FrmMain::RunParameter()
 {
-    runBatch(BatchSettings::Mode::Parameter);
+    return runBatch(BatchSettings::Mode::Parameter);
 }
 
-void FrmMain::RunWebUrl()
+bool FrmMain::RunWebUrl()
 {
-    runBatch(BatchSettings::Mode::Links);
+    return runBatch(BatchSettings::Mode::Links);
 }
 
-void FrmMain::RunNextPage()
+bool FrmMain::RunNextPage()
 {
-    runBatch(BatchSettings::Mode::NextPage);
+    return runBatch(BatchSettings::Mode::NextPage);
 }
 
 void FrmMain::command6_Click()
 {
     if (Text6->text().isEmpty())
         return;
-    if (Option4->isChecked())
-        RunParameter();
-    else if (Option9->isChecked())
-        RunNextPage();
-    else
-        RunWebUrl();
-    if (Current<Dialogs>::get().question(windowTitle(), u"采集完成是否查看采集结果！"_s))
+    const bool ran = Option4->isChecked() ? RunParameter() : Option9->isChecked() ? RunNextPage() : RunWebUrl();
+    if (ran && Current<Dialogs>::get().question(windowTitle(), u"采集完成是否查看采集结果！"_s))
         FrmResults::showFor(this);
     IsStopped = true;
 }

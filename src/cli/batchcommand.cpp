@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "batch/batchprogress.h"
-#include "batch/batchresume.h"
 #include "batch/batchrun.h"
 #include "cli/cliterminal.h"
 #include "cli/commandline.h"
@@ -199,11 +198,11 @@ int runBatch(const QStringList &arguments)
     StopSignal stopSignal;
     QObject::connect(&stopSignal, &StopSignal::stopRequested, &waiter, [&] { host.stop(stopSignal.signalNumber()); });
     if (server) {
-        // Processes elsewhere have no configuration of this one to read the job from.
-        if (const Status embedded = embedStoredJob(settings, [&] { return host.headLength(); }); !embedded)
-            fail(ExitCode::Database, embedded.error());
-        shareRun(settings, server, parser.value(serverOptions.server), leaseMs, std::nullopt,
-                 [&] { return host.stopRequested(); });
+        if (const Status published = publishOnServer(
+                settings, server, parser.value(serverOptions.server), leaseMs, [&] { return host.headLength(); },
+                [&] { return host.stopRequested(); });
+            !published)
+            fail(ExitCode::Database, published.error());
     }
 
     Grid mainGrid;

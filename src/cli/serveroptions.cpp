@@ -2,20 +2,12 @@
 
 #include "cli/cliterminal.h"
 #include "core/textrules.h"
-#include "store/server/pgconnection.h"
 #include "store/server/serversession.h"
 #include "store/server/serverstore.h"
 
 using namespace Qt::StringLiterals;
 
 namespace pagrion::cli {
-
-namespace {
-
-// A worker that lost the server tries again this long before it gives up.
-constexpr int ReconnectForMs = 10 * 60'000;
-
-} // namespace
 
 ServerOptions::ServerOptions()
     : server(u"server"_s,
@@ -54,15 +46,6 @@ std::shared_ptr<ServerStore> openServer(const QString &uri)
     if (!opened)
         fail(ExitCode::Database, opened.error());
     return std::shared_ptr<ServerStore>(std::move(opened).value());
-}
-
-void shareRun(BatchSettings &settings, const std::shared_ptr<ServerStore> &store, const QString &uri, int leaseMs,
-              std::optional<qint64> run, const std::function<bool()> &interrupted)
-{
-    store->connection().setReconnect(ReconnectForMs, interrupted);
-    settings.runStore = [=] {
-        return std::make_unique<ServerSession>(store, ServerWork{uri, leaseMs, run, interrupted});
-    };
 }
 
 } // namespace pagrion::cli

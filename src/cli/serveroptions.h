@@ -6,7 +6,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 
-#include "batch/batchrun.h"
+#include "batch/serverrun.h"
 
 namespace pagrion {
 class ServerStore;
@@ -31,11 +31,5 @@ struct ServerOptions
 // wrong address or password, a server that does not answer) ends the
 // command with a database failure, before anything local is touched.
 std::shared_ptr<ServerStore> openServer(const QString &uri);
-
-// Lets the run be kept on the server: published there with its whole job,
-// or joined when a run with the same settings is there, its pages claimed
-// by this process a few at a time. interrupted ends waits for the server.
-void shareRun(BatchSettings &settings, const std::shared_ptr<ServerStore> &store, const QString &uri, int leaseMs,
-              std::optional<qint64> run, const std::function<bool()> &interrupted);
 
 } // namespace pagrion::cli

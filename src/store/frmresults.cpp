@@ -100,9 +100,16 @@ FrmResults *FrmResults::showFor(QWidget *owner)
 
 void FrmResults::Form_Load()
 {
-    const QString path = programFolder().resultDatabasePath();
-    Label2->setText(u"数据库文件：%1（SQLite）"_s.arg(QDir::toNativeSeparators(path)));
     const Status read = m_model->reload();
+    const QString server = m_model->serverName();
+    if (server.isEmpty())
+        Label2->setText(u"数据库文件：%1（SQLite）"_s.arg(QDir::toNativeSeparators(programFolder().resultDatabasePath())));
+    else if (const std::optional<qint64> run = m_model->serverRun())
+        Label2->setText(u"结果服务器：%1，最新一次批量采集（编号 %2）"_s.arg(server).arg(*run));
+    else
+        Label2->setText(u"结果服务器：%1，还没有批量采集"_s.arg(server));
+    // The records on a server are no file of this machine's.
+    command1->setEnabled(server.isEmpty());
     Label1->setText(u"共 %1 条记录"_s.arg(m_model->records()));
     fitColumns(0, m_model->columnCount() - 1);
     if (!read)

@@ -10,8 +10,9 @@ namespace pagrion {
 
 class ResultTableModel;
 
-// "采集结果": the collected records of datalist in a read-only grid that
-// reads them as they are scrolled to, their count, and the database file
+// "采集结果": the collected records of datalist, or of the newest run on the
+// result server when one is set, in a read-only grid that reads them as they
+// are scrolled to, their count, and the database file
 // handed to the desktop's own program on request.
 class FrmResults final : public QWidget
 {
@@ -27,7 +28,7 @@ public:
     // read afresh.
     static FrmResults *showFor(QWidget *owner);
 
-    void Form_Load();      // reads datalist afresh
+    void Form_Load();      // reads the records afresh
     void command1_Click(); // 打开数据库文件
     void command2_Click(); // 刷新
 

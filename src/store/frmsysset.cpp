@@ -17,6 +17,7 @@
 
 #include "core/progress.h"
 #include "core/rotatinglog.h"
+#include "core/textrules.h"
 #include "engine/cookiestore.h"
 #include "frame/skinnedframe.h"
 #include "platform/current.h"
@@ -32,6 +33,8 @@
 #include "store/networksettingsbox.h"
 #include "store/programfolder.h"
 #include "store/resultstore.h"
+#include "store/server/serverexport.h"
+#include "store/serversetting.h"
 #include "store/systemsettings.h"
 
 using namespace Qt::StringLiterals;
@@ -147,6 +150,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     , Frame2(named(new NetworkSettingsBox(this), u"Frame2"_s))
     , Label23(named(new QLabel(u"日志级别"_s, this), u"Label23"_s))
     , Combo2(named(new QComboBox(this), u"Combo2"_s))
+    , Label24(named(new QLabel(u"结果服务器"_s, this), u"Label24"_s))
+    , Text16(named(new QLineEdit(this), u"Text16"_s))
 {
     setObjectName(u"Frmsysset"_s);
     setWindowTitle(u"系统设置"_s);
@@ -167,6 +172,11 @@ Frmsysset::Frmsysset(QWidget *parent)
                                 QString::number(RotatingLogFile::DefaultKept)));
     Label2->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label2->setWordWrap(true);
+    Text16->setPlaceholderText(u"空：结果存在本机的结果数据库"_s);
+    Text16->setToolTip(u"批量采集的网页列表、进度和记录存放在这台 PostgreSQL 服务器上，几台机器可以一起采集同一批网页"
+                       u"（其他机器用 pagrion-cli worker）；数据输出和查看结果读取服务器上最新一次采集的记录。"
+                       u"填写连接 URI，如 postgresql://用户@主机:5432/数据库；密码可以写在 URI 中，"
+                       u"或按 PostgreSQL 的习惯放在 ~/.pgpass 或环境变量 PGPASSWORD 中。留空则结果存在本机。"_s);
 
     using F = LoadSettings::Field;
     m_settingBoxes = {{F::Concurrency, Label8, Text2}, {F::Delay, Label9, Text3},
@@ -196,6 +206,8 @@ Frmsysset::Frmsysset(QWidget *parent)
     settings->addWidget(Check1, 2, 1);
     settings->addWidget(Label23, 3, 0);
     settings->addWidget(Combo2, 3, 1, Qt::AlignLeft);
+    settings->addWidget(Label24, 4, 0);
+    settings->addWidget(Text16, 4, 1);
     settings->setColumnStretch(1, 1);
     // Two settings a row: label, box, gap, label, box; the pattern, last,
     // has a row of its own.
@@ -247,6 +259,8 @@ void Frmsysset::Form_Load()
     Frame2->showSettings(network ? network.value() : NetworkSettings());
     const Result<LogLevel> logLevel = readLogLevel();
     Combo2->setCurrentIndex(Combo2->findData(int(logLevel ? logLevel.value() : DefaultLogLevel)));
+    const Result<QString> server = readResultServer();
+    Text16->setText(server ? server.value() : QString());
     const Result<EngineKind> engine = readEngineSetting();
     if (!engine) {
         information(engine.error());
@@ -259,7 +273,14 @@ void Frmsysset::Form_Load()
 
 void Frmsysset::command1_Click()
 {
-    if (!Current<Dialogs>::get().question(windowTitle(), u"您确认清除数据？"_s, Dialogs::DefaultButton::Cancel))
+    // The runs on a result server are shared with other machines: this
+    // button empties the local results only, and says so.
+    const Result<QString> server = readResultServer();
+    const QString question = server && !server.value().isEmpty()
+                                 ? u"您确认清除本机结果数据库中的数据？结果服务器上的记录不会清除"
+                                   u"（要重新采集请勾选“自动覆盖上次保存记录”）。"_s
+                                 : u"您确认清除数据？"_s;
+    if (!Current<Dialogs>::get().question(windowTitle(), question, Dialogs::DefaultButton::Cancel))
         return;
     const Status cleared = clearRecords();
     information(cleared ? u"数据清理成功！"_s : cleared.error());
@@ -287,11 +308,19 @@ void Frmsysset::command2_Click()
             windowTitle(), u"文件 %1 已经存在，要替换它吗？"_s.arg(QDir::toNativeSeparators(target->path))))
         return;
 
+    const Result<QString> server = readResultServer();
+    if (!server) {
+        information(server.error());
+        return;
+    }
+
     Label5->setText(u"正在输出文件请稍等...."_s);
     Label5->repaint();
     m_exporting = true;
     RepaintingProgress progress;
-    const Result<ExportReport> exported = exportDatalist(*target, &progress);
+    const Result<ExportReport> exported = server.value().isEmpty()
+                                              ? exportDatalist(*target, &progress)
+                                              : exportNewestServerRun(*target, server.value(), &progress);
     m_exporting = false;
     Label5->clear();
     if (!exported) {
@@ -319,9 +348,12 @@ void Frmsysset::command4_Click()
         information(network.error());
         return;
     }
+    if (!resultServerAccepted())
+        return;
     const EngineKind engine = Check1->isChecked() ? EngineKind::Static : EngineKind::Browser;
     const auto logLevel = LogLevel(Combo2->currentData().toInt());
-    if (Status saved = saveSystemSettings(Text1->text(), engine, load.value(), network.value(), logLevel); !saved) {
+    if (Status saved = saveSystemSettings(Text1->text(), engine, load.value(), network.value(), logLevel, Text16->text());
+        !saved) {
         information(saved.error());
         return;
     }
@@ -411,6 +443,30 @@ void Frmsysset::showLoadSettings(const LoadSettings &settings)
         setting.box->setText(settings.text(setting.field));
     Check2->setChecked(settings.batchWithoutMedia);
     Check3->setChecked(settings.linkedStyleSheets);
+}
+
+bool Frmsysset::resultServerAccepted()
+{
+    const QString server = trimSpaces(Text16->text());
+    // A saved address is not tried again on every save: the server may be
+    // down for a while, which the batch run tells when it starts.
+    const Result<QString> saved = readResultServer();
+    if (server.isEmpty() || (saved && saved.value() == server))
+        return true;
+    Label5->setText(u"正在连接结果服务器……"_s);
+    Label5->repaint();
+    const Status reached = checkResultServer(server);
+    Label5->clear();
+    if (reached)
+        return true;
+    if (Current<Dialogs>::get().question(windowTitle(),
+                                         reached.error() + u"\n\n仍然保存这个结果服务器吗？保存后批量采集、数据输出和查看结果"
+                                                           u"都要连接到它才能进行。选“取消”则什么也不保存。"_s,
+                                         Dialogs::DefaultButton::Cancel))
+        return true;
+    Text16->setFocus();
+    Text16->selectAll();
+    return false;
 }
 
 Result<LoadSettings> Frmsysset::loadSettingsFromBoxes()

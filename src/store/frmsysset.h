@@ -21,7 +21,7 @@ class NetworkSettingsBox;
 // of field lists, the engine pages are loaded with, and how pages are loaded
 // (requests at once, pause, retries, limits, the full browser in batches,
 // next-page runs), the proxy and the User-Agent, and how much the log file
-// records. A site's job moves to
+// records, and the result server batch runs keep their records on. A site's job moves to
 // another machine through a job file written and read here. The logins both
 // engines share can be forgotten here.
 class Frmsysset final : public QWidget
@@ -73,6 +73,8 @@ public:
     NetworkSettingsBox *Frame2; // the proxy and the User-Agent
     QLabel *Label23;
     QComboBox *Combo2; // the log file's level, 关闭 to 详细
+    QLabel *Label24;
+    QLineEdit *Text16; // the result server's connection URI, empty for none
 
 Q_SIGNALS:
     // "保存参数" stored these load settings.
@@ -89,6 +91,9 @@ private:
     // The settings in the boxes, or the message about the first box whose
     // value its setting does not take (that box gets the focus).
     Result<LoadSettings> loadSettingsFromBoxes();
+    // False when the result server in Text16 is new, cannot be reached and
+    // the user chose not to keep it.
+    bool resultServerAccepted();
 
     struct SettingBox
     {

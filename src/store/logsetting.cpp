@@ -15,14 +15,10 @@ const QString LevelRow = u"level"_s;
 
 Result<LogLevel> readLogLevel()
 {
-    const Result<QList<SettingRow>> rows = readSettingRows(Table);
-    if (!rows)
-        return Error{rows.error()};
-    for (const auto &[name, value] : rows.value()) {
-        if (name.compare(LevelRow, Qt::CaseInsensitive) == 0)
-            return logLevelFromKey(value).value_or(DefaultLogLevel);
-    }
-    return DefaultLogLevel;
+    const Result<std::optional<QString>> level = readSettingRow(Table, LevelRow);
+    if (!level)
+        return Error{level.error()};
+    return level.value() ? logLevelFromKey(*level.value()).value_or(DefaultLogLevel) : DefaultLogLevel;
 }
 
 Status writeLogLevel(Database &db, LogLevel level)

@@ -8,6 +8,10 @@
 #include "store/database.h"
 #include "store/datalisttable.h"
 #include "store/programfolder.h"
+#include "store/server/pgconnection.h"
+#include "store/server/serverreport.h"
+#include "store/server/serverstore.h"
+#include "store/serversetting.h"
 
 using namespace Qt::StringLiterals;
 
@@ -21,17 +25,6 @@ QString oneLine(const QString &cell)
     QString line = cell.left(ResultTableModel::ShownLength);
     line.replace(u'\n', u" ↵ "_s);
     return line.size() < cell.size() ? line + u'…' : line;
-}
-
-Result<QList<QStringList>> readBlock(int number)
-{
-    Database db;
-    if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
-        return Error{opened.error()};
-    const auto columns = readDatalistColumns(db);
-    if (!columns)
-        return Error{columns.error()};
-    return readRecords(db, columns.value(), number * ResultTableModel::BlockRows, ResultTableModel::BlockRows);
 }
 
 } // namespace
@@ -51,32 +44,83 @@ Status ResultTableModel::reload()
     ++m_generation;
     m_records = 0;
     m_named.clear();
+    m_run.reset();
+    m_server.reset();
     int tableColumns = 1;
-    Status read = [&]() -> Status {
-        Database db;
-        if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
-            return opened;
-        const auto columns = readDatalistColumns(db);
-        if (!columns)
-            return Error{columns.error()};
-        tableColumns = std::max<int>(1, int(columns.value().columns.size()));
-        const auto found = db.selectAll(u"select count(*) from datalist"_s);
-        if (!found)
-            return Error{found.error()};
-        m_records = found.value().constFirst().value(0).toInt();
-        const auto named = readColumnNames(db);
-        if (!named)
-            return Error{named.error()};
-        m_named = named.value();
-        return success();
-    }();
-    // Without a readable field list the columns are simply numbered.
-    const Result<QList<Field>> fields = readFields();
+    const Result<QString> server = readResultServer();
+    Status read = !server                   ? Status(Error{server.error()})
+                  : server.value().isEmpty() ? measureLocal(tableColumns)
+                                             : measureServer(server.value(), tableColumns);
+    // Without a readable field list the columns are simply numbered; a
+    // server's run names its own columns, as its export does.
+    const Result<QList<Field>> fields = m_server ? Result<QList<Field>>(QList<Field>()) : readFields();
     m_fields = fields ? fields.value() : QList<Field>();
     m_columns = std::clamp(std::max(fieldListWidth(m_fields), int(m_named.size())), 1, tableColumns);
     m_header = datalistHeader(m_columns, m_fields, m_named);
     endResetModel();
     return read;
+}
+
+QString ResultTableModel::serverName() const
+{
+    return m_server ? m_server->connection().serverName() : QString();
+}
+
+Status ResultTableModel::measureLocal(int &tableColumns)
+{
+    Database db;
+    if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
+        return opened;
+    const auto columns = readDatalistColumns(db);
+    if (!columns)
+        return Error{columns.error()};
+    tableColumns = std::max<int>(1, int(columns.value().columns.size()));
+    const auto found = db.selectAll(u"select count(*) from datalist"_s);
+    if (!found)
+        return Error{found.error()};
+    m_records = found.value().constFirst().value(0).toInt();
+    const auto named = readColumnNames(db);
+    if (!named)
+        return Error{named.error()};
+    m_named = named.value();
+    return success();
+}
+
+Status ResultTableModel::measureServer(const QString &uri, int &tableColumns)
+{
+    auto opened = ServerStore::open(uri);
+    if (!opened)
+        return Error{opened.error()};
+    m_server = std::move(opened).value();
+    const auto newest = newestServerRun(m_server->connection());
+    if (!newest)
+        return Error{newest.error()};
+    m_run = newest.value();
+    if (!m_run)
+        return success();
+    const auto measured = measureServerRecords(m_server->connection(), *m_run);
+    if (!measured)
+        return Error{measured.error()};
+    m_records = measured.value().count;
+    m_named = measured.value().columnNames;
+    tableColumns = std::max({1, measured.value().width, int(m_named.size())});
+    return success();
+}
+
+Result<QList<QStringList>> ResultTableModel::readBlock(int number) const
+{
+    if (m_server) {
+        if (!m_run)
+            return QList<QStringList>();
+        return readServerRecords(m_server->connection(), *m_run, number * BlockRows, BlockRows);
+    }
+    Database db;
+    if (Status opened = db.open(programFolder().resultDatabasePath()); !opened)
+        return Error{opened.error()};
+    const auto columns = readDatalistColumns(db);
+    if (!columns)
+        return Error{columns.error()};
+    return readRecords(db, columns.value(), number * BlockRows, BlockRows);
 }
 
 int ResultTableModel::rowCount(const QModelIndex &parent) const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <memory>
+#include <optional>
+
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QList>
@@ -10,7 +13,10 @@
 
 namespace pagrion {
 
-// datalist as a read-only table for a view. Reloading reads only the record
+class ServerStore;
+
+// datalist as a read-only table for a view, or, when a result server is
+// set, the records of the newest run on it in page-list order. Reloading reads only the record
 // count; records are read in blocks when the view first asks for one of
 // their cells, so a table of any size opens at once and memory holds only
 // the blocks last looked at. The columns run up to the last one holding
@@ -32,9 +38,13 @@ public:
     ~ResultTableModel() override;
 
     // Reads the record count and the field list afresh and forgets the
-    // records read before.
+    // records read before; a result server set meanwhile is connected to.
     Status reload();
     int records() const { return m_records; }
+    // The result server read from (user@host:port/database), empty for the
+    // result database; and the run shown, if it has one.
+    QString serverName() const;
+    std::optional<qint64> serverRun() const { return m_run; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -47,6 +57,10 @@ Q_SIGNALS:
     void readFailed(const QString &error);
 
 private:
+    // The record count, the widest record and the columns' own names.
+    Status measureLocal(int &tableColumns);
+    Status measureServer(const QString &uri, int &tableColumns);
+    Result<QList<QStringList>> readBlock(int number) const;
     const QList<QStringList> &block(int number) const;
     void widenTo(int columns);
 
@@ -59,6 +73,8 @@ private:
     mutable QList<int> m_recent;                     // block numbers, most recent last
     mutable bool m_failed = false;                   // reported once per reload
     int m_generation = 0;                            // counts the reloads
+    std::unique_ptr<ServerStore> m_server;           // while a result server is set
+    std::optional<qint64> m_run;                     // the server's run shown
 };
 
 } // namespace pagrion

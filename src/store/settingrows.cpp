@@ -28,6 +28,18 @@ Result<QList<SettingRow>> readSettingRows(const QString &table)
     return rows;
 }
 
+Result<std::optional<QString>> readSettingRow(const QString &table, const QString &name)
+{
+    const Result<QList<SettingRow>> rows = readSettingRows(table);
+    if (!rows)
+        return Error{rows.error()};
+    for (const auto &[rowName, value] : rows.value()) {
+        if (rowName.compare(name, Qt::CaseInsensitive) == 0)
+            return std::optional<QString>(value);
+    }
+    return std::optional<QString>();
+}
+
 Status writeSettingRows(Database &db, const QString &table, const QList<SettingRow> &rows)
 {
     if (auto created = db.run(u"create table if not exists "_s + table

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <utility>
 
 #include <QList>
@@ -19,6 +20,10 @@ using SettingRow = std::pair<QString, QString>;
 // letter case); none when an older database lacks the table. An error only
 // when the database cannot be read.
 Result<QList<SettingRow>> readSettingRows(const QString &table);
+
+// The value of the row of this name (compared without letter case) in a
+// table of one setting or a few; nullopt when there is no such row or table.
+Result<std::optional<QString>> readSettingRow(const QString &table, const QString &name);
 
 // Makes the rows the contents of the table, creating it in an older
 // database, within the transaction the caller holds on db.

@@ -5,11 +5,12 @@
 #include "store/logsetting.h"
 #include "store/namedsetting.h"
 #include "store/programfolder.h"
+#include "store/serversetting.h"
 
 namespace pagrion {
 
 Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load,
-                          const NetworkSettings &network, LogLevel logLevel)
+                          const NetworkSettings &network, LogLevel logLevel, const QString &resultServer)
 {
     Database db;
     if (Status opened = db.open(programFolder().configDatabasePath()); !opened)
@@ -23,7 +24,9 @@ Status saveSystemSettings(const QString &headLength, EngineKind engine, const Lo
             return written;
         if (Status written = writeNetworkSettings(db, network); !written)
             return written;
-        return writeLogLevel(db, logLevel);
+        if (Status written = writeLogLevel(db, logLevel); !written)
+            return written;
+        return writeResultServer(db, resultServer);
     });
 }
 

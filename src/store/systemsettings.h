@@ -13,9 +13,10 @@ namespace pagrion {
 // Everything "保存参数" keeps, in one transaction: PubLenfiled becomes the
 // only VarTable row (holding headLength as typed), the engine the one row of
 // BrowserEngine, the load settings the rows of LoadSetting, the network
-// settings those of NetworkSetting and the log's level that of LogSetting. A
-// failure leaves all five tables as they were.
+// settings those of NetworkSetting, the log's level that of LogSetting and the
+// result server (empty for none) that of ServerSetting. A failure leaves all
+// six tables as they were.
 Status saveSystemSettings(const QString &headLength, EngineKind engine, const LoadSettings &load,
-                          const NetworkSettings &network, LogLevel logLevel);
+                          const NetworkSettings &network, LogLevel logLevel, const QString &resultServer);
 
 } // namespace pagrion

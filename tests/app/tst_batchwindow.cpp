@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "app/frmmain.h"
+#include "app/parameterrun.h"
 #include "cli/clirun.h"
 #include "layout/layouts.h"
 #include "platform/rowtextedit.h"
@@ -70,22 +71,11 @@ private Q_SLOTS:
         platform = std::make_unique<FakePlatform>();
         QVERIFY2(platform->folder.isValid(), qPrintable(platform->folder.error()));
         server = new TestHttpServer;
-        for (int i = 1; i <= 100; ++i)
-            server->setPage(u"/p%1.html"_s.arg(i),
-                            u"<table><tr><td>第%1页</td></tr></table>"_s.arg(i).toUtf8());
+        serveNumberedPages(*server, 100);
         browser = new StaticBrowser;
         browser->setTimeLimitMs(5000);
         window = new FrmMain(*browser);
-        window->setQuitFunction([] {});
-        window->Form_Load();
-        PAGRION_VERIFY_OK(saveLayout({{u"1,0"_s}}));
-        window->Text1->setEditText(server->url(u"/p1.html"_s));
-        window->Text6->setText(server->url(u"/p(*).html"_s));
-        window->TxtFrom->setText(u"1"_s);
-        window->TxtTo->setText(u"100"_s);
-        window->Combo1->setCurrentIndex(0);
-        window->command1_Click(); // open and analyse: the class value becomes "table"
-        window->Text4->setText(u"TableName0"_s);
+        setUpParameterRun(*window, *server, 100);
     }
     void cleanup()
     {

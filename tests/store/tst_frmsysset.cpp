@@ -83,7 +83,7 @@ private Q_SLOTS:
         LoadSettings load;
         load.concurrency = 2;
         load.delayMs = 1500;
-        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Static, load, NetworkSettings(), LogLevel::Errors));
+        PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Static, load, NetworkSettings(), LogLevel::Errors, {}));
         QVERIFY(exec(programFolder().resultDatabasePath(), u"insert into datalist (c1) values ('甲'), ('乙')"_s));
         window = std::make_unique<Frmsysset>();
     }

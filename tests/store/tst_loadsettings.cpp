@@ -96,7 +96,7 @@ private Q_SLOTS:
     {
         QVERIFY(execConfig(u"drop table LoadSetting"_s));
         PAGRION_VERIFY_OK(saveSystemSettings(u"12"_s, EngineKind::Static, customSettings(), NetworkSettings(),
-                                             LogLevel::Errors));
+                                             LogLevel::Errors, {}));
         QCOMPARE(rowsOf(u"select name, value from LoadSetting"_s),
                  (QStringList{u"aheadmb=256"_s, u"batchnomedia=0"_s, u"browserpages=2"_s, u"concurrency=2"_s, u"delay=1.5"_s,
                               u"maxbodymb=8"_s, u"maxnextpages=50"_s, u"maxtextmb=32"_s, u"nexttext=下一頁|次へ"_s,
@@ -116,12 +116,12 @@ private Q_SLOTS:
     void failedSaveChangesNothing()
     {
         PAGRION_VERIFY_OK(saveSystemSettings(u"12"_s, EngineKind::Static, customSettings(), NetworkSettings(),
-                                             LogLevel::Errors));
+                                             LogLevel::Errors, {}));
         const QStringList load = rowsOf(u"select name, value from LoadSetting"_s);
         QVERIFY(execConfig(u"create trigger refuse before insert on LoadSetting when new.name = 'timeout' "
                            "begin select raise(abort, 'timeout refused'); end"_s));
         const Status saved = saveSystemSettings(u"99"_s, EngineKind::Browser, LoadSettings(), NetworkSettings(),
-                                                LogLevel::Errors);
+                                                LogLevel::Errors, {});
         QVERIFY(!saved);
         QVERIFY2(saved.error().contains(u"timeout refused"_s), qPrintable(saved.error()));
         QCOMPARE(rowsOf(u"select varname, varvalue from VarTable"_s), QStringList{u"PubLenfiled=12"_s});

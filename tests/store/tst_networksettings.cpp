@@ -55,7 +55,7 @@ private Q_SLOTS:
         PAGRION_VERIFY_OK(db.run(u"drop table if exists NetworkSetting"_s));
         QVERIFY(readNetworkSettings().value() == NetworkSettings());
         PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Browser, LoadSettings(), givenProxy(),
-                                             LogLevel::Errors));
+                                             LogLevel::Errors, {}));
         QVERIFY(readNetworkSettings().value() == givenProxy());
     }
 
@@ -81,7 +81,7 @@ private Q_SLOTS:
     {
         FakeDialogs dialogs;
         PAGRION_VERIFY_OK(saveSystemSettings(u"10"_s, EngineKind::Browser, LoadSettings(), givenProxy(),
-                                             LogLevel::Errors));
+                                             LogLevel::Errors, {}));
         Frmsysset window;
         window.show();
         NetworkSettingsBox *box = window.Frame2;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include <QDeadlineTimer>
@@ -19,6 +20,26 @@ namespace {
 QString libpqMessage(const PGconn *conn)
 {
     return QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+}
+
+// libpq's reason a connection failed, in the user's words before its own
+// text, for the failures a user can mend.
+QString connectFailure(const QString &reason)
+{
+    static const std::array<std::pair<const char *, const char *>, 7> known{{
+        {"password authentication failed", "用户名或密码不对"},
+        {"no password supplied", "需要密码：写在 URI 中，或放在 ~/.pgpass 或环境变量 PGPASSWORD 中"},
+        {"Connection refused", "服务器拒绝连接：主机或端口不对，或 PostgreSQL 没有运行"},
+        {"could not translate host name", "找不到这个主机"},
+        {"timeout expired", "服务器没有回应"},
+        {"does not exist", "数据库或用户不存在"},
+        {"invalid", "连接 URI 写得不对，应如 postgresql://用户@主机:5432/数据库"},
+    }};
+    for (const auto &[text, meaning] : known) {
+        if (reason.contains(QLatin1StringView(text), Qt::CaseInsensitive))
+            return u"%1（%2）"_s.arg(QString::fromUtf8(meaning), reason);
+    }
+    return reason;
 }
 
 PGconn *connect(const QString &uri)
@@ -65,7 +86,7 @@ Result<std::unique_ptr<PgConnection>> PgConnection::open(const QString &uri)
         return Error{u"无法连接结果服务器：内存不足。"_s};
     std::unique_ptr<PgConnection> connection(new PgConnection(conn));
     if (PQstatus(conn) != CONNECTION_OK)
-        return Error{u"无法连接结果服务器 %1：%2"_s.arg(connection->serverName(), libpqMessage(conn))};
+        return Error{u"无法连接结果服务器 %1：%2"_s.arg(connection->serverName(), connectFailure(libpqMessage(conn)))};
     // Messages from the server (notices of tables made already) are not the user's concern.
     PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
     return connection;

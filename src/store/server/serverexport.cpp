@@ -4,6 +4,9 @@
 
 #include "store/datalisttable.h"
 #include "store/server/serverreport.h"
+#include "store/server/serverstore.h"
+
+using namespace Qt::StringLiterals;
 
 namespace pagrion {
 
@@ -25,6 +28,20 @@ Result<ExportReport> exportServerRun(const ExportTarget &target, PgConnection &c
                           });
                       },
                       progress);
+}
+
+Result<ExportReport> exportNewestServerRun(const ExportTarget &target, const QString &uri, Progress *progress)
+{
+    auto opened = ServerStore::open(uri);
+    if (!opened)
+        return Error{opened.error()};
+    PgConnection &connection = opened.value()->connection();
+    const auto newest = newestServerRun(connection);
+    if (!newest)
+        return Error{newest.error()};
+    if (!newest.value())
+        return Error{u"结果服务器上还没有批量采集，没有可输出的记录。"_s};
+    return exportServerRun(target, connection, *newest.value(), progress);
 }
 
 } // namespace pagrion

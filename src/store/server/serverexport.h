@@ -13,4 +13,9 @@ class PgConnection;
 Result<ExportReport> exportServerRun(const ExportTarget &target, PgConnection &connection, qint64 run,
                                      Progress *progress = nullptr);
 
+// The same for the newest run on the server at uri, as the window exports
+// when a result server is set; an error, with no file written, when the
+// server cannot be reached or holds no run.
+Result<ExportReport> exportNewestServerRun(const ExportTarget &target, const QString &uri, Progress *progress = nullptr);
+
 } // namespace pagrion

@@ -74,7 +74,8 @@ Result<ServerRecords> measureServerRecords(PgConnection &connection, qint64 run)
 {
     const auto rows = connection.exec(
         u"select (select count(*) from pagrion_record where run = $1),"
-        " (select coalesce(max(cardinality(cells)), 0) from pagrion_record where run = $1),"
+        " (select coalesce(max(c.place), 0) from pagrion_record r, unnest(r.cells) with ordinality c(text, place)"
+        "  where r.run = $1 and c.text <> ''),"
         " (select to_jsonb(column_names) from pagrion_run where id = $1)"_s,
         {run});
     if (!rows)
@@ -103,6 +104,20 @@ Status forEachServerRecord(PgConnection &connection, qint64 run, const std::func
                 return success();
         }
     });
+}
+
+Result<QList<QStringList>> readServerRecords(PgConnection &connection, qint64 run, int offset, int count)
+{
+    const auto rows = connection.exec(u"select to_jsonb(cells) from pagrion_record where run = $1"
+                                      " order by place, row offset $2 limit $3"_s,
+                                      {run, offset, count});
+    if (!rows)
+        return Error{rows.error()};
+    QList<QStringList> records;
+    records.reserve(rows.value().rows());
+    for (int i = 0; i < rows.value().rows(); ++i)
+        records << textsOf(rows.value().text(i, 0));
+    return records;
 }
 
 Result<std::optional<qint64>> newestServerRun(PgConnection &connection)

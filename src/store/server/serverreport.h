@@ -44,13 +44,17 @@ Result<QList<ServerRunStatus>> readServerStatus(PgConnection &connection);
 struct ServerRecords
 {
     int count = 0;
-    int width = 0;          // the most cells a record has
+    int width = 0;          // the last column a record holds text in, as datalist's export counts them
     QStringList columnNames; // names the run gave its columns
 };
 Result<ServerRecords> measureServerRecords(PgConnection &connection, qint64 run);
 // Hands every record to take, reading them a block at a time, so a run of
 // millions is never held in memory.
 Status forEachServerRecord(PgConnection &connection, qint64 run, const std::function<Status(const QStringList &)> &take);
+// Up to count records of a run from the one at offset (counted from 0) on,
+// in the order forEachServerRecord gives them: what a view of the records
+// reads as they are scrolled to.
+Result<QList<QStringList>> readServerRecords(PgConnection &connection, qint64 run, int offset, int count);
 // The newest run, nullopt when the server holds none.
 Result<std::optional<qint64>> newestServerRun(PgConnection &connection);
 
