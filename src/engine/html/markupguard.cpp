@@ -196,6 +196,10 @@ private:
                 drop(open, tag.end);
             return tag.end;
         }
+        // A link never holds another: a new one ends the one waiting to be
+        // opened again, as the parser's adoption of it does.
+        if (id == GUMBO_TAG_A)
+            forgetDangling(id);
         if (formattingTags()[id] && m_dangling.size() >= size_t(DanglingFormattingLimit)) {
             drop(open, tag.end);
             return tag.end;
