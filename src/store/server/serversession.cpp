@@ -8,6 +8,7 @@
 #include "core/textrules.h"
 #include "core/workbudget.h"
 #include "store/server/leasekeeper.h"
+#include "store/server/serverhostpace.h"
 #include "store/server/serverstore.h"
 
 using namespace Qt::StringLiterals;
@@ -17,8 +18,9 @@ namespace pagrion {
 ServerSession::ServerSession(std::shared_ptr<ServerStore> store, ServerWork work)
     : m_store(std::move(store))
     , m_work(std::move(work))
-    , m_run(m_work.run)
 {
+    if (m_work.run)
+        workOn(*m_work.run);
 }
 
 ServerSession::~ServerSession()
@@ -59,7 +61,7 @@ Status ServerSession::beginRun(const QString &settings, const QStringList &pages
     const auto published = m_store->publish(settings, pages, m_replace);
     if (!published)
         return Error{published.error()};
-    m_run = published.value().id;
+    workOn(published.value().id);
     if (!published.value().joined)
         return success();
     // The same settings may give other pages now (a start page whose links
@@ -77,9 +79,16 @@ Status ServerSession::beginRun(const QString &settings, const QStringList &pages
                  u"要重新开始请加 --overwrite（原来的记录将被删除），要接着原来的采集请用 worker。"_s.arg(published.value().id)};
 }
 
-Result<QList<RecordedPage>> ServerSession::continueRun(qint64 run)
+void ServerSession::workOn(qint64 run)
 {
     m_run = run;
+    if (m_work.pace)
+        m_work.pace->useRun(run);
+}
+
+Result<QList<RecordedPage>> ServerSession::continueRun(qint64 run)
+{
+    workOn(run);
     return m_store->pages(run);
 }
 
