@@ -127,7 +127,7 @@ Status ServerSession::markPage(int index, PageState state, const QString &reason
     return marked ? success() : Status(Error{marked.error()});
 }
 
-Result<QList<int>> ServerSession::claimPages(int count)
+Result<QList<int>> ServerSession::claimPages(int count, bool waitForOthers)
 {
     if (!m_run)
         return QList<int>{};
@@ -135,7 +135,7 @@ Result<QList<int>> ServerSession::claimPages(int count)
         m_keeper = std::make_unique<LeaseKeeper>(m_work.uri, m_store->owner(), m_work.leaseMs);
     for (;;) {
         auto claimed = m_store->claim(*m_run, count, m_work.leaseMs);
-        if (!claimed || !claimed.value().isEmpty())
+        if (!claimed || !claimed.value().isEmpty() || !waitForOthers)
             return claimed;
         const Result<bool> pending = m_store->hasPending(*m_run);
         if (!pending)

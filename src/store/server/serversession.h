@@ -52,9 +52,9 @@ public:
                           const WorkBudget *budget = nullptr) override;
     Status markPage(int index, PageState state, const QString &reason = {}) override;
     bool sharesPages() const override { return true; }
-    // While the pages left are all claimed by other processes, waits until
-    // they are done or a claim runs out.
-    Result<QList<int>> claimPages(int count) override;
+    // While the pages left are all claimed by other processes, waits (if
+    // asked to) until they are done or a claim runs out.
+    Result<QList<int>> claimPages(int count, bool waitForOthers) override;
 
     // The run worked on, once found or begun.
     std::optional<qint64> run() const { return m_run; }
