@@ -162,4 +162,27 @@ std::optional<UnfinishedRun> unfinishedRun(const BatchSettings &settings)
     return found ? found.value() : std::nullopt;
 }
 
+BatchStats recordedTotals(const QList<RecordedPage> &pages)
+{
+    BatchStats stats;
+    for (const RecordedPage &page : pages) {
+        switch (page.state) {
+        case PageState::Pending:
+            continue;
+        case PageState::Stored:
+            stats.records += page.records;
+            break;
+        case PageState::Skipped:
+            ++stats.skipped;
+            break;
+        case PageState::Failed:
+            ++stats.failed;
+            ++stats.failures[page.reason];
+            break;
+        }
+        ++stats.pages;
+    }
+    return stats;
+}
+
 } // namespace pagrion

@@ -31,4 +31,7 @@ Status embedStoredJob(BatchSettings &settings, const std::function<Result<int>()
 // (the run itself then tells why).
 std::optional<UnfinishedRun> unfinishedRun(const BatchSettings &settings);
 
+// What the pages of a recorded run had come to before it was taken up again.
+BatchStats recordedTotals(const QList<RecordedPage> &pages);
+
 } // namespace pagrion

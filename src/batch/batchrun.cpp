@@ -77,30 +77,6 @@ private:
     bool m_loadsMedia;
 };
 
-// What the pages of a recorded run had come to before it was taken up again.
-BatchStats recordedTotals(const QList<RecordedPage> &pages)
-{
-    BatchStats stats;
-    for (const RecordedPage &page : pages) {
-        switch (page.state) {
-        case PageState::Pending:
-            continue;
-        case PageState::Stored:
-            stats.records += page.records;
-            break;
-        case PageState::Skipped:
-            ++stats.skipped;
-            break;
-        case PageState::Failed:
-            ++stats.failed;
-            ++stats.failures[page.reason];
-            break;
-        }
-        ++stats.pages;
-    }
-    return stats;
-}
-
 QList<int> allPages(qsizetype count)
 {
     QList<int> pages(count);
@@ -419,13 +395,16 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
         return stored(m_results->finishRun()) ? End::Finished : End::StoreFailed;
     }
     // A few pages at a time: a page claimed is soon visited, and the pages
-    // of a process that dies are soon free again. Enough of them that the
-    // look-ahead, which drains at the end of each claim, seldom runs dry.
+    // of a process that dies are soon free again. The next claim is made
+    // while the last pages of one still load, so the look-ahead does not run
+    // dry between them; only when none is free does the process wait for
+    // the other processes' pages (one of them may die).
     const int batch = 4 * pagesAtOnce(settings, m_waiter.browser().engine());
+    const auto claimMore = [&] { return m_results->claimPages(batch, false); };
     for (bool first = true;; first = false) {
         if (m_host.stopRequested())
             return End::Stopped;
-        const Result<QList<int>> claimed = m_results->claimPages(batch);
+        const Result<QList<int>> claimed = m_results->claimPages(batch, true);
         if (!claimed) {
             m_host.message(claimed.error());
             return End::StoreFailed;
@@ -437,7 +416,7 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
                                u"要重新采集请加上覆盖上次记录的选项。"_s);
             break;
         }
-        if (const End end = visitList(settings, addresses, claimed.value()); end != End::Finished)
+        if (const End end = visitList(settings, addresses, claimed.value(), claimMore); end != End::Finished)
             return end;
     }
     if (m_host.stopRequested())
@@ -445,7 +424,8 @@ BatchRun::End BatchRun::visitPages(const BatchSettings &settings, const QList<in
     return stored(m_results->finishRun()) ? End::Finished : End::StoreFailed;
 }
 
-BatchRun::End BatchRun::visitList(const BatchSettings &settings, const QStringList &addresses, const QList<int> &wanted)
+BatchRun::End BatchRun::visitList(const BatchSettings &settings, const QStringList &addresses, const QList<int> &wanted,
+                                  std::function<Result<QList<int>>()> more)
 {
     LookAhead ahead(m_waiter, pagesAtOnce(settings, m_waiter.browser().engine()), settings.aheadBytes);
     ahead.start(addresses, wanted);
@@ -453,6 +433,16 @@ BatchRun::End BatchRun::visitList(const BatchSettings &settings, const QStringLi
         // A stop asked for while the last page was handled spares the next its wait.
         if (m_host.stopRequested())
             return End::Stopped;
+        if (more && ahead.notStarted() == 0) {
+            const Result<QList<int>> claimed = more();
+            if (!claimed) {
+                m_host.message(claimed.error());
+                return End::StoreFailed;
+            }
+            if (claimed.value().isEmpty())
+                more = nullptr;
+            ahead.append(claimed.value());
+        }
         const int index = ahead.nextIndex();
         const QString &address = addresses.at(index);
         startPage(index, address);

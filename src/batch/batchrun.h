@@ -175,7 +175,9 @@ private:
     // Visits the wanted pages of the list, or, of a run shared with other
     // processes, the pages this one claims; Finished, or why the run ended early.
     End visitPages(const BatchSettings &settings, const QList<int> &wanted);
-    End visitList(const BatchSettings &settings, const QStringList &addresses, const QList<int> &wanted);
+    // more, when given, is asked for the next pages once all of these are loading.
+    End visitList(const BatchSettings &settings, const QStringList &addresses, const QList<int> &wanted,
+                  std::function<Result<QList<int>>()> more = nullptr);
     // Visits the wanted pages of a next-page run, the list growing by the
     // page each page at its end leads to; Finished, or why the run ended early.
     End followNextPages(const BatchSettings &settings, QList<int> wanted);

@@ -2,6 +2,7 @@
 
 #include "batch/batchresume.h"
 #include "store/server/pgconnection.h"
+#include "store/server/serverhostpace.h"
 #include "store/server/serversession.h"
 #include "store/server/serverstore.h"
 
@@ -18,8 +19,11 @@ void shareRun(BatchSettings &settings, const std::shared_ptr<ServerStore> &store
               std::optional<qint64> run, const std::function<bool()> &interrupted)
 {
     store->connection().setReconnect(ReconnectForMs, interrupted);
+    // Every process of the run keeps the pauses and hold-offs with its hosts together.
+    const auto pace = std::make_shared<ServerHostPace>(uri);
+    settings.policy.sharedPace = pace;
     settings.runStore = [=] {
-        return std::make_unique<ServerSession>(store, ServerWork{uri, leaseMs, run, interrupted});
+        return std::make_unique<ServerSession>(store, ServerWork{uri, leaseMs, run, interrupted, pace});
     };
 }
 

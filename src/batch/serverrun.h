@@ -15,7 +15,8 @@ class ServerStore;
 
 // Lets the run be kept on the server: published there with its whole job,
 // or joined when a run with the same settings is there, its pages claimed
-// by this process a few at a time. interrupted ends waits for the server,
+// by this process a few at a time, its requests to each host paced together
+// with the run's other processes. interrupted ends waits for the server,
 // which is tried again for minutes when the network drops.
 void shareRun(BatchSettings &settings, const std::shared_ptr<ServerStore> &store, const QString &uri, int leaseMs,
               std::optional<qint64> run, const std::function<bool()> &interrupted);

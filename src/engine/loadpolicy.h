@@ -1,10 +1,13 @@
 #pragma once
 
 #include <algorithm>
+#include <memory>
 
 #include <QtGlobal>
 
 namespace pagrion {
+
+class HostPace;
 
 // How the loads of one run share the sites they visit. Each is a setting
 // with the default below: one request at a time, no pause, no second try,
@@ -24,6 +27,9 @@ struct LoadPolicy
     // a longer wait than maxBackoffMs is not tried again.
     int firstBackoffMs = DefaultFirstBackoffMs;
     int maxBackoffMs = DefaultMaxBackoffMs;
+    // The pauses and hold-offs kept together with other processes (those of
+    // a run shared through a result server); unset, each process keeps its own.
+    std::shared_ptr<HostPace> sharedPace = nullptr;
 
     // The back-off before the retry that follows attempt number `attempt` (from 1).
     qint64 backoffMs(int attempt) const

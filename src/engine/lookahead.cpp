@@ -41,7 +41,23 @@ void LookAhead::start(const QStringList &addresses, const QList<int> &wanted)
     m_next = 0;
     m_started = 0;
     m_recentCosts.clear();
-    // Browsers beside the waiter's are made only for pages there are.
+    addSlots();
+    startLoads();
+}
+
+void LookAhead::append(const QList<int> &more)
+{
+    m_wanted += more;
+    addSlots();
+    startLoads();
+}
+
+void LookAhead::addSlots()
+{
+    // A slot's page is the one at its position modulo the slots: they can
+    // be added only while no page has gone round them.
+    if (m_started > qsizetype(m_slots.size()))
+        return;
     const qsizetype needed = std::min<qsizetype>(m_pagesAtOnce, m_wanted.size());
     while (qsizetype(m_slots.size()) < needed) {
         Slot slot;
@@ -50,7 +66,6 @@ void LookAhead::start(const QStringList &addresses, const QList<int> &wanted)
             break;
         m_slots.push_back(std::move(slot));
     }
-    startLoads();
 }
 
 LookAhead::Page LookAhead::next()

@@ -44,6 +44,10 @@ public:
 
     // Starts loading addresses[i] for each i in `wanted`, in that order.
     void start(const QStringList &addresses, const QList<int> &wanted);
+    // More pages of the same addresses, after those wanted already.
+    void append(const QList<int> &more);
+    // How many of the pages wanted have not started loading.
+    qsizetype notStarted() const { return m_wanted.size() - m_started; }
     bool atEnd() const { return m_next >= m_wanted.size(); }
     // The index of the page next() waits for.
     int nextIndex() const { return m_wanted.at(m_next); }
@@ -68,6 +72,8 @@ private:
         PageWaiter *waiter = nullptr;
     };
     PageWaiter &waiterOf(qsizetype position);
+    // Browsers beside the waiter's are made only for pages there are.
+    void addSlots();
     // The waiter's own browser stays; the others are made when needed.
     void makeBrowser(Slot &slot);
     // Starts the loads that the free browsers and the budget allow.

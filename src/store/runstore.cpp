@@ -2,7 +2,7 @@
 
 namespace pagrion {
 
-Result<QList<int>> RunStore::claimPages(int)
+Result<QList<int>> RunStore::claimPages(int, bool)
 {
     return QList<int>{};
 }

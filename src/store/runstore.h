@@ -66,8 +66,9 @@ public:
     // process's alone.
     virtual bool sharesPages() const { return false; }
     // Up to count pages of the run for this process to visit, in list order;
-    // none when no page is left to claim.
-    virtual Result<QList<int>> claimPages(int count);
+    // none when no page is left to claim, or, unless waitForOthers, none is
+    // free now.
+    virtual Result<QList<int>> claimPages(int count, bool waitForOthers);
 };
 
 } // namespace pagrion

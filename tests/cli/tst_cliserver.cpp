@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <memory>
 
@@ -20,6 +21,9 @@ using namespace pagrion::test;
 namespace {
 
 constexpr int Pages = 12;
+// Timers and a busy machine may make a gap between requests this much short;
+// processes each keeping the pause alone would make some gap shorter still.
+constexpr qint64 PaceToleranceMs = 50;
 
 // The export's lines for pages from to to of tablePage, under the header.
 QStringList itemLines(int from, int to)
@@ -279,6 +283,69 @@ private Q_SLOTS:
             QCOMPARE(worked.exitCode, 4);
         }
         QCOMPARE(storedRecords(*m_folder), before);
+    }
+
+    // The pause between requests to a host, and its wait after a
+    // Retry-After, hold over every process of the run, not in each alone.
+    void delayAndRetryAfterHoldOverAllProcesses()
+    {
+        constexpr int PacedPages = 10;
+        constexpr qint64 DelayMs = 200;
+        constexpr qint64 RetryAfterMs = 1000;
+        for (int i = 1; i <= PacedPages; ++i)
+            m_site.setPage(u"/paced%1.html"_s.arg(i), tablePage(i));
+        TestHttpServer::Route busy = TestHttpServer::page("busy", 503);
+        busy.headers = {{"Retry-After", "1"}};
+        m_site.setRoutes(u"/paced4.html"_s, {busy, TestHttpServer::page(tablePage(4))});
+        const QStringList pace{u"--delay"_s, u"0.2"_s, u"--retries"_s, u"1"_s};
+
+        CliProcess publisher(publish(u"/paced(*).html"_s, 1, PacedPages) << pace);
+        // Its first request tells the run is there; asking the server would
+        // hold up the site, which answers from this process.
+        QTRY_VERIFY_WITH_TIMEOUT(m_site.requestCount(u"/paced1.html"_s) > 0, 30'000);
+        CliProcess first(worker(pace));
+        CliProcess second(worker(pace));
+        QCOMPARE(publisher.finish(), 0);
+        QCOMPARE(first.finish(), 0);
+        QCOMPARE(second.finish(), 0);
+        int working = 0;
+        for (const QByteArray &summary : {publisher.out(), first.out(), second.out()})
+            working += summary.startsWith("pages 0,") ? 0 : 1;
+        QVERIFY2(working >= 2, "the pages were not shared");
+        QCOMPARE(exported(), itemLines(1, PacedPages));
+
+        QList<TestHttpServer::Request> paced;
+        for (const TestHttpServer::Request &request : m_site.requests()) {
+            if (request.target.startsWith(u"/paced"_s))
+                paced << request;
+        }
+        std::ranges::sort(paced, {}, &TestHttpServer::Request::receivedMs);
+        QCOMPARE(paced.size(), PacedPages + 1);
+        bool refused = false;
+        for (qsizetype i = 1; i < paced.size(); ++i) {
+            const qint64 gap = paced.at(i).receivedMs - paced.at(i - 1).receivedMs;
+            const bool afterRefusal = paced.at(i - 1).target == u"/paced4.html"_s && !refused;
+            refused = refused || afterRefusal;
+            QVERIFY2(gap >= (afterRefusal ? RetryAfterMs : DelayMs) - PaceToleranceMs,
+                     qPrintable(u"%1 ms before %2"_s.arg(gap).arg(paced.at(i).target)));
+        }
+    }
+
+    // A server that cannot keep the pace leaves the process to its own,
+    // which still holds the pause, and the run goes on.
+    void paceFallsBackToTheProcessesOwnWhenTheServerCannotKeepIt()
+    {
+        QCOMPARE(runCli({u"status"_s, u"--data"_s, m_empty.path(), u"--server"_s, server()}).exitCode, 0);
+        QVERIFY(m_postgres->psql(u"alter table pagrion_pace rename to pagrion_pace_gone"_s, m_database));
+        const qsizetype before = m_site.requests().size();
+        CliProcess publisher(publish(u"/fast(*).html"_s, 1, 3) << u"--delay"_s << u"0.1"_s << u"--verbose"_s);
+        QCOMPARE(publisher.finish(), 0);
+        QVERIFY2(publisher.err().contains(u"本进程暂时只按自己的请求保持间隔"_s.toUtf8()), publisher.err().constData());
+        QCOMPARE(exported(), itemLines(1, 3));
+        const QList<TestHttpServer::Request> &requests = m_site.requests();
+        QCOMPARE(requests.size(), before + 3);
+        for (qsizetype i = before + 1; i < requests.size(); ++i)
+            QVERIFY(requests.at(i).receivedMs - requests.at(i - 1).receivedMs >= 100 - PaceToleranceMs);
     }
 
     void schemaIsMadeOnceWhenProcessesStartTogether()

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 
 #include "engine/enginelog.h"
+#include "engine/hostpace.h"
 #include "engine/pageaddress.h"
 #include "engine/transfer/curlmulti.h"
 #include "engine/transfer/transferlog.h"
@@ -100,9 +101,12 @@ DownloadManager::DownloadManager(QObject *parent)
 
 DownloadManager::~DownloadManager()
 {
-    // The transfers under way go with the manager.
-    for (PageDownload *download : std::as_const(m_downloads))
+    // The transfers under way go with the manager, and a start the shared
+    // pace answers later finds nothing to send.
+    for (PageDownload *download : std::as_const(m_downloads)) {
         download->m_fetch.reset();
+        download->m_stage = PageDownload::Stage::Idle;
+    }
 }
 
 void DownloadManager::setPolicy(const LoadPolicy &policy)
@@ -184,10 +188,34 @@ void DownloadManager::pump(const QString &hostKey)
         ++queue.running;
         ++queue.sending;
         next->m_stage = PageDownload::Stage::Sending;
-        send(next);
+        if (HostPace *pace = m_policy.sharedPace.get(); pace && pace->paces(hostKey, m_policy.delayMs))
+            bookThenSend(*pace, next);
+        else
+            send(next);
     }
     if (queue.waiting.empty() && queue.running == 0 && !queue.wakeScheduled)
         m_hosts.erase(found);
+}
+
+// The request holds its host's turn in this process while the shared pace
+// (other processes' requests counted) finds it a start.
+void DownloadManager::bookThenSend(HostPace &pace, PageDownload *download)
+{
+    const auto ready = [download = QPointer(download)] {
+        return download && download->m_manager && download->m_stage == PageDownload::Stage::Sending;
+    };
+    pace.book(download->m_hostKey, m_policy.delayMs, [this, download, ready](qint64 waitMs) {
+        if (!ready())
+            return;
+        if (waitMs <= 0) {
+            send(download);
+            return;
+        }
+        QTimer::singleShot(waitMs, Qt::PreciseTimer, download, [this, download, ready] {
+            if (ready())
+                send(download);
+        });
+    });
 }
 
 void DownloadManager::send(PageDownload *download)
@@ -243,17 +271,21 @@ void DownloadManager::onAttemptFinished(PageDownload *download)
     leaveQueue(download);
     // A retry starts again from the address asked for.
     download->m_hostKey = hostKey(download->m_request.url);
+    const qint64 retryWait = result.failure && download->m_attempts <= m_policy.retries
+            && !download->m_hostKey.isEmpty() && result.failure->retryable()
+        ? retryWaitMs(*download, result)
+        : -1;
+    // Other processes sharing the pace would meet the same refusal; told
+    // before the next request of this one goes.
+    if (retryWait >= 0 && m_policy.sharedPace)
+        m_policy.sharedPace->holdOff(host, retryWait);
     pump(host);
 
-    if (result.failure && download->m_attempts <= m_policy.retries && !download->m_hostKey.isEmpty()
-        && result.failure->retryable()) {
-        const qint64 wait = retryWaitMs(*download, result);
-        if (wait >= 0) {
-            qCInfo(lcTransfer).noquote()
-                << retryLogText(download->m_request.url, download->m_attempts, result.failure->reason, wait);
-            download->m_backoff.start(int(wait));
-            return;
-        }
+    if (retryWait >= 0) {
+        qCInfo(lcTransfer).noquote()
+            << retryLogText(download->m_request.url, download->m_attempts, result.failure->reason, retryWait);
+        download->m_backoff.start(int(retryWait));
+        return;
     }
     const auto ended = [&] {
         return endedText(download->m_request.url, result, download->m_created.elapsed() - download->m_queuedMs);

@@ -17,6 +17,7 @@
 namespace pagrion {
 
 class CurlMulti;
+class HostPace;
 class DownloadManager;
 
 // One load handed to the manager. It ends once with finished(), from the
@@ -66,7 +67,9 @@ private:
 // host, which lets at most `concurrency` of them run at once and sends them
 // at least `delayMs` apart, redirects and retries alike: a redirect and a
 // failure worth retrying (after its back-off) go back to the head of the
-// queue. Every request ends in exactly one result.
+// queue. Every request ends in exactly one result. A pace the policy shares
+// with other processes spaces the requests of them all: a request then books
+// its start there too, and the wait before a retry holds the host off for all.
 //
 // A run that looks ahead submits the next pages of its list and takes the
 // results in its own order, each from its PageDownload; those it no longer
@@ -102,6 +105,7 @@ private:
 
     void enqueue(PageDownload *download, bool atFront);
     void pump(const QString &hostKey);
+    void bookThenSend(HostPace &pace, PageDownload *download);
     void send(PageDownload *download);
     void onSent(PageDownload *download);
     void onRedirected(PageDownload *download);

@@ -3,10 +3,8 @@
 #include <atomic>
 #include <limits>
 
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
-#include <QHash>
 #include <QStringList>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineLoadingInfo>
@@ -22,6 +20,7 @@
 #include "engine/cookiestore.h"
 #include "engine/enginelog.h"
 #include "engine/errorpages.h"
+#include "engine/hostpace.h"
 #include "engine/pageaddress.h"
 #include "engine/webengine/webenginedocument.h"
 #include "engine/webengine/webenginenetwork.h"
@@ -183,35 +182,11 @@ public:
     }
 };
 
-// Hands out start times per host, each at least the pause after the one before.
-class NavigationPace final
-{
-public:
-    NavigationPace() { m_clock.start(); }
-
-    // How long a load to the host must wait before it starts; the start is
-    // booked, so the next load waits for it too.
-    qint64 book(const QUrl &url, int pauseMs)
-    {
-        const QString host = hostKey(url);
-        if (pauseMs <= 0 || host.isEmpty())
-            return 0;
-        const qint64 now = m_clock.elapsed();
-        const qint64 start = std::max(now, m_next.value(host, now));
-        m_next.insert(host, start + pauseMs);
-        return start - now;
-    }
-
-private:
-    QElapsedTimer m_clock;
-    QHash<QString, qint64> m_next;
-};
-
 WebEngineBrowser::WebEngineBrowser(QObject *parent)
     : Browser(parent)
     , m_view(new QWebEngineView)
     , m_watchedView(m_view.data())
-    , m_pace(std::make_shared<NavigationPace>())
+    , m_pace(std::make_shared<LocalHostPace>())
     , m_mediaFilter(new MediaFilter(this))
     , m_document(engineMadeDocument(QString()))
 {
@@ -357,11 +332,27 @@ void WebEngineBrowser::Navigate(const QString &address)
 void WebEngineBrowser::startAttempt()
 {
     ++m_attempts;
-    const qint64 wait = m_pace->book(m_pendingUrl, loadPolicy().delayMs);
-    if (wait > 0)
-        m_pause.start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
-    else
+    const QString host = hostKey(m_pendingUrl);
+    if (!pace().paces(host, loadPolicy().delayMs)) {
         beginAttempt();
+        return;
+    }
+    // A pace shared with other processes may answer later, when this load
+    // may have been given up for another.
+    const quint64 generation = m_generation;
+    pace().book(host, loadPolicy().delayMs, [self = QPointer(this), generation](qint64 wait) {
+        if (!self || self->m_generation != generation)
+            return;
+        if (wait > 0)
+            self->m_pause.start(int(std::min<qint64>(wait, std::numeric_limits<int>::max())));
+        else
+            self->beginAttempt();
+    });
+}
+
+HostPace &WebEngineBrowser::pace() const
+{
+    return loadPolicy().sharedPace ? *loadPolicy().sharedPace : *m_pace;
 }
 
 void WebEngineBrowser::beginAttempt()
@@ -564,6 +555,8 @@ void WebEngineBrowser::finish(std::shared_ptr<const Document> document, const QU
     // The page stays busy through the back-off; what it showed meanwhile is not reported.
     if (failure && failure->retryable() && m_attempts > 0 && m_attempts <= loadPolicy().retries) {
         m_retry.start(int(loadPolicy().backoffMs(m_attempts)));
+        // The host that failed is left alone meanwhile by every load sharing the pace.
+        pace().holdOff(hostKey(url), m_retry.interval());
         qCInfo(lcEngine).noquote() << u"完整浏览器"_s << retryLogText(url, m_attempts, failure->reason, m_retry.interval());
         return;
     }

@@ -21,7 +21,8 @@ class QWindow;
 namespace pagrion {
 
 class MediaFilter;
-class NavigationPace;
+class HostPace;
+class LocalHostPace;
 
 // The full browser: Chromium, through QtWebEngine. Pages run their scripts
 // and are laid out in a desktop-sized view before they are read, and the
@@ -75,6 +76,7 @@ private:
     // One try at the address Navigate was given, once the host's pause allows.
     void startAttempt();
     void beginAttempt();
+    HostPace &pace() const;
     void onLoadStarted();
     void beginPageLoad();
     void onLoadEnded(const QWebEngineLoadingInfo &info);
@@ -110,8 +112,9 @@ private:
     QTimer m_retry; // the back-off before another try
     QTimer m_pause; // the host's pause before a try
     QElapsedTimer m_loadClock; // since the load began, for the log
-    // When loads to each host may start, shared with the siblings.
-    std::shared_ptr<NavigationPace> m_pace;
+    // When loads to each host may start, shared with the siblings unless
+    // the load policy brings a pace shared wider.
+    std::shared_ptr<LocalHostPace> m_pace;
     MediaFilter *m_mediaFilter;
     // Tries of the load Navigate started; 0 for a load the page began itself.
     int m_attempts = 0;

@@ -43,8 +43,10 @@ private:
 class PgConnection final
 {
 public:
-    // Fails with a message naming the server (never its password).
-    static Result<std::unique_ptr<PgConnection>> open(const QString &uri);
+    // Fails with a message naming the server (never its password). A quick
+    // connection gives up within seconds on a server that does not answer,
+    // whether connecting or later, for work that has a better way to go on.
+    static Result<std::unique_ptr<PgConnection>> open(const QString &uri, bool quick = false);
     ~PgConnection();
     Q_DISABLE_COPY_MOVE(PgConnection)
 

@@ -18,7 +18,7 @@ constexpr qint64 SchemaLock = 0x70616772696f6e; // "pagrion"
 // carrying its page's place and its row there, so they read back in
 // page-list order whichever process stored them. A page is claimed by
 // lease_owner until lease_until; an expired lease is anyone's to take.
-const std::array<QString, 1> Steps{
+const std::array<QString, 2> Steps{
     u"create table pagrion_run ("
     "  id bigserial primary key,"
     "  settings text not null,"
@@ -56,6 +56,15 @@ const std::array<QString, 1> Steps{
     "  pid integer not null,"
     "  started timestamptz not null default now(),"
     "  seen timestamptz not null default now());"_s,
+    // The pace every process of a run keeps with each host, on the
+    // server's clock: the earliest the next request to it may start, and
+    // until when the host asked to be left alone.
+    u"create table pagrion_pace ("
+    "  run bigint not null references pagrion_run (id) on delete cascade,"
+    "  host text not null,"
+    "  next_at timestamptz not null,"
+    "  held_until timestamptz not null default '-infinity',"
+    "  primary key (run, host));"_s,
 };
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "core/textrules.h"
 #include "core/workbudget.h"
 #include "store/server/leasekeeper.h"
+#include "store/server/serverhostpace.h"
 #include "store/server/serverstore.h"
 
 using namespace Qt::StringLiterals;
@@ -17,8 +18,9 @@ namespace pagrion {
 ServerSession::ServerSession(std::shared_ptr<ServerStore> store, ServerWork work)
     : m_store(std::move(store))
     , m_work(std::move(work))
-    , m_run(m_work.run)
 {
+    if (m_work.run)
+        workOn(*m_work.run);
 }
 
 ServerSession::~ServerSession()
@@ -59,7 +61,7 @@ Status ServerSession::beginRun(const QString &settings, const QStringList &pages
     const auto published = m_store->publish(settings, pages, m_replace);
     if (!published)
         return Error{published.error()};
-    m_run = published.value().id;
+    workOn(published.value().id);
     if (!published.value().joined)
         return success();
     // The same settings may give other pages now (a start page whose links
@@ -77,9 +79,16 @@ Status ServerSession::beginRun(const QString &settings, const QStringList &pages
                  u"要重新开始请加 --overwrite（原来的记录将被删除），要接着原来的采集请用 worker。"_s.arg(published.value().id)};
 }
 
-Result<QList<RecordedPage>> ServerSession::continueRun(qint64 run)
+void ServerSession::workOn(qint64 run)
 {
     m_run = run;
+    if (m_work.pace)
+        m_work.pace->useRun(run);
+}
+
+Result<QList<RecordedPage>> ServerSession::continueRun(qint64 run)
+{
+    workOn(run);
     return m_store->pages(run);
 }
 
@@ -118,7 +127,7 @@ Status ServerSession::markPage(int index, PageState state, const QString &reason
     return marked ? success() : Status(Error{marked.error()});
 }
 
-Result<QList<int>> ServerSession::claimPages(int count)
+Result<QList<int>> ServerSession::claimPages(int count, bool waitForOthers)
 {
     if (!m_run)
         return QList<int>{};
@@ -126,7 +135,7 @@ Result<QList<int>> ServerSession::claimPages(int count)
         m_keeper = std::make_unique<LeaseKeeper>(m_work.uri, m_store->owner(), m_work.leaseMs);
     for (;;) {
         auto claimed = m_store->claim(*m_run, count, m_work.leaseMs);
-        if (!claimed || !claimed.value().isEmpty())
+        if (!claimed || !claimed.value().isEmpty() || !waitForOthers)
             return claimed;
         const Result<bool> pending = m_store->hasPending(*m_run);
         if (!pending)

@@ -9,6 +9,7 @@
 namespace pagrion {
 
 class LeaseKeeper;
+class ServerHostPace;
 class ServerStore;
 
 // How a process works on a result server.
@@ -20,6 +21,7 @@ struct ServerWork
     int leaseMs = DefaultLeaseMs;        // how long a claim holds unrenewed
     std::optional<qint64> run;           // the run to work on, whatever its settings
     std::function<bool()> interrupted;   // a stop, which ends waiting for the server
+    std::shared_ptr<ServerHostPace> pace; // the loads' pace, told the run once it is known
 };
 
 // A batch run kept on a result server: publishing the run (or joining the
@@ -50,14 +52,16 @@ public:
                           const WorkBudget *budget = nullptr) override;
     Status markPage(int index, PageState state, const QString &reason = {}) override;
     bool sharesPages() const override { return true; }
-    // While the pages left are all claimed by other processes, waits until
-    // they are done or a claim runs out.
-    Result<QList<int>> claimPages(int count) override;
+    // While the pages left are all claimed by other processes, waits (if
+    // asked to) until they are done or a claim runs out.
+    Result<QList<int>> claimPages(int count, bool waitForOthers) override;
 
     // The run worked on, once found or begun.
     std::optional<qint64> run() const { return m_run; }
 
 private:
+    void workOn(qint64 run);
+
     std::shared_ptr<ServerStore> m_store;
     ServerWork m_work;
     bool m_replace = false;

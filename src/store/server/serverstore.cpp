@@ -172,63 +172,43 @@ Result<bool> ServerStore::hasPending(qint64 run)
     return rows.value().text(0, 0) == u"t"_s;
 }
 
-Result<bool> ServerStore::finishPage(qint64 run, int place, const std::function<Status()> &store)
-{
-    bool ours = false;
-    const Status committed = m_connection->inTransaction([&]() -> Status {
-        // The row lock holds off a process taking the page over until this
-        // transaction ends; one that took it already has changed the owner.
-        const auto held = m_connection->exec(u"select 1 from pagrion_page where run = $1 and place = $2 "
-                                              "and state = 'pending' and lease_owner = $3 for update"_s,
-                                              {run, place, m_owner});
-        if (!held)
-            return Error{held.error()};
-        ours = held.value().rows() == 1;
-        return ours ? store() : success();
-    });
-    if (!committed)
-        return Error{committed.error()};
-    return ours;
-}
-
+// Each finishes the page in one statement, so in one round trip and one
+// transaction: the page is marked done only while its claim is this
+// process's own (the update's row lock holds off a process taking it over
+// until the end), and its records go in only behind that mark.
 Result<bool> ServerStore::storePage(qint64 run, int place, const QList<QStringList> &records,
                                     const QString &emptyReason, const QStringList &columnNames)
 {
-    return finishPage(run, place, [&]() -> Status {
-        if (!records.isEmpty()) {
-            QJsonArray rows;
-            for (const QStringList &record : records)
-                rows.append(QJsonArray::fromStringList(record));
-            const auto inserted = m_connection->exec(
-                u"insert into pagrion_record (run, place, row, cells) "
-                "select $1, $2, (t.ord - 1)::integer, array(select jsonb_array_elements_text(t.cells)) "
-                "from jsonb_array_elements($3::jsonb) with ordinality as t(cells, ord)"_s,
-                {run, place, QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Compact))});
-            if (!inserted)
-                return Error{inserted.error()};
-        }
-        if (!columnNames.isEmpty()) {
-            const auto named = m_connection->exec(
-                u"update pagrion_run set column_names = array(select jsonb_array_elements_text($2::jsonb)) "
-                "where id = $1 and cardinality(column_names) = 0"_s,
-                {run, jsonTextArray(columnNames)});
-            if (!named)
-                return Error{named.error()};
-        }
-        return done(m_connection->exec(
-            u"update pagrion_page set state = 'stored', records = $3, reason = $4, lease_owner = null, "
-            "lease_until = null, done_at = now() where run = $1 and place = $2"_s,
-            {run, place, int(records.size()), records.isEmpty() ? emptyReason : QString(u""_s)}));
-    });
+    QJsonArray rows;
+    for (const QStringList &record : records)
+        rows.append(QJsonArray::fromStringList(record));
+    const auto stored = m_connection->exec(
+        u"with page as (update pagrion_page set state = 'stored', records = $4, reason = $5, lease_owner = null, "
+        "  lease_until = null, done_at = now() "
+        "  where run = $1 and place = $2 and state = 'pending' and lease_owner = $3 returning run, place), "
+        "named as (update pagrion_run set column_names = array(select jsonb_array_elements_text($7::jsonb)) "
+        "  where id = $1 and cardinality(column_names) = 0 and jsonb_array_length($7::jsonb) > 0 "
+        "  and exists (select 1 from page)), "
+        "kept as (insert into pagrion_record (run, place, row, cells) "
+        "  select page.run, page.place, (t.ord - 1)::integer, array(select jsonb_array_elements_text(t.cells)) "
+        "  from page, jsonb_array_elements($6::jsonb) with ordinality as t(cells, ord)) "
+        "select count(*) from page"_s,
+        {run, place, m_owner, int(records.size()), records.isEmpty() ? emptyReason : QString(u""_s),
+         QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Compact)), jsonTextArray(columnNames)});
+    if (!stored)
+        return Error{stored.error()};
+    return stored.value().number(0, 0) == 1;
 }
 
 Result<bool> ServerStore::markPage(qint64 run, int place, PageState state, const QString &reason)
 {
-    return finishPage(run, place, [&]() -> Status {
-        return done(m_connection->exec(u"update pagrion_page set state = $3, reason = $4, lease_owner = null, "
-                                       "lease_until = null, done_at = now() where run = $1 and place = $2"_s,
-                                       {run, place, pageStateName(state), reason.isNull() ? u""_s : reason}));
-    });
+    const auto marked = m_connection->exec(
+        u"update pagrion_page set state = $4, reason = $5, lease_owner = null, lease_until = null, done_at = now() "
+        "where run = $1 and place = $2 and state = 'pending' and lease_owner = $3 returning 1"_s,
+        {run, place, m_owner, pageStateName(state), reason.isNull() ? u""_s : reason});
+    if (!marked)
+        return Error{marked.error()};
+    return marked.value().rows() == 1;
 }
 
 Status ServerStore::release()

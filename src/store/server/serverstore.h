@@ -77,7 +77,6 @@ public:
 
 private:
     ServerStore(std::unique_ptr<PgConnection> connection, QString owner);
-    Result<bool> finishPage(qint64 run, int place, const std::function<Status()> &store);
 
     std::unique_ptr<PgConnection> m_connection;
     QString m_owner;
