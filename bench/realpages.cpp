@@ -64,6 +64,7 @@ struct Tally
     int agreeing = 0; // pages where every item agrees
     int unread = 0;   // pages one engine could not load or read
     int moved = 0;    // pages that sent an engine on to another page
+    int shifted = 0;  // pages whose engines count their tables or the elements of a tag differently
     Count tables;
     Count cells;
     Count elements;
@@ -74,6 +75,7 @@ struct Tally
         agreeing += other.agreeing;
         unread += other.unread;
         moved += other.moved;
+        shifted += other.shifted;
         tables.add(other.tables);
         cells.add(other.cells);
         elements.add(other.elements);
@@ -149,6 +151,7 @@ Tally comparePage(const QString &path, const Document &fast, const Document &ful
     };
     const QList<HtmlTable> fastTables = fast.tables();
     const QList<HtmlTable> fullTables = full.tables();
+    bool shifted = fastTables.size() != fullTables.size();
     for (qsizetype t = 0; t < std::max(fastTables.size(), fullTables.size()); ++t) {
         const QList<QStringList> a = t < fastTables.size() ? fastTables.at(t).rows : QList<QStringList>();
         const QList<QStringList> b = t < fullTables.size() ? fullTables.at(t).rows : QList<QStringList>();
@@ -163,17 +166,21 @@ Tally comparePage(const QString &path, const Document &fast, const Document &ful
     }
     for (const QString &tag : Tags) {
         Count &count = tally.byTag[tag];
-        agrees = compareItems(fast.elementTexts(tag), full.elementTexts(tag), count, noteText(tag)) && agrees;
+        const QStringList fastTexts = fast.elementTexts(tag);
+        const QStringList fullTexts = full.elementTexts(tag);
+        shifted = shifted || fastTexts.size() != fullTexts.size();
+        agrees = compareItems(fastTexts, fullTexts, count, noteText(tag)) && agrees;
         tally.elements.add(count);
     }
     tally.agreeing = agrees ? 1 : 0;
+    tally.shifted = shifted ? 1 : 0;
     return tally;
 }
 
 void printRow(const QString &name, const Tally &tally)
 {
-    std::printf("%-40s %5d %5d %6d %5d  %5lld/%-5lld %8s%%  %8s%%\n", qPrintable(name.right(40)), tally.pages,
-                tally.agreeing, tally.unread, tally.moved, tally.tables.same, tally.tables.all,
+    std::printf("%-40s %5d %5d %6d %5d %7d  %5lld/%-5lld %8s%%  %8s%%\n", qPrintable(name.right(40)), tally.pages,
+                tally.agreeing, tally.unread, tally.moved, tally.shifted, tally.tables.same, tally.tables.all,
                 qPrintable(tally.cells.percent()), qPrintable(tally.elements.percent()));
 }
 
@@ -220,8 +227,8 @@ int main(int argc, char *argv[])
     WebEngineBrowser full;
     full.view()->page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, scripts);
     std::printf("full browser scripts: %s\n", scripts ? "on" : "off");
-    std::printf("%-40s %5s %5s %6s %5s  %11s %9s  %9s\n", "folder", "pages", "agree", "unread", "moved", "tables",
-                "cells", "elements");
+    std::printf("%-40s %5s %5s %6s %5s %7s  %11s %9s  %9s\n", "folder", "pages", "agree", "unread", "moved",
+                "shifted", "tables", "cells", "elements");
     Tally total;
     QList<Difference> differences;
     for (const QString &folder : std::as_const(folders)) {
