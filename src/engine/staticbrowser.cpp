@@ -172,26 +172,25 @@ void StaticBrowser::wantStyleSheet(const QUrl &sheet, const QUrl &from, int dept
     m_styling->asked.insert(sheet);
     if (depth > 0)
         ++m_styling->imports;
-    if (const std::optional<QByteArray> kept = m_styleSheets->cached(sheet)) {
+    if (const std::optional<StyleSheetFetches::Sheet> kept = m_styleSheets->cached(sheet)) {
         takeStyleSheet(sheet, *kept, depth);
         return;
     }
     ++m_styling->pending;
     m_styling->waits.push_back(
-        m_styleSheets->fetch(sheet, m_styling->sheetLimits, [this, sheet, depth](const QByteArray &css) {
+        m_styleSheets->fetch(sheet, m_styling->sheetLimits, [this, sheet, depth](const StyleSheetFetches::Sheet &fetched) {
             --m_styling->pending;
-            takeStyleSheet(sheet, css, depth);
+            takeStyleSheet(sheet, fetched, depth);
             if (m_styling->pending == 0)
                 restyle();
         }));
 }
 
-void StaticBrowser::takeStyleSheet(const QUrl &sheet, const QByteArray &css, int depth)
+void StaticBrowser::takeStyleSheet(const QUrl &address, const StyleSheetFetches::Sheet &sheet, int depth)
 {
-    m_styling->sheets.insert(sheet, css);
-    if (css.contains("@import"))
-        for (const QUrl &imported : importedStyleSheets(sheet, {css.constData(), size_t(css.size())}))
-            wantStyleSheet(imported, sheet, depth + 1);
+    m_styling->sheets.insert(address, sheet.css);
+    for (const QUrl &imported : sheet.imports)
+        wantStyleSheet(imported, address, depth + 1);
 }
 
 void StaticBrowser::restyle()

@@ -75,7 +75,7 @@ private:
     // Asks for a sheet named by the page or by a sheet (`from`), `depth`
     // imports down.
     void wantStyleSheet(const QUrl &sheet, const QUrl &from, int depth);
-    void takeStyleSheet(const QUrl &sheet, const QByteArray &css, int depth);
+    void takeStyleSheet(const QUrl &address, const StyleSheetFetches::Sheet &sheet, int depth);
     void restyle();
     void abortPending();
     void finish(std::shared_ptr<const Document> document, const QUrl &url,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -30,6 +31,14 @@ class StyleSheetFetches final : public QObject
     Q_DISABLE_COPY_MOVE(StyleSheetFetches)
 
 public:
+    // A sheet as fetched, with the addresses of the sheets it imports for the
+    // screen, found once for all the pages that use it.
+    struct Sheet
+    {
+        QByteArray css; // empty when it could not be fetched
+        QList<QUrl> imports;
+    };
+
     // A page's wait for one sheet; dropping it stops waiting, and a transfer
     // no page waits for any more is dropped too.
     class Wait
@@ -40,23 +49,22 @@ public:
 
     private:
         friend class StyleSheetFetches;
-        Wait(StyleSheetFetches &fetches, QString key, std::function<void(const QByteArray &)> done);
+        Wait(StyleSheetFetches &fetches, QString key, std::function<void(const Sheet &)> done);
 
         StyleSheetFetches *m_fetches; // null once the sheet has come
         QString m_key;
-        std::function<void(const QByteArray &)> m_done;
+        std::function<void(const Sheet &)> m_done;
     };
 
     explicit StyleSheetFetches(DownloadManager &downloads, QObject *parent = nullptr);
     ~StyleSheetFetches() override;
 
-    // The sheet's text when the run has it already.
-    std::optional<QByteArray> cached(const QUrl &sheet) const;
+    // The sheet when the run has it already.
+    std::optional<Sheet> cached(const QUrl &sheet) const;
     // Waits for the sheet, fetching it with these limits unless a transfer
-    // of it is under way: `done` gets its text (empty when it could not be
-    // fetched) from the event loop, unless the wait is dropped first.
-    std::unique_ptr<Wait> fetch(const QUrl &sheet, const PageLimits &limits,
-                                std::function<void(const QByteArray &)> done);
+    // of it is under way: `done` gets it from the event loop, unless the wait
+    // is dropped first.
+    std::unique_ptr<Wait> fetch(const QUrl &sheet, const PageLimits &limits, std::function<void(const Sheet &)> done);
 
 private:
     struct Transfer
@@ -65,12 +73,12 @@ private:
         std::vector<Wait *> waits;
     };
 
-    void onFetched(const QString &key);
-    void keep(const QString &key, const QByteArray &css);
+    void onFetched(const QString &key, const QUrl &sheet);
+    void keep(const QString &key, const Sheet &sheet);
     void forget(Wait *wait);
 
     DownloadManager &m_downloads;
-    std::unordered_map<QString, QByteArray> m_sheets;
+    std::unordered_map<QString, Sheet> m_sheets;
     qint64 m_heldBytes = 0;
     std::unordered_map<QString, Transfer> m_transfers;
 };

@@ -298,12 +298,14 @@ private:
             m_raw += text;
         if (state != State::Rendered || !parent.events)
             return;
-        const bool afterWord = m_afterWord;
-        const auto size = std::uint32_t(std::strlen(text));
-        if (size > 0)
-            m_afterWord = endsWord(text[size - 1]);
+        const char *before = m_lastText;
+        m_lastText = text;
         if (m_selectedOpen == 0 || (!parent.drawsText && trimAscii(text).empty()))
             return;
+        const auto size = std::uint32_t(std::strlen(text));
+        // Only capitalizing looks at the text before, so only it pays for finding its end.
+        const bool afterWord = parent.transform == TextTransform::Capitalize && before && *before
+            && endsWord(before[std::strlen(before) - 1]);
         if (!parent.preserveSpace)
             m_events.push_back({text, size, EventKind::Collapsed, parent.visible, parent.transform, afterWord});
         else if (parent.visible) // invisible preformatted text has no spaces to keep apart
@@ -357,7 +359,7 @@ private:
     {
         const Style &style = frame.style;
         if (style.box != Box::Inline || style.atomic)
-            m_afterWord = false;
+            m_lastText = nullptr;
         if (style.box == Box::Inline && style.atomic && !(closing && style.replaced))
             add({nullptr, 0, EventKind::Atomic, true});
         else if (style.box == Box::Block || style.box == Box::Paragraph || style.box == Box::Table)
@@ -512,7 +514,7 @@ private:
     TextWriter m_writer;
     int m_rawOpen = 0;      // selected elements open that give their raw text
     int m_selectedOpen = 0; // selected elements open that give their rendered text
-    bool m_afterWord = false; // the last text laid out ends in a word
+    const char *m_lastText = nullptr; // laid out since the last block or image edge, for capitalizing
 };
 
 } // namespace
